@@ -1,0 +1,52 @@
+#pragma once
+// Exception classes of the game. Every error the game raises derives from
+// Exception and carries a readable message; the application-wide handler
+// catches them once per tick and per event.
+#include <stdexcept>
+#include <string>
+
+namespace varnok {
+
+class Exception : public std::runtime_error {
+public:
+    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    std::string Message() const { return what(); }
+};
+
+// A text that should be a number is not one.
+class EConvertError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Index out of the range of a list.
+class EListError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A stream or file has the wrong layout.
+class EStreamError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A file cannot be opened, read or written.
+class EFileError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// A picture's data cannot be decoded.
+class EInvalidGraphic : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Fatal data error: shown in a message box, then the program ends.
+class EFatalDataError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+} // namespace varnok

@@ -1,0 +1,33 @@
+#pragma once
+// Text helpers with the game's rules: 8-bit texts stay bytes, letter case is
+// folded for ASCII letters only, and the integer conversion is strict.
+#include <cstdarg>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varnok {
+
+std::string UpperCase(std::string_view s);
+std::string LowerCase(std::string_view s);
+// Equal without regard to ASCII letter case.
+bool SameText(std::string_view a, std::string_view b);
+
+// Strict integer conversion: leading spaces skipped, optional sign, "$", "x",
+// "X", "0x" or "0X" for hexadecimal, then nothing but digits. Decimal values
+// must fit a signed 32-bit integer; hexadecimal values may use all 32 bits
+// (0xFFFFFFFF is -1). Returns nothing when the text does not convert.
+std::optional<int32_t> TryStrToInt(std::string_view s);
+// As TryStrToInt, but raises EConvertError "'%s' ist kein gültiger Integerwert".
+int32_t StrToInt(std::string_view s);
+int32_t StrToIntDef(std::string_view s, int32_t def);
+
+// printf-style formatting into a std::string.
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* fmt, va_list args);
+
+// Latin-1 bytes to UTF-8, for texts shown by the GUI layer.
+std::string Latin1ToUtf8(std::string_view s);
+
+} // namespace varnok

@@ -1,0 +1,14 @@
+# Places the game's data beside the executable. Plain INI sources are copied
+# as they are: the game enciphers them into DAT files at start-up.
+set(VARNOK_DATA_SOURCE ${CMAKE_CURRENT_SOURCE_DIR}/data)
+file(GLOB_RECURSE VARNOK_DATA_FILES CONFIGURE_DEPENDS RELATIVE ${VARNOK_DATA_SOURCE} ${VARNOK_DATA_SOURCE}/*)
+set(VARNOK_DATA_OUTPUTS "")
+foreach(f ${VARNOK_DATA_FILES})
+  add_custom_command(
+    OUTPUT ${VARNOK_OUTPUT_DIR}/${f}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VARNOK_DATA_SOURCE}/${f} ${VARNOK_OUTPUT_DIR}/${f}
+    DEPENDS ${VARNOK_DATA_SOURCE}/${f}
+    COMMENT "Data: ${f}")
+  list(APPEND VARNOK_DATA_OUTPUTS ${VARNOK_OUTPUT_DIR}/${f})
+endforeach()
+add_custom_target(varnok_data ALL DEPENDS ${VARNOK_DATA_OUTPUTS})

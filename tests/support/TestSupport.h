@@ -1,0 +1,29 @@
+#pragma once
+// Helpers shared by the test programs.
+#include <filesystem>
+#include <string>
+
+namespace varnok::test {
+
+// A fresh, empty folder that is removed again when the object goes away.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// The build folder with the game binary and its data, and the source tree.
+inline std::string BinaryDir() { return VARNOK_BINARY_DIR; }
+inline std::string SourceDir() { return VARNOK_SOURCE_DIR; }
+
+} // namespace varnok::test
