@@ -1,0 +1,326 @@
+#include "platform/Surface.h"
+
+#include "common/Exception.h"
+#include "platform/Canvas.h"
+
+#include <SDL.h>
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace varnok::platform {
+
+namespace {
+
+SDL_Surface* S(void* p) { return static_cast<SDL_Surface*>(p); }
+
+Uint32 FormatFor(int bitCount) {
+    switch (bitCount) {
+    case 8: return SDL_PIXELFORMAT_INDEX8;
+    case 16: return SDL_PIXELFORMAT_RGB565;
+    case 24: return SDL_PIXELFORMAT_RGB24;
+    case 32: return SDL_PIXELFORMAT_RGB888;
+    default: return SDL_PIXELFORMAT_UNKNOWN;
+    }
+}
+
+// Keeps a surface locked (and decoded, when run-length encoded) while pixels are read.
+class PixelLock {
+public:
+    explicit PixelLock(SDL_Surface* s) : s_(s) { locked_ = SDL_MUSTLOCK(s) && SDL_LockSurface(s) == 0; }
+    ~PixelLock() {
+        if (locked_) SDL_UnlockSurface(s_);
+    }
+    PixelLock(const PixelLock&) = delete;
+    PixelLock& operator=(const PixelLock&) = delete;
+    bool Ok() const { return !SDL_MUSTLOCK(s_) || locked_; }
+
+private:
+    SDL_Surface* s_;
+    bool locked_ = false;
+};
+
+uint32_t ReadPixel(const SDL_Surface* s, int x, int y) {
+    const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
+    switch (s->format->BytesPerPixel) {
+    case 1: return *p;
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    case 3: return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+    default: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    }
+}
+
+void WritePixel(SDL_Surface* s, int x, int y, uint32_t pixel) {
+    uint8_t* p = static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
+    switch (s->format->BytesPerPixel) {
+    case 1: *p = static_cast<uint8_t>(pixel); break;
+    case 2: {
+        uint16_t v = static_cast<uint16_t>(pixel);
+        std::memcpy(p, &v, 2);
+        break;
+    }
+    case 3:
+        p[0] = static_cast<uint8_t>(pixel);
+        p[1] = static_cast<uint8_t>(pixel >> 8);
+        p[2] = static_cast<uint8_t>(pixel >> 16);
+        break;
+    default: std::memcpy(p, &pixel, 4); break;
+    }
+}
+
+// Nearest n-bit level of an 8-bit channel, and back.
+uint32_t Narrow(uint8_t v, int bits) {
+    const uint32_t max = (1u << bits) - 1;
+    return (v * max + 127) / 255;
+}
+uint8_t Widen(uint32_t v, int bits) {
+    const uint32_t max = (1u << bits) - 1;
+    return static_cast<uint8_t>((v * 255 + max / 2) / max);
+}
+
+SDL_Rect ToSdl(const Rect& r) { return SDL_Rect{r.Left, r.Top, r.Width(), r.Height()}; }
+
+} // namespace
+
+Surface::Surface(int width, int height, int bitCount) {
+    const Uint32 format = FormatFor(bitCount);
+    if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || format == SDL_PIXELFORMAT_UNKNOWN)
+        throw Exception("Surface cannot be initialized");
+    surface_ = SDL_CreateRGBSurfaceWithFormat(0, width, height, bitCount, format);
+    if (!surface_) throw Exception("Surface cannot be initialized");
+    if (bitCount == 8) {
+        // A default grey ramp so that an 8-bit surface shows something before a palette is set.
+        Palette p{};
+        for (int i = 0; i < 256; ++i) p[i] = RGB(i, i, i);
+        SetPalette(p);
+    }
+}
+
+Surface::~Surface() {
+    DropTwin();
+    if (surface_) SDL_FreeSurface(S(surface_));
+}
+
+std::unique_ptr<Surface> Surface::FromImage(const RgbaImage& image, int bitCount, const Palette* palette) {
+    auto result = std::make_unique<Surface>(image.Width, image.Height, bitCount);
+    if (palette && bitCount == 8) result->SetPalette(*palette);
+    SDL_Surface* s = S(result->surface_);
+    PixelLock lock(s);
+    for (int y = 0; y < image.Height; ++y)
+        for (int x = 0; x < image.Width; ++x) {
+            const uint8_t* p = image.At(x, y);
+            WritePixel(s, x, y, result->ColorMatch(RGB(p[0], p[1], p[2])));
+        }
+    return result;
+}
+
+RgbaImage Surface::ToImage() const {
+    RgbaImage image(Width(), Height());
+    SDL_Surface* s = S(surface_);
+    PixelLock lock(s);
+    if (!lock.Ok()) return image;
+    for (int y = 0; y < image.Height; ++y)
+        for (int x = 0; x < image.Width; ++x) {
+            TColor c = PixelToColor(ReadPixel(s, x, y));
+            uint8_t* p = image.At(x, y);
+            p[0] = GetRValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetBValue(c);
+            p[3] = 255;
+        }
+    return image;
+}
+
+int Surface::Width() const { return S(surface_)->w; }
+int Surface::Height() const { return S(surface_)->h; }
+int Surface::BitCount() const { return S(surface_)->format->BitsPerPixel; }
+
+uint32_t Surface::ColorMatch(TColor color) const {
+    const uint8_t r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+    const SDL_PixelFormat* f = S(surface_)->format;
+    switch (f->BitsPerPixel) {
+    case 8: {
+        int best = 0;
+        long bestDistance = LONG_MAX;
+        for (int i = 0; i < f->palette->ncolors; ++i) {
+            const SDL_Color& c = f->palette->colors[i];
+            long dr = c.r - r, dg = c.g - g, db = c.b - b;
+            long d = dr * dr + dg * dg + db * db;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+                if (d == 0) break;
+            }
+        }
+        return static_cast<uint32_t>(best);
+    }
+    case 16: return Narrow(r, 5) << 11 | Narrow(g, 6) << 5 | Narrow(b, 5);
+    default: return SDL_MapRGB(f, r, g, b);
+    }
+}
+
+TColor Surface::PixelToColor(uint32_t pixel) const {
+    const SDL_PixelFormat* f = S(surface_)->format;
+    switch (f->BitsPerPixel) {
+    case 16: return RGB(Widen((pixel >> 11) & 31, 5), Widen((pixel >> 5) & 63, 6), Widen(pixel & 31, 5));
+    default: {
+        Uint8 r, g, b;
+        SDL_GetRGB(pixel, f, &r, &g, &b);
+        return RGB(r, g, b);
+    }
+    }
+}
+
+uint32_t Surface::GetPixel(int x, int y) const {
+    SDL_Surface* s = S(surface_);
+    if (x < 0 || y < 0 || x >= s->w || y >= s->h) return 0;
+    PixelLock lock(s);
+    return lock.Ok() ? ReadPixel(s, x, y) : 0;
+}
+
+void Surface::SetPixel(int x, int y, uint32_t pixel) {
+    SDL_Surface* s = S(surface_);
+    if (x < 0 || y < 0 || x >= s->w || y >= s->h) return;
+    DropTwin();
+    PixelLock lock(s);
+    if (lock.Ok()) WritePixel(s, x, y, pixel);
+}
+
+void Surface::Fill(uint32_t pixel) {
+    DropTwin();
+    SDL_FillRect(S(surface_), nullptr, pixel);
+}
+
+void Surface::FillRect(const Rect& rect, uint32_t pixel) {
+    if (rect.IsEmpty()) return;
+    DropTwin();
+    SDL_Rect r = ToSdl(rect);
+    SDL_FillRect(S(surface_), &r, pixel);
+}
+
+void Surface::SetColorKey(std::optional<uint32_t> key) {
+    DropTwin();
+    colorKey_ = key;
+    SDL_SetColorKey(S(surface_), key ? SDL_TRUE : SDL_FALSE, key.value_or(0));
+}
+
+void Surface::SetRLE(bool enabled) {
+    DropTwin();
+    rle_ = enabled;
+    SDL_SetSurfaceRLE(S(surface_), enabled ? 1 : 0);
+}
+
+void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent) {
+    if (srcRect.IsEmpty()) return;
+    DropTwin();
+    SDL_Surface* from = S(src.surface_);
+    SDL_Rect sr = ToSdl(srcRect);
+    SDL_Rect dr{x, y, sr.w, sr.h};
+    const bool dropKey = !transparent && src.colorKey_;
+    if (dropKey) SDL_SetColorKey(from, SDL_FALSE, 0);
+    SDL_BlitSurface(from, &sr, S(surface_), &dr);
+    if (dropKey) SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
+}
+
+SDL_Surface* Surface::PlainTwin() const {
+    // Alpha modulation and scaling must not touch a run-length encoded surface:
+    // SDL decodes it with the modulation applied, which damages its pixels. Such
+    // blits use an unencoded copy, made once and dropped when the pixels change.
+    if (!rle_) return S(surface_);
+    if (!twin_) {
+        SDL_Surface* copy = SDL_ConvertSurface(S(surface_), S(surface_)->format, 0);
+        if (!copy) return S(surface_);
+        SDL_SetSurfaceRLE(copy, 0);
+        SDL_SetColorKey(copy, colorKey_ ? SDL_TRUE : SDL_FALSE, colorKey_.value_or(0));
+        twin_ = copy;
+    }
+    return S(twin_);
+}
+
+void Surface::DropTwin() {
+    if (twin_) SDL_FreeSurface(S(twin_));
+    twin_ = nullptr;
+}
+
+void Surface::DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha) {
+    if (alpha <= 0 || srcRect.IsEmpty()) return;
+    if (alpha >= 255) {
+        Draw(x, y, src, srcRect, transparent);
+        return;
+    }
+    DropTwin();
+    SDL_Surface* from = src.PlainTwin();
+    SDL_Rect sr = ToSdl(srcRect);
+    SDL_Rect dr{x, y, sr.w, sr.h};
+    const bool dropKey = !transparent && src.colorKey_;
+    if (dropKey) SDL_SetColorKey(from, SDL_FALSE, 0);
+    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_BLEND);
+    SDL_SetSurfaceAlphaMod(from, static_cast<Uint8>(alpha));
+    SDL_BlitSurface(from, &sr, S(surface_), &dr);
+    SDL_SetSurfaceAlphaMod(from, 255);
+    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_NONE);
+    if (dropKey) SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
+}
+
+void Surface::StretchDraw(const Rect& dest, const Surface& src, const Rect& srcRect, bool transparent) {
+    if (dest.IsEmpty() || srcRect.IsEmpty()) return;
+    if (dest.Width() == srcRect.Width() && dest.Height() == srcRect.Height()) {
+        Draw(dest.Left, dest.Top, src, srcRect, transparent);
+        return;
+    }
+    DropTwin();
+    SDL_Surface* from = src.PlainTwin();
+    SDL_Rect sr = ToSdl(srcRect);
+    SDL_Rect dr = ToSdl(dest);
+    const bool dropKey = !transparent && src.colorKey_;
+    if (dropKey) SDL_SetColorKey(from, SDL_FALSE, 0);
+    SDL_BlitScaled(from, &sr, S(surface_), &dr);
+    if (dropKey) SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
+}
+
+void Surface::CopyFrom(const Surface& src) {
+    SDL_Surface* to = S(surface_);
+    SDL_Surface* from = S(src.surface_);
+    DropTwin();
+    if (from->w == to->w && from->h == to->h && from->format->format == to->format->format &&
+        !SDL_MUSTLOCK(from) && !SDL_MUSTLOCK(to) && from->pitch == to->pitch) {
+        // A plain copy keeps the back surface in the cache, unlike SDL's streaming blit.
+        std::memcpy(to->pixels, from->pixels, static_cast<size_t>(to->pitch) * to->h);
+        return;
+    }
+    Draw(0, 0, src, src.ClientRect(), false);
+}
+
+void Surface::SetPalette(const Palette& palette) {
+    SDL_Surface* s = S(surface_);
+    if (!s->format->palette) return;
+    DropTwin();
+    SDL_Color colors[256];
+    for (int i = 0; i < 256; ++i)
+        colors[i] = SDL_Color{GetRValue(palette[i]), GetGValue(palette[i]), GetBValue(palette[i]), 255};
+    SDL_SetPaletteColors(s->format->palette, colors, 0, 256);
+}
+
+Palette Surface::GetPalette() const {
+    Palette p{};
+    const SDL_Palette* pal = S(surface_)->format->palette;
+    if (!pal) return p;
+    for (int i = 0; i < pal->ncolors && i < 256; ++i)
+        p[i] = RGB(pal->colors[i].r, pal->colors[i].g, pal->colors[i].b);
+    return p;
+}
+
+Canvas& Surface::GetCanvas() {
+    if (!canvas_) canvas_ = std::make_unique<Canvas>(*this);
+    return *canvas_;
+}
+
+} // namespace varnok::platform

@@ -1,0 +1,103 @@
+#pragma once
+// A drawing surface: a picture in one pixel format (8-bit paletted, 16-bit
+// RGB565, 24-bit or 32-bit RGB) with the blits the game needs. Pixel values
+// are in the surface's own format; ColorMatch turns a colour into the nearest
+// pixel value. Rectangles are half-open: Right and Bottom are not included.
+#include "common/Color.h"
+#include "common/Image.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+struct SDL_Surface;
+
+namespace varnok::platform {
+
+struct Rect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    bool operator==(const Rect&) const = default;
+};
+
+inline Rect Bounds(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
+
+using Palette = std::array<TColor, 256>;
+
+class Canvas;
+
+class Surface {
+public:
+    // Creates a surface of the size and bit count (8, 16, 24 or 32). Raises
+    // Exception "Surface cannot be initialized" when that is not possible.
+    Surface(int width, int height, int bitCount);
+    ~Surface();
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+
+    // A surface of the given bit count holding the picture (alpha ignored).
+    static std::unique_ptr<Surface> FromImage(const RgbaImage& image, int bitCount,
+                                              const Palette* palette = nullptr);
+    // The surface's pixels as RGBA (alpha 255).
+    RgbaImage ToImage() const;
+
+    int Width() const;
+    int Height() const;
+    int BitCount() const;
+    Rect ClientRect() const { return {0, 0, Width(), Height()}; }
+
+    // Nearest pixel value of this surface's format for a colour; on 8-bit
+    // surfaces the nearest palette entry.
+    uint32_t ColorMatch(TColor color) const;
+    TColor PixelToColor(uint32_t pixel) const;
+
+    uint32_t GetPixel(int x, int y) const;            // 0 outside the surface
+    void SetPixel(int x, int y, uint32_t pixel);        // ignored outside the surface
+
+    void Fill(uint32_t pixel);
+    void FillRect(const Rect& rect, uint32_t pixel);  // clipped to the surface
+
+    // Colour-key transparency of this surface when it is the source of a blit.
+    void SetColorKey(std::optional<uint32_t> key);
+    std::optional<uint32_t> ColorKey() const { return colorKey_; }
+    // Run-length acceleration of colour-keyed blits from this surface.
+    void SetRLE(bool enabled);
+
+    // Blits src's srcRect to (x, y) of this surface, clipped on both sides.
+    // transparent: skip src's colour-key pixels (when src has a key).
+    void Draw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent);
+    // As Draw, blended with alpha 0 (invisible) .. 255 (opaque).
+    void DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha);
+    // Scales src's srcRect into dest (nearest neighbour).
+    void StretchDraw(const Rect& dest, const Surface& src, const Rect& srcRect, bool transparent);
+    // Copies a whole surface of the same size and format (fast path for opaque full-screen pictures).
+    void CopyFrom(const Surface& src);
+
+    // 8-bit surfaces only.
+    void SetPalette(const Palette& palette);
+    Palette GetPalette() const;
+
+    // The drawing canvas on this surface (pen, brush, lines, rectangles, text).
+    Canvas& GetCanvas();
+
+    // The platform's own handle (an SDL surface); only for platform/ code.
+    void* NativeHandle() const { return surface_; }
+
+private:
+    ::SDL_Surface* PlainTwin() const;
+    void DropTwin();
+
+    void* surface_ = nullptr; // SDL_Surface*
+    mutable void* twin_ = nullptr; // unencoded copy for alpha and scaled blits (SDL_Surface*)
+    std::optional<uint32_t> colorKey_;
+    bool rle_ = false;
+    std::unique_ptr<Canvas> canvas_;
+};
+
+} // namespace varnok::platform
