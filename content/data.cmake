@@ -12,3 +12,10 @@ foreach(f ${VARNOK_DATA_FILES})
   list(APPEND VARNOK_DATA_OUTPUTS ${VARNOK_OUTPUT_DIR}/${f})
 endforeach()
 add_custom_target(varnok_data ALL DEPENDS ${VARNOK_DATA_OUTPUTS})
+
+# Further data built by the content programs: each content/cmake/*.cmake adds its
+# own commands and makes varnok_data depend on them.
+file(GLOB VARNOK_CONTENT_RULES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/*.cmake)
+foreach(rules ${VARNOK_CONTENT_RULES})
+  include(${rules})
+endforeach()

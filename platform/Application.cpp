@@ -1,0 +1,128 @@
+#include "platform/Application.h"
+
+#include "common/StrUtils.h"
+#include "platform/Keys.h"
+#include "platform/Window.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <cstdlib>
+
+namespace varnok::platform {
+
+Application::Application(bool headless) : headless_(headless) {
+    if (headless_) {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    videoOk_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) == 0;
+    if (!videoOk_) {
+        std::fprintf(stderr, "No display: %s\n", SDL_GetError());
+        SDL_Init(SDL_INIT_TIMER);
+    }
+}
+
+Application::~Application() {
+    window_.reset();
+    SDL_Quit();
+}
+
+Window* Application::CreateMainWindow(const std::string& caption, int width, int height) {
+    if (!HasDisplay()) return nullptr;
+    window_ = std::make_unique<Window>(caption, width, height);
+    return window_.get();
+}
+
+int Application::ShiftState() const {
+    int shift = 0;
+    if (keys_[VK_SHIFT]) shift |= ssShift;
+    if (keys_[VK_MENU]) shift |= ssAlt;
+    if (keys_[VK_CONTROL]) shift |= ssCtrl;
+    return shift;
+}
+
+void Application::DeliverKey(EventSink& sink, int key, bool down) {
+    if (key <= 0 || key >= 256) return;
+    keys_[key] = down;
+    int code = key;
+    if (down)
+        sink.KeyDown(code, ShiftState());
+    else
+        sink.KeyUp(code, ShiftState());
+}
+
+void Application::InjectKey(EventSink& sink, int key, bool down) { DeliverKey(sink, key, down); }
+
+void Application::ProcessMessages(EventSink& sink) {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        if (window_) window_->HandleEvent(&e);
+        switch (e.type) {
+        case SDL_QUIT: sink.CloseQuery(); break;
+        case SDL_WINDOWEVENT:
+            if (headless_) break;
+            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED && !active_) {
+                active_ = true;
+                sink.Activate();
+            } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST && active_) {
+                active_ = false;
+                // Keys released while another application has the focus never
+                // report their release here.
+                keys_.fill(false);
+                sink.Deactivate();
+            } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) {
+                window_->Refresh();
+            }
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            if (window_ && window_->MenusWantKeyboard()) break;
+            const int key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
+            DeliverKey(sink, key, e.type == SDL_KEYDOWN);
+            break;
+        }
+        case SDL_MOUSEBUTTONDOWN: {
+            if (window_ && window_->MenusWantMouse()) break;
+            int x = e.button.x, y = e.button.y;
+            if (window_) window_->ToGameArea(x, y);
+            if (y < 0) break;
+            MouseButton b = e.button.button == SDL_BUTTON_RIGHT    ? MouseButton::Right
+                            : e.button.button == SDL_BUTTON_MIDDLE ? MouseButton::Middle
+                                                                   : MouseButton::Left;
+            sink.MouseDown(b, ShiftState(), x, y);
+            break;
+        }
+        default: break;
+        }
+    }
+    if (window_) {
+        for (auto& click : window_->TakePendingClicks()) click();
+    }
+}
+
+void Application::WaitMessage(int timeoutMs) {
+    if (headless_) return;
+    SDL_WaitEventTimeout(nullptr, timeoutMs);
+    // Menus stay responsive while the game does not present frames.
+    if (window_ && window_->SinceLastPresent() > 50) window_->Refresh();
+}
+
+void Application::ShowMessage(const std::string& text, const std::string& caption) {
+    const std::string title = caption.empty() ? title_ : caption;
+    if (HasDisplay()) {
+        SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),
+                                     Latin1ToUtf8(text).c_str(), parent) == 0) {
+            ClearKeys();
+            return;
+        }
+    }
+    std::fprintf(stderr, "%s: %s\n", Latin1ToUtf8(title).c_str(), Latin1ToUtf8(text).c_str());
+    std::fflush(stderr);
+}
+
+void Application::Beep() {
+    if (!headless_) std::fputc('\a', stderr);
+}
+
+} // namespace varnok::platform

@@ -1,0 +1,86 @@
+#pragma once
+// The application object: starts the platform (SDL), owns the main window,
+// pumps the platform's events into the game's handlers, keeps the keyboard
+// state by virtual-key code and shows message boxes. In headless mode there
+// is no window and no audio device, and the game behaves as if it had the
+// keyboard focus.
+#include <array>
+#include <memory>
+#include <string>
+
+namespace varnok::platform {
+
+class Window;
+
+enum class MouseButton { Left, Right, Middle };
+
+// Receives the events of the main window. Key codes are virtual-key codes;
+// a handler may set the code to 0 to consume the key.
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void KeyDown(int& key, int shift) = 0;
+    virtual void KeyUp(int& key, int shift) = 0;
+    virtual void MouseDown(MouseButton button, int shift, int x, int y) {}
+    virtual void Activate() {}
+    virtual void Deactivate() {}
+    // The user asked to close the window.
+    virtual void CloseQuery() {}
+};
+
+class Application {
+public:
+    // Starts SDL; headless selects SDL's dummy video and audio drivers.
+    explicit Application(bool headless);
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    bool Headless() const { return headless_; }
+    // False when no display could be opened (then messages go to standard error).
+    bool HasDisplay() const { return videoOk_ && !headless_; }
+
+    void SetTitle(const std::string& title) { title_ = title; }
+    const std::string& Title() const { return title_; }
+
+    // The main window (created on request; none in headless mode).
+    Window* CreateMainWindow(const std::string& caption, int width, int height);
+    Window* MainWindow() const { return window_.get(); }
+
+    // Handles every pending event and then the queued menu clicks.
+    void ProcessMessages(EventSink& sink);
+    // Sleeps until an event arrives or the time is up (used while no timer runs).
+    void WaitMessage(int timeoutMs);
+
+    // Delivers a key as if it had been typed (scripted input).
+    void InjectKey(EventSink& sink, int key, bool down);
+
+    // Keyboard state by virtual-key code, as the events so far left it.
+    bool KeyPressed(int key) const { return key > 0 && key < 256 && keys_[key]; }
+    // Shift state bits (1 Shift, 2 Alt, 4 Ctrl) from the keyboard state.
+    int ShiftState() const;
+    void ClearKeys() { keys_.fill(false); }
+
+    bool Active() const { return active_; }
+
+    void Terminate() { terminated_ = true; }
+    bool Terminated() const { return terminated_; }
+
+    // A message box over the main window, or standard error without a display.
+    void ShowMessage(const std::string& text, const std::string& caption = "");
+    // The system beep.
+    void Beep();
+
+private:
+    void DeliverKey(EventSink& sink, int key, bool down);
+
+    bool headless_;
+    bool videoOk_ = false;
+    bool active_ = true;
+    bool terminated_ = false;
+    std::string title_;
+    std::unique_ptr<Window> window_;
+    std::array<bool, 256> keys_{};
+};
+
+} // namespace varnok::platform

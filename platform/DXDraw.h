@@ -1,0 +1,78 @@
+#pragma once
+// The display: a back surface of the configured size and bit depth that the
+// game draws into, shown in the main window at every flip. Initialising
+// creates the surface and announces it; finalising announces the end and
+// drops it. Without a window (headless) flipping only counts frames.
+#include "platform/Surface.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace varnok::platform {
+
+class Window;
+enum class MouseButton;
+
+enum TDXDrawOption : uint32_t {
+    doFullScreen = 1u << 0,
+    doNoWindowChange = 1u << 1,
+    doAllowReboot = 1u << 2,
+    doWaitVBlank = 1u << 3,
+    doSystemMemory = 1u << 4,
+    doHardware = 1u << 5,
+};
+
+struct TDisplaySettings {
+    int Width = 640;
+    int Height = 480;
+    int BitCount = 16;
+};
+
+class TDXDraw {
+public:
+    explicit TDXDraw(Window* window) : window_(window) {}
+    ~TDXDraw();
+    TDXDraw(const TDXDraw&) = delete;
+    TDXDraw& operator=(const TDXDraw&) = delete;
+
+    uint32_t Options = doAllowReboot | doWaitVBlank;
+    bool HasOption(TDXDrawOption o) const { return (Options & o) != 0; }
+    TDisplaySettings Display;
+
+    // Creates the back surface from Display (finalising first when needed),
+    // then calls OnInitialize.
+    void Initialize();
+    // Calls OnFinalize, then drops the back surface. Does nothing when not initialised.
+    void Finalize();
+    bool Initialized() const { return surface_ != nullptr; }
+    // Whether drawing is possible now.
+    bool CanDraw() const { return surface_ != nullptr; }
+
+    Surface& BackSurface() { return *surface_; }
+    int SurfaceWidth() const { return surface_ ? surface_->Width() : Display.Width; }
+    int SurfaceHeight() const { return surface_ ? surface_->Height() : Display.Height; }
+
+    // Shows the back surface.
+    void Flip();
+    uint64_t FlipCount() const { return flips_; }
+
+    // Palette for 8-bit modes: DefaultPalette is what UpdatePalette puts on
+    // the surface.
+    Palette DefaultPalette{};
+    Palette ColorTable{};
+    void UpdatePalette();
+
+    std::function<void()> OnInitialize;
+    std::function<void()> OnFinalize;
+    std::function<void(MouseButton button, int shift, int x, int y)> OnMouseDown;
+
+    Window* GetWindow() const { return window_; }
+
+private:
+    Window* window_;
+    std::unique_ptr<Surface> surface_;
+    uint64_t flips_ = 0;
+};
+
+} // namespace varnok::platform
