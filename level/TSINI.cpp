@@ -1,0 +1,185 @@
+#include "level/TSINI.h"
+
+#include "common/Paths.h"
+#include "common/StrUtils.h"
+
+#include <exception>
+#include <vector>
+
+namespace varnok {
+
+namespace {
+
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/') folder.push_back('/');
+    return folder;
+}
+
+// Converts a plain store into its enciphered file. A failure (locked or
+// read-only target, unreadable source) leaves the existing file in use.
+void ConvertPlainFile(const std::string& plainName, const std::string& cipheredName) {
+    try {
+        TMemIniFileCrypted plain(plainName);
+        plain.SaveConverted(cipheredName);
+    } catch (const std::exception&) {
+    }
+}
+
+std::string LevelSection(int32_t n, const char* suffix = "") {
+    return Format("Level%d%s", n, suffix);
+}
+
+// Calls store(index, value) for every value of the section, in file order.
+template <class Store>
+void ReadValues(const TMemIniFileCrypted& store, const std::string& section, size_t capacity,
+                Store storeValue) {
+    std::vector<std::string> lines;
+    store.GetSectionLines(section, lines);
+    size_t index = 0;
+    for (std::string& line : lines) {
+        while (!line.empty()) {
+            const int32_t value = StrToInt(SplitFirst(line, ","));
+            if (index >= capacity)
+                throw ELevelDataError(Format("Section [%s] holds more values than its map has cells (%zu)",
+                                             section.c_str(), capacity));
+            storeValue(static_cast<uint32_t>(index), value);
+            ++index;
+        }
+    }
+}
+
+} // namespace
+
+TDataStores OpenDataFiles(const std::string& programFolder) {
+    const std::string folder = WithSlash(programFolder);
+    const std::string levelIni = ResolvePath(folder, "DAT\\LEVEL.INI");
+    const std::string globalIni = ResolvePath(folder, "DAT\\GLOBAL.INI");
+    if (FileExists(levelIni) && FileExists(globalIni)) {
+        ConvertPlainFile(levelIni, ResolvePath(folder, "DAT\\LEVEL.DAT"));
+        ConvertPlainFile(globalIni, ResolvePath(folder, "DAT\\GLOBAL.DAT"));
+    }
+    const std::string levelDat = ResolvePath(folder, "DAT\\LEVEL.DAT");
+    const std::string globalDat = ResolvePath(folder, "DAT\\GLOBAL.DAT");
+    if (!FileExists(levelDat) || !FileExists(globalDat)) throw EFatalDataError("Missing data files!");
+
+    TDataStores stores;
+    stores.LevelStore = std::make_unique<TMemIniFileCrypted>(levelDat);
+    stores.GlobalStore = std::make_unique<TMemIniFileCrypted>(globalDat);
+    return stores;
+}
+
+void CheckLevelCount(const TCustomIniFile& levelStore, TLevelData& level) {
+    level.CurrentTileSet = TTileSetItem();
+    level.LevelCount = levelStore.GetInteger("Global", "TileCount", 0);
+    if (level.LevelCount <= 0) throw EFatalDataError("Keine Tiles definiert!");
+}
+
+bool LoadLevel(const TMemIniFileCrypted& levelStore, int32_t n, TLevelData& level) {
+    // Until the level has been read completely the current tile set stays
+    // empty, so a failed load never leaves half a level behind.
+    level.CurrentTileSet = TTileSetItem();
+    TTileSetItem set;
+    const std::string head = LevelSection(n);
+    set.Name = head;
+    set.TileWidth = static_cast<uint16_t>(levelStore.GetInteger(head, "TileWidth", 0));
+    set.TileHeight = static_cast<uint16_t>(levelStore.GetInteger(head, "TileHeight", 0));
+    set.Bitmap = levelStore.GetString(head, "Bitmap", "");
+    set.TransparentR = static_cast<uint8_t>(levelStore.GetInteger(head, "TransparentR", 0));
+    set.TransparentG = static_cast<uint8_t>(levelStore.GetInteger(head, "TransparentG", 0));
+    set.TransparentB = static_cast<uint8_t>(levelStore.GetInteger(head, "TransparentB", 0));
+    set.SequenceCount = static_cast<int16_t>(levelStore.GetInteger(head, "SequenceCount", 0));
+    set.LayerCount = static_cast<uint16_t>(levelStore.GetInteger(head, "LayerCount", 0));
+
+    uint8_t boundLayerIndex = level.BoundLayerIndex;
+    if (set.LayerCount != 0) {
+        if (!levelStore.HasSection(LevelSection(n, "Layer3"))) {
+            level.CurrentTileSet = std::move(set);
+            return false;
+        }
+        for (int32_t i = 1; i <= 7; ++i) {
+            const std::string section = LevelSection(n, Format("Layer%d", i).c_str());
+            if (!levelStore.HasSection(section)) continue;
+            const auto width = static_cast<uint16_t>(levelStore.GetInteger(section, "Rows", 0));
+            const auto height = static_cast<uint16_t>(levelStore.GetInteger(section, "Cols", 0));
+            if (static_cast<uint64_t>(width) * height > kMaxMapCells)
+                throw ELevelDataError(Format("Map [%s] is too large: %u x %u cells", section.c_str(),
+                                             static_cast<unsigned>(width), static_cast<unsigned>(height)));
+            TMapItem& map = set.Maps.Add();
+            map.Name = Format("Layer%d", i);
+            map.LayerNumber = i;
+            map.ScrollX = static_cast<int16_t>(levelStore.GetInteger(section, "ScrollX", 1));
+            map.ScrollY = static_cast<int16_t>(levelStore.GetInteger(section, "ScrollY", 1));
+            map.Z = LayerZ(i);
+            map.Resize(width, height);
+            ReadTileData(levelStore, section + "Data", map);
+            if (i == 3) {
+                boundLayerIndex = static_cast<uint8_t>(set.Maps.Count() - 1);
+                ReadBoundData(levelStore, section + "Bound", map);
+            }
+        }
+    }
+
+    if (set.SequenceCount > 0) {
+        const std::string lengths = LevelSection(n, "SeqLength");
+        for (int32_t k = 1; k <= set.SequenceCount; ++k) {
+            const std::string section = LevelSection(n, Format("Seq%d", k).c_str());
+            TSequenceItem& sequence = set.Sequences.Add();
+            sequence.Length = static_cast<int16_t>(levelStore.GetInteger(lengths, section, 0));
+            ReadSequenceFrames(levelStore, section, sequence);
+        }
+    }
+
+    level.CurrentTileSet = std::move(set);
+    level.BoundLayerIndex = boundLayerIndex;
+    return true;
+}
+
+std::string SplitFirst(std::string& text, const std::string& separator) {
+    const size_t at = separator.empty() ? std::string::npos : text.find(separator);
+    if (at == std::string::npos) {
+        std::string head = std::move(text);
+        text.clear();
+        return head;
+    }
+    std::string head = text.substr(0, at);
+    text.erase(0, at + separator.size());
+    return head;
+}
+
+void ReadTileData(const TMemIniFileCrypted& store, const std::string& section, TMapItem& map) {
+    ReadValues(store, section, map.CellCount(),
+               [&map](uint32_t index, int32_t value) { map.StoreTile(index, static_cast<int16_t>(value)); });
+}
+
+void ReadBoundData(const TMemIniFileCrypted& store, const std::string& section, TMapItem& map) {
+    ReadValues(store, section, map.CellCount(), [&map](uint32_t index, int32_t value) {
+        map.StoreBound(index, static_cast<uint16_t>(value));
+    });
+}
+
+void ReadSequenceFrames(const TMemIniFileCrypted& store, const std::string& section,
+                        TSequenceItem& sequence) {
+    std::vector<std::string> lines;
+    store.GetSectionLines(section, lines);
+    const int32_t capacity = sequence.Length > 0 ? sequence.Length : 0;
+    int32_t index = 0;
+    bool firstLine = true;
+    for (std::string& line : lines) {
+        while (!line.empty()) {
+            const int32_t tile = StrToInt(SplitFirst(line, ","));
+            if (index >= capacity)
+                throw ELevelDataError(Format("Section [%s] holds more frames than its length (%d)",
+                                             section.c_str(), static_cast<int>(sequence.Length)));
+            sequence.SetFrame(static_cast<uint16_t>(index), static_cast<int16_t>(tile));
+            std::string speed = SplitFirst(line, ",");
+            if (firstLine) {
+                const int32_t value = StrToInt(speed);
+                sequence.Speed = value == 0 ? 10 : value;
+            }
+            ++index;
+        }
+        firstLine = false;
+    }
+}
+
+} // namespace varnok

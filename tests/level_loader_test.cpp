@@ -1,0 +1,189 @@
+// The level loader against small level files written by the tests: layer
+// order, the comma and pair rules of the data sections, data that does not
+// fit, and the start-up conversion in a temporary program folder.
+#include "common/Paths.h"
+#include "level/TSINI.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace varnok;
+using varnok::test::TempDir;
+using varnok::test::WriteFileBytes;
+
+namespace {
+
+class LevelLoaderTest : public ::testing::Test {
+  protected:
+    // A plain store over the given text.
+    const TMemIniFileCrypted& Store(const std::string& text) {
+        WriteFileBytes(dir_ / "LEVEL.INI", text);
+        store_ = std::make_unique<TMemIniFileCrypted>(dir_ / "LEVEL.INI");
+        return *store_;
+    }
+    // The tile codes read from a one-section store into a 6 x 1 map.
+    std::vector<int16_t> Tiles(const std::string& lines) {
+        TMapItem map;
+        map.Resize(6, 1);
+        ReadTileData(Store("[D]\n" + lines), "D", map);
+        return map.TileData();
+    }
+    std::string ConvertError(const std::string& lines) {
+        try {
+            Tiles(lines);
+        } catch (const EConvertError& e) {
+            return e.Message();
+        }
+        return "no error";
+    }
+
+    TempDir dir_;
+    std::unique_ptr<TMemIniFileCrypted> store_;
+    TLevelData level_;
+};
+
+using Codes = std::vector<int16_t>;
+
+} // namespace
+
+TEST_F(LevelLoaderTest, LayersKeepAscendingOrderWhenSomeAreMissing) {
+    const auto& store = Store("[Level2]\nLayerCount=3\nTileWidth=32\nTransparentR=511\n"
+                              "[Level2Layer1]\nRows=2\nCols=1\nScrollX=-30\n[Level2Layer1Data]\n1,2\n"
+                              "[Level2Layer1Bound]\n9,9\n"
+                              "[Level2Layer3]\nRows=200\nCols=15\n[Level2Layer3Bound]\n0x0501,2\n"
+                              "[Level2Layer5]\nRows=2\nCols=2\nScrollY=0\n");
+    ASSERT_TRUE(LoadLevel(store, 2, level_));
+    const TTileSetItem& set = level_.CurrentTileSet;
+    EXPECT_EQ(set.Name, "Level2");
+    EXPECT_EQ(set.TileWidth, 32);
+    EXPECT_EQ(set.TransparentR, 255); // low 8 bits
+    ASSERT_EQ(set.Maps.Count(), 3);
+    const int32_t numbers[] = {1, 3, 5}, depths[] = {1000, 0, -800};
+    for (int32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(set.Maps[i].LayerNumber, numbers[i]);
+        EXPECT_EQ(set.Maps[i].Name, "Layer" + std::to_string(numbers[i]));
+        EXPECT_EQ(set.Maps[i].Z, depths[i]);
+    }
+    EXPECT_EQ(level_.BoundLayerIndex, 1);
+    EXPECT_EQ(set.Maps[0].ScrollX, -30);
+    EXPECT_EQ(set.Maps[0].ScrollY, 1); // default
+    EXPECT_EQ(set.Maps[2].ScrollY, 0);
+    EXPECT_EQ(set.Maps[0].TileAt(1, 0), 2);
+    EXPECT_EQ(set.Maps[0].BoundAt(0, 0), 0); // bounds belong to layer 3 only
+    EXPECT_EQ(set.Maps[1].Width(), 200);     // Rows is the width
+    EXPECT_EQ(set.Maps[1].Height(), 15);
+    EXPECT_EQ(set.Maps[1].BoundHigh(0, 0), 5);
+    EXPECT_EQ(set.Maps[1].BoundLow(1, 0), 2);
+}
+
+TEST_F(LevelLoaderTest, LayerCountZeroOrMissingPlayfield) {
+    const std::string layers = "[Level1Layer3]\nRows=2\nCols=2\n[Level1SeqLength]\nLevel1Seq1=2\n"
+                               "[Level1Seq1]\n3,4,5,6\n";
+    level_.BoundLayerIndex = 2;
+    ASSERT_TRUE(LoadLevel(Store("[Level1]\nSequenceCount=1\n" + layers), 1, level_));
+    EXPECT_EQ(level_.CurrentTileSet.Maps.Count(), 0);
+    EXPECT_EQ(level_.CurrentTileSet.Sequences.Count(), 1);
+    EXPECT_EQ(level_.BoundLayerIndex, 2); // kept from the earlier level
+
+    EXPECT_FALSE(
+        LoadLevel(Store("[Level1]\nLayerCount=1\nSequenceCount=1\n[Level1Layer1]\nRows=1\n"), 1, level_));
+    EXPECT_EQ(level_.CurrentTileSet.Maps.Count(), 0);
+    EXPECT_EQ(level_.CurrentTileSet.Sequences.Count(), 0);
+    EXPECT_EQ(level_.CurrentTileSet.LayerCount, 1);
+}
+
+TEST_F(LevelLoaderTest, CommaRules) {
+    EXPECT_EQ(Tiles("1,2,3,\n"), (Codes{1, 2, 3, 0, 0, 0}));
+    EXPECT_EQ(Tiles("1, 2\n-1\n65535,$10\n"), (Codes{1, 2, -1, -1, 16, 0})); // one index over all lines
+    EXPECT_EQ(ConvertError("1,,2\n"), "'' ist kein g\xFCltiger Integerwert");
+    EXPECT_EQ(ConvertError("1 ,2\n"), "'1 ' ist kein g\xFCltiger Integerwert");
+    EXPECT_EQ(ConvertError(",\n"), "'' ist kein g\xFCltiger Integerwert");
+}
+
+TEST_F(LevelLoaderTest, SequencePairsAndSpeed) {
+    TSequenceItem seq;
+    seq.Length = 3;
+    // The first line's pairs set the speed, later lines' speeds are not even read.
+    ReadSequenceFrames(Store("[S]\n5,0,6,8\n7,x\n"), "S", seq);
+    EXPECT_EQ(seq.Speed, 8);
+    EXPECT_EQ(seq.Frames(), (Codes{5, 6, 7}));
+    EXPECT_EQ(seq.FrameTile(1), 5);
+
+    TSequenceItem zero;
+    zero.Length = 2;
+    ReadSequenceFrames(Store("[S]\n5,0\n"), "S", zero);
+    EXPECT_EQ(zero.Speed, 10);
+    TSequenceItem odd;
+    odd.Length = 2;
+    EXPECT_THROW(ReadSequenceFrames(Store("[S]\n5,0,6\n"), "S", odd), EConvertError);
+}
+
+TEST_F(LevelLoaderTest, DataThatDoesNotFitRejectsTheLevel) {
+    const std::string head = "[Level1]\nLayerCount=1\nSequenceCount=1\n[Level1Layer3]\nRows=2\nCols=2\n";
+    const std::pair<std::string, std::string> broken[] = {
+        {"[Level1Layer3Data]\n1,2\n3,4,5\n", "more values than its map has cells (4)"},
+        {"[Level1Layer3Bound]\n1,2,3,4,5\n", "more values than its map has cells (4)"},
+        {"[Level1SeqLength]\nLevel1Seq1=1\n[Level1Seq1]\n1,1,2,1\n", "more frames than its length (1)"},
+        {"[Level1Seq1]\n1,1\n", "more frames than its length (0)"},
+        {"[Level1Layer5]\nRows=65535\nCols=65535\n", "too large: 65535 x 65535 cells"},
+    };
+    for (const auto& [sections, message] : broken) {
+        try {
+            LoadLevel(Store(head + sections), 1, level_);
+            ADD_FAILURE() << sections << " accepted";
+        } catch (const ELevelDataError& e) {
+            EXPECT_NE(e.Message().find(message), std::string::npos) << e.Message();
+        }
+        EXPECT_EQ(level_.CurrentTileSet.Maps.Count(), 0) << sections; // nothing half-loaded
+        EXPECT_EQ(level_.CurrentTileSet.Name, "");
+    }
+}
+
+TEST_F(LevelLoaderTest, CheckLevelCountNeedsALevel) {
+    level_.CurrentTileSet.Maps.Add();
+    CheckLevelCount(Store("[GLOBAL]\nTileCount=2\n"), level_);
+    EXPECT_EQ(level_.LevelCount, 2);
+    EXPECT_EQ(level_.CurrentTileSet.Maps.Count(), 0);
+    for (const char* text : {"[Global]\nTileCount=0\n", "[Level1]\nLayerCount=1\n"}) {
+        try {
+            CheckLevelCount(Store(text), level_);
+            ADD_FAILURE() << text << " accepted";
+        } catch (const EFatalDataError& e) {
+            EXPECT_EQ(e.Message(), "Keine Tiles definiert!");
+        }
+    }
+}
+
+TEST(OpenDataFilesTest, ConvertsPlainFilesAndNeedsBothDataFiles) {
+    TempDir dir;
+    const std::string folder = dir.Path().string() + "/";
+    // Only one plain file: nothing is converted and the data files are missing.
+    WriteFileBytes(dir / "dat/Level.ini", "[Global]\nTileCount=1\n");
+    try {
+        OpenDataFiles(folder);
+        FAIL() << "opened without data files";
+    } catch (const EFatalDataError& e) {
+        EXPECT_EQ(e.Message(), "Missing data files!");
+    }
+    EXPECT_FALSE(FileExists(ResolvePath(folder, "DAT\\LEVEL.DAT")));
+
+    WriteFileBytes(dir / "dat/global.INI", "[Game]\nLives=3\n");
+    TDataStores stores = OpenDataFiles(folder);
+    ASSERT_TRUE(stores.LevelStore && stores.GlobalStore);
+    EXPECT_TRUE(stores.LevelStore->Enciphered());
+    EXPECT_EQ(stores.GlobalStore->GetInteger("Game", "Lives", 0), 3);
+    const std::string ciphered = test::ReadFileBytes(ResolvePath(folder, "DAT\\LEVEL.DAT"));
+    ASSERT_FALSE(ciphered.empty());
+    EXPECT_EQ(static_cast<unsigned char>(ciphered[0]), static_cast<unsigned char>(~'['));
+
+    // Without the plain files the enciphered ones are used as they are; a store
+    // without levels then stops at the level count.
+    std::filesystem::remove(ResolvePath(folder, "DAT\\LEVEL.INI"));
+    TMemIniFileCrypted empty(ResolvePath(folder, "DAT\\LEVEL.DAT"));
+    empty.RemoveSection("Global");
+    empty.Save();
+    stores = OpenDataFiles(folder);
+    TLevelData level;
+    EXPECT_THROW(CheckLevelCount(*stores.LevelStore, level), EFatalDataError);
+}
