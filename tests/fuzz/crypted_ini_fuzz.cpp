@@ -1,0 +1,86 @@
+// Loads arbitrary bytes as a plain and as an enciphered settings file, runs
+// the queries over every section and key, and checks that the saved form of
+// the store would load back to the same sections.
+#include "level/CryptedINI.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+using namespace varnok;
+
+namespace {
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "check failed: %s\n", what);
+        std::abort();
+    }
+}
+
+bool SameSections(const std::vector<TIniSection>& a, const std::vector<TIniSection>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].Name != b[i].Name || a[i].Lines != b[i].Lines) return false;
+    return true;
+}
+
+void Exercise(const std::string& fileName, const std::string& bytes) {
+    if (FILE* f = std::fopen(fileName.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    } else {
+        std::abort();
+    }
+    TMemIniFileCrypted ini(fileName);
+    std::vector<std::string> names, keys, lines;
+    ini.GetSectionNames(names);
+    Check(names.size() == ini.Sections().size(), "one name per section");
+    for (const std::string& name : names) {
+        ini.GetSectionKeys(name, keys);
+        ini.GetSectionLines(name, lines);
+        Check(keys.size() == lines.size(), "one key per line");
+        Check(ini.HasSection(name) == !lines.empty(), "HasSection");
+        for (const std::string& key : keys) {
+            ini.GetString(name, key, "");
+            ini.GetInteger(name, key, 0);
+            ini.GetBool(name, key, false);
+        }
+    }
+
+    // What Save would write reads back as the same store.
+    std::vector<std::string> collected = ini.CollectLines();
+    Check(SameSections(TMemIniFileCrypted::ParseLines(collected), ini.Sections()), "collect and parse");
+    if (ini.Enciphered()) TMemIniFileCrypted::InvertLines(collected);
+    std::string text;
+    for (const std::string& line : collected) text += line + "\r\n";
+    std::vector<std::string> reread = TMemIniFileCrypted::SplitLines(text);
+    Check(reread == collected, "written lines split back");
+
+    ini.SetString("Fuzz", "Key", "1");
+    Check(ini.GetInteger("fuzz", "KEY", 0) == 1, "SetString");
+    ini.RemoveKey("Fuzz", "Key");
+    if (!names.empty()) ini.RemoveSection(names.front());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string folder = [] {
+        static char pattern[] = "/tmp/varnok-ini-fuzz-XXXXXX";
+        if (!mkdtemp(pattern)) std::abort();
+        std::atexit([] {
+            std::string dir = pattern;
+            std::remove((dir + "/store.INI").c_str());
+            std::remove((dir + "/store.DAT").c_str());
+            rmdir(dir.c_str());
+        });
+        return std::string(pattern) + "/";
+    }();
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    Exercise(folder + "store.INI", bytes);
+    Exercise(folder + "store.DAT", bytes);
+    return 0;
+}
