@@ -103,11 +103,11 @@ void Window::Present(const Surface& back) { DrawFrame(true, &back); }
 void Window::Refresh() { DrawFrame(false, nullptr); }
 
 void Window::DrawMenuBar() {
-    if (!menuVisible_) return;
+    if (!menuVisible_ || !menu_) return;
     if (!ImGui::BeginMainMenuBar()) return;
-    wasOpen_.resize(menu_.Menus.size(), false);
-    for (size_t m = 0; m < menu_.Menus.size(); ++m) {
-        platform::Menu& menu = *menu_.Menus[m];
+    wasOpen_.resize(menu_->Menus.size(), false);
+    for (size_t m = 0; m < menu_->Menus.size(); ++m) {
+        platform::Menu& menu = *menu_->Menus[m];
         if (!menu.Visible) {
             wasOpen_[m] = false;
             continue;

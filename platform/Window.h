@@ -25,7 +25,8 @@ public:
     void SetCaption(const std::string& caption);
     const std::string& Caption() const { return caption_; }
 
-    MenuBar& Menu() { return menu_; }
+    // The menu bar to draw (owned by the caller), or nullptr for none.
+    void SetMenuBar(MenuBar* menu) { menu_ = menu; }
     void SetMenuVisible(bool visible);
     bool MenuVisible() const { return menuVisible_; }
 
@@ -69,7 +70,7 @@ private:
     int refreshRate_ = 60;
     uint32_t lastPresent_ = 0;
     std::string caption_;
-    MenuBar menu_;
+    MenuBar* menu_ = nullptr;
     std::vector<bool> wasOpen_;
     std::vector<std::function<void()>> pendingClicks_;
 };

@@ -14,10 +14,14 @@ public:
     void Clear() { lines_.clear(); }
     // Standard error output can be switched off, for tests that expect errors.
     void SetEcho(bool echo) { echo_ = echo; }
+    // The user's wish never to have the debug window pop up.
+    bool AlwaysHide() const { return alwaysHide_; }
+    void SetAlwaysHide(bool value) { alwaysHide_ = value; }
 
 private:
     std::vector<std::string> lines_;
     bool echo_ = true;
+    bool alwaysHide_ = false;
 };
 
 // The log of the running program.

@@ -1,0 +1,231 @@
+#include "app/Harness.h"
+
+#include "app/MainForm.h"
+#include "common/Exception.h"
+#include "common/Image.h"
+#include "common/Paths.h"
+#include "common/StrUtils.h"
+#include "level/TSINI.h"
+#include "platform/Application.h"
+#include "platform/Clock.h"
+#include "platform/Keys.h"
+#include "tools/Debug.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace varnok {
+
+namespace {
+
+bool ParseTickOutput(const std::string& value, TTickOutput& out) {
+    const size_t at = value.rfind('@');
+    if (at == std::string::npos || at == 0) return false;
+    const std::string tick = value.substr(at + 1);
+    if (tick.empty() || tick.find_first_not_of("0123456789") != std::string::npos) return false;
+    out.Path = value.substr(0, at);
+    out.Tick = std::stoull(tick);
+    return true;
+}
+
+bool ParseUnsigned(const std::string& value, uint64_t& out, uint64_t max) {
+    if (value.empty() || value.size() > 18 || value.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    out = std::stoull(value);
+    return out <= max;
+}
+
+std::string JsonString(const std::string& latin1) {
+    std::string r = "\"";
+    for (char c : Latin1ToUtf8(latin1)) {
+        switch (c) {
+        case '"': r += "\\\""; break;
+        case '\\': r += "\\\\"; break;
+        case '\n': r += "\\n"; break;
+        case '\r': r += "\\r"; break;
+        case '\t': r += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20)
+                r += Format("\\u%04x", static_cast<unsigned char>(c));
+            else
+                r.push_back(c);
+        }
+    }
+    return r + "\"";
+}
+
+} // namespace
+
+std::string HarnessUsage() {
+    return "usage: varnok [-KV3916] [options]\n"
+           "  --headless            no window, no sound device, simulated clock\n"
+           "  --tick-ms N           simulated milliseconds per tick (default 16)\n"
+           "  --ticks N             run N ticks, then exit\n"
+           "  --input FILE          scripted keys: lines 'TICK down KEY' or 'TICK up KEY'\n"
+           "  --screenshot PATH@T   write the screen as PNG after tick T (repeatable)\n"
+           "  --state PATH@T        write the game state as JSON after tick T (repeatable)\n"
+           "  --data DIR            read the game data from DIR instead of the program folder\n";
+}
+
+THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
+    THarnessOptions o;
+    error.clear();
+    int i = 1;
+    // The first parameter belongs to the game (the debug switch) unless it is an option.
+    if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0) {
+        o.Params.push_back(argv[1]);
+        i = 2;
+    }
+    auto value = [&](const std::string& name) -> std::optional<std::string> {
+        if (i + 1 >= argc) {
+            error = name + " needs a value";
+            return std::nullopt;
+        }
+        return std::string(argv[++i]);
+    };
+    for (; i < argc && error.empty(); ++i) {
+        const std::string arg = argv[i];
+        o.Params.push_back(arg);
+        if (arg == "--headless") {
+            o.Headless = true;
+        } else if (arg == "--tick-ms") {
+            auto v = value(arg);
+            uint64_t n = 0;
+            if (v && (!ParseUnsigned(*v, n, 60000) || n == 0)) error = "--tick-ms wants a number from 1 to 60000";
+            o.TickMs = static_cast<uint32_t>(n);
+        } else if (arg == "--ticks") {
+            auto v = value(arg);
+            uint64_t n = 0;
+            if (v && !ParseUnsigned(*v, n, UINT64_MAX / 2)) error = "--ticks wants a number";
+            o.Ticks = n;
+        } else if (arg == "--input") {
+            if (auto v = value(arg)) o.InputFile = *v;
+        } else if (arg == "--screenshot" || arg == "--state") {
+            auto v = value(arg);
+            TTickOutput out;
+            if (v && !ParseTickOutput(*v, out))
+                error = arg + " wants PATH@TICK";
+            else if (v)
+                (arg == "--state" ? o.States : o.Screenshots).push_back(out);
+        } else if (arg == "--data") {
+            if (auto v = value(arg)) o.DataDir = *v;
+        } else {
+            error = "unknown option " + arg;
+        }
+        if (!error.empty()) break;
+    }
+    return o;
+}
+
+std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text) {
+    std::multimap<uint64_t, TScriptedKey> script;
+    std::istringstream in(text);
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream words(line);
+        std::string tick, action, key, extra;
+        words >> tick;
+        if (tick.empty() || tick[0] == '#') continue;
+        words >> action >> key >> extra;
+        uint64_t t = 0;
+        auto vk = platform::VirtualKeyFromName(key);
+        const std::string a = LowerCase(action);
+        if (!ParseUnsigned(tick, t, UINT64_MAX / 2) || (a != "down" && a != "up") || !vk || !extra.empty())
+            throw EFileError(Format("input script line %d: expected 'TICK down|up KEY', got '%s'", lineNo,
+                                    line.c_str()));
+        script.emplace(t, TScriptedKey{*vk, a == "down"});
+    }
+    return script;
+}
+
+std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw EFileError("Cannot open input script " + path);
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ParseInputScript(ss.str());
+}
+
+std::string StateJson(TMainForm& form, uint64_t tick) {
+    const TGameGlobals& g = form.Game;
+    std::ostringstream j;
+    j << "{\n";
+    j << "  \"Tick\": " << tick << ",\n";
+    j << "  \"Time\": " << platform::GetTickCount() << ",\n";
+    j << "  \"GameState\": " << JsonString(std::string(1, g.GameState)) << ",\n";
+    j << "  \"CurrentLevel\": " << g.CurrentLevel << ",\n";
+    j << "  \"StartLevelNumber\": " << g.StartLevelNumber << ",\n";
+    j << "  \"LevelCount\": " << form.Level.LevelCount << ",\n";
+    j << "  \"FrameRate\": " << form.DXTimer.FrameRate() << ",\n";
+    j << "  \"TimerEnabled\": " << (form.DXTimer.Enabled() ? "true" : "false") << ",\n";
+    j << "  \"GodModeOn\": " << (g.GodModeOn ? "true" : "false") << ",\n";
+    j << "  \"NoTilesOn\": " << (g.NoTilesOn ? "true" : "false") << ",\n";
+    j << "  \"FadeActive\": " << (form.FadeActive ? "true" : "false") << ",\n";
+    j << "  \"MusicFile\": " << JsonString(g.CurrentMusicFile) << ",\n";
+    j << "  \"Caption\": " << JsonString(form.Caption()) << ",\n";
+    j << "  \"DebugSwitch\": " << (form.DebugSwitch ? "true" : "false") << "\n";
+    j << "}\n";
+    return j.str();
+}
+
+int RunGame(const THarnessOptions& options) {
+    if (!options.DataDir.empty()) SetProgramFolder(options.DataDir);
+    std::multimap<uint64_t, TScriptedKey> script;
+    try {
+        if (!options.InputFile.empty()) script = LoadInputScript(options.InputFile);
+    } catch (const Exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 2;
+    }
+
+    platform::Application app(options.Headless);
+    app.SetTitle("VARNOK (freeware version)");
+    platform::SimulatedClock simulated(0);
+    std::optional<platform::ScopedClock> clockScope;
+    if (options.Headless) clockScope.emplace(simulated);
+
+    // The data comes first: without it there is no game.
+    TDataStores stores;
+    try {
+        stores = OpenDataFiles(ProgramFolder());
+    } catch (const EFatalDataError& e) {
+        app.ShowMessage(e.what());
+        return 1;
+    }
+
+    app.CreateMainWindow("VARNOK", 640, 480);
+    TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, options.Params);
+    form.FormCreate();
+    form.FormShow();
+
+    for (uint64_t tick = 0; !app.Terminated(); ++tick) {
+        if (options.Headless) simulated.Advance(options.TickMs);
+        for (auto [it, end] = script.equal_range(tick); it != end; ++it)
+            app.InjectKey(form, it->second.Key, it->second.Down);
+        app.ProcessMessages(form);
+        if (app.Terminated()) break;
+        if (!form.Idle() && !options.Headless) app.WaitMessage(form.DXTimer.Enabled() ? 1 : 10);
+
+        for (const auto& shot : options.Screenshots) {
+            if (shot.Tick != tick) continue;
+            try {
+                if (form.DXDraw.CanDraw()) WritePng(shot.Path, form.DXDraw.BackSurface().ToImage());
+            } catch (const Exception& e) {
+                AddMessage(e.Message());
+            }
+        }
+        for (const auto& state : options.States) {
+            if (state.Tick != tick) continue;
+            std::ofstream out(state.Path, std::ios::binary | std::ios::trunc);
+            out << StateJson(form, tick);
+            if (!out) AddMessage("Cannot write " + state.Path);
+        }
+        if (options.Ticks && tick + 1 >= *options.Ticks) break;
+    }
+    return 0;
+}
+
+} // namespace varnok

@@ -1,0 +1,53 @@
+#pragma once
+// Command-line options of the game binary and the headless test harness:
+// simulated time, scripted keys, screenshots and state snapshots at chosen
+// ticks.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnok {
+
+class TMainForm;
+
+struct TTickOutput {
+    std::string Path;
+    uint64_t Tick = 0;
+};
+
+struct TScriptedKey {
+    int Key = 0;
+    bool Down = false;
+};
+
+struct THarnessOptions {
+    // Parameters as the game sees them (the first may be the debug switch).
+    std::vector<std::string> Params;
+    bool Headless = false;
+    uint32_t TickMs = 16;
+    std::optional<uint64_t> Ticks;
+    std::string InputFile;
+    std::vector<TTickOutput> Screenshots;
+    std::vector<TTickOutput> States;
+    std::string DataDir;
+};
+
+// Parses argv. Returns an error text (empty on success) in error.
+THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error);
+std::string HarnessUsage();
+
+// Scripted key events by tick: lines "TICK down KEY" or "TICK up KEY"; empty
+// lines and lines starting with "#" are skipped. Raises EFileError on a bad line.
+std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text);
+std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path);
+
+// The state snapshot of the running game as JSON.
+std::string StateJson(TMainForm& form, uint64_t tick);
+
+// Runs the game's message loop until the program ends or the tick limit is
+// reached. Returns the process exit code.
+int RunGame(const THarnessOptions& options);
+
+} // namespace varnok

@@ -1,0 +1,343 @@
+#include "app/MainForm.h"
+
+#include "common/Exception.h"
+#include "common/Math.h"
+#include "common/Paths.h"
+#include "common/StrUtils.h"
+#include "level/CryptedINI.h"
+#include "media/MusicPlayer.h"
+#include "platform/Clock.h"
+#include "platform/Window.h"
+#include "tools/Debug.h"
+
+#include <cinttypes>
+
+namespace varnok {
+
+using platform::GetTickCount;
+
+TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore,
+                     std::vector<std::string> params)
+    : DXDraw(app.MainWindow()), LevelStore(levelStore), GlobalStore(globalStore), app_(app),
+      params_(std::move(params)) {
+    DXDraw.OnInitialize = [this] { DXDrawInitialize(); };
+    DXDraw.OnFinalize = [this] { DXDrawFinalize(); };
+    DXTimer.OnTimer = [this](uint32_t lag) {
+        if (onTimer_) (this->*onTimer_)(lag);
+    };
+    CreateMenus();
+    if (auto* window = app_.MainWindow()) window->SetMenuBar(&MainMenu);
+}
+
+TMainForm::~TMainForm() {
+    if (auto* window = app_.MainWindow()) window->SetMenuBar(nullptr);
+}
+
+void TMainForm::CreateMenus() {
+    using platform::Menu;
+    using platform::MenuItem;
+
+    ActionExit.OnExecute = [this] { Close(); };
+    ActionPause.OnExecute = [this] {
+        if (Game.GameState == gs::Playing)
+            Game.GameState = gs::Paused;
+        else if (Game.GameState == gs::Paused)
+            Game.GameState = gs::Playing;
+        ActionPause.SetChecked(Game.GameState == gs::Paused);
+    };
+    ActionNoSound.OnExecute = [this] {
+        ActionNoSound.SetChecked(!ActionNoSound.Checked());
+        if (MusicPlayer) {
+            if (ActionNoSound.Checked())
+                MusicPlayer->Mute();
+            else
+                MusicPlayer->Unmute();
+        }
+    };
+    ActionNoFX.OnExecute = [this] { ActionNoFX.SetChecked(!ActionNoFX.Checked()); };
+    ActionGodMode.OnExecute = [this] {
+        Game.GodModeOn = !Game.GodModeOn;
+        ActionGodMode.SetChecked(Game.GodModeOn);
+    };
+    ActionNoTiles.OnExecute = [this] {
+        Game.NoTilesOn = !Game.NoTilesOn;
+        ActionNoTiles.SetChecked(Game.NoTilesOn);
+    };
+    ActionShowDebugWindow.OnExecute = [this] {
+        DebugLog().SetAlwaysHide(!DebugLog().AlwaysHide());
+        ActionShowDebugWindow.SetChecked(DebugLog().AlwaysHide());
+    };
+
+    Menu& game = MainMenu.Add("Game1", "G&ame");
+    game.OnOpen = [this] { Game1Click(); };
+    ActionPause.Link(game.Add("Pause1", ""));
+    ActionExit.Link(game.Add("Exit1", ""));
+
+    Menu& video = MainMenu.Add("Video1", "&Video");
+    video.OnOpen = [this] { Video1Click(); };
+    ActionToggleWindow.Link(video.Add("Windowmode2", ""));
+
+    Menu& music = MainMenu.Add("Music1", "&Music");
+    ActionNoSound.Link(music.Add("Nosound1", ""));
+    ActionNoFX.Link(music.Add("NoFX1", ""));
+
+    Menu& debug = MainMenu.Add("Debug1", "&Debug");
+    debug.OnOpen = [this] { Debug1Click(); };
+    ActionGodMode.Link(debug.Add("Godmode1", ""));
+    ActionNoTiles.Link(debug.Add("Notiles1", ""));
+    ActionEditInternals.Link(debug.Add("Editphysics1", ""));
+    ActionShowDebugWindow.Link(debug.Add("Showdebugwindow1", ""));
+
+    Menu& layer = MainMenu.Add("Layer1", "Layer");
+    static const char* const layerCaptions[] = {"Layer 1 (Rain, snow)", "Layer 2 (Z+)", "Layer 3 (Boundaries)",
+                                                "Layer 4 (Z-)",         "Layer 5",      "Layer 6",
+                                                "Layer 7 (Sky)"};
+    for (int i = 0; i < 7; ++i) {
+        MenuItem& item = layer.Add("Layer" + std::to_string(i + 1) + "1", layerCaptions[i]);
+        item.Checked = true;
+        item.OnClick = [this](MenuItem& clicked) { LayerClick(clicked); };
+        layerItems_.push_back(&item);
+    }
+
+    Menu& level = MainMenu.Add("mnuLevels", "Level");
+    level.OnOpen = [this] { mnuLevelsClick(); };
+    for (int i = 1; i <= 5; ++i) {
+        MenuItem& item = level.Add("mnuLvl" + std::to_string(i), std::to_string(i));
+        item.Tag = i;
+        item.Visible = i == 1;
+        item.OnClick = [this](MenuItem& clicked) { mnuLvl1Click(clicked); };
+        levelItems_.push_back(&item);
+    }
+
+    Menu& info = MainMenu.Add("Info1", "&Info");
+    ActionDirectXInfo.Link(info.Add("DirectX1", ""));
+    ActionAboutInfo.Link(info.Add("About1", ""));
+}
+
+void TMainForm::FormCreate() {
+    // The display: settings, then the surface (twice, as the window takes the
+    // display's size in between).
+    SetTimer(false);
+    DXDraw.Finalize();
+    DXDraw.Initialize();
+    SetTimer(true);
+    DXDraw.Initialize();
+
+    // The debug switch: first parameter only, any letter case.
+    DebugSwitch = !params_.empty() && UpperCase(params_[0]) == "-KV3916";
+    for (const char* name : {"Debug1", "Layer1", "mnuLevels"}) MainMenu.FindMenu(name)->Visible = DebugSwitch;
+
+    MusicFile = DataPath("SND\\" + GlobalStore.GetString("Menu", "MOD", ""));
+    Game.StartLevelNumber = GlobalStore.GetInteger("Game", "StartLevel", 1);
+    Game.ReleaseOnFinalize = true;
+
+    SetTimer(true);
+    TimerWasEnabled = DXTimer.Enabled();
+}
+
+void TMainForm::FormShow() {
+    if (Game.ModeSwitching) return;
+    Game.GameState = gs::TitleStart;
+    SetStateEvents();
+}
+
+void TMainForm::SetStateEvents() {
+    SetTimer(false);
+    Game.InputLockUntil = GetTickCount() + 500;
+    switch (Game.GameState) {
+    case gs::TitleStart:
+        MusicFile = DataPath("SND\\" + GlobalStore.GetString("Menu", "MOD", ""));
+        onTimer_ = &TMainForm::TimerTitle;
+        onKeyDown_ = &TMainForm::KeyDownTitle;
+        onKeyUp_ = nullptr;
+        Game.CurrentLevel = static_cast<uint16_t>(Game.StartLevelNumber);
+        PlayMusic(MusicFile);
+        break;
+    case gs::GetReady:
+        onTimer_ = &TMainForm::TimerGame;
+        onKeyDown_ = &TMainForm::KeyDownGame;
+        onKeyUp_ = &TMainForm::KeyUpGame;
+        Game.ShownScore = 0;
+        InitLevel(Game.CurrentLevel);
+        StartFade(false);
+        PlayMusic(MusicFile);
+        break;
+    case gs::Credits:
+        MusicFile = DataPath("SND\\" + GlobalStore.GetString("Credits", "MOD", ""));
+        onTimer_ = &TMainForm::TimerCredits;
+        onKeyDown_ = &TMainForm::KeyDownCredits;
+        onKeyUp_ = nullptr;
+        PlayMusic(MusicFile);
+        break;
+    default: app_.ShowMessage("Unhandled game state in SetStateEvents"); break;
+    }
+    SetTimer(true);
+}
+
+void TMainForm::StartFade(bool out) {
+    FadeActive = true;
+    FadePos = 0;
+    FadeOut = out;
+}
+
+void TMainForm::PlayMusic(const std::string& file) {
+    if (file == Game.CurrentMusicFile) return;
+    if (MusicPlayer) MusicPlayer->OpenModule(file);
+    Game.CurrentMusicFile = file;
+}
+
+int TMainForm::PlayerPan(double worldX, int engineWidth) {
+    if (engineWidth <= 0) return 0;
+    const int half = engineWidth / 2;
+    if (worldX <= half) return -static_cast<int>(Trunc((half - worldX) * 20000 / engineWidth) / 4);
+    return static_cast<int>(Trunc((worldX - half) * 20000 / engineWidth) / 4);
+}
+
+template <typename F> void TMainForm::Guarded(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        AppException(e, &e);
+    }
+}
+
+bool TMainForm::Idle() {
+    bool ticked = false;
+    Guarded([&] { ticked = DXTimer.Idle(); });
+    return ticked;
+}
+
+void TMainForm::AppException(const std::exception& e, const void* address) {
+    if (DXDraw.HasOption(platform::doFullScreen)) {
+        // Back to window mode, so that the program's windows can be seen.
+        Game.ModeSwitching = true;
+        SetTimer(false);
+        Game.ReleaseOnFinalize = false;
+        DXDraw.Finalize();
+        DXDraw.Options &= ~static_cast<uint32_t>(platform::doFullScreen);
+        if (auto* window = app_.MainWindow()) window->SetMenuVisible(true);
+        DXDraw.Initialize();
+        SetTimer(true);
+        Game.ModeSwitching = false;
+    }
+    AddMessage(Format("%s at %016" PRIXPTR, e.what(), reinterpret_cast<uintptr_t>(address)));
+}
+
+void TMainForm::AppActivate() {
+    if (MusicPlayer) MusicPlayer->Resume();
+    SetTimer(TimerWasEnabled);
+}
+
+void TMainForm::AppDeactivate() {
+    if (MusicPlayer) MusicPlayer->Halt();
+    TimerWasEnabled = DXTimer.Enabled();
+    SetTimer(false);
+}
+
+void TMainForm::Close() {
+    SetTimer(false);
+    app_.Terminate();
+}
+
+void TMainForm::SetCaption(const std::string& caption) {
+    caption_ = caption;
+    if (auto* window = app_.MainWindow()) window->SetCaption(caption);
+}
+
+bool TMainForm::HandleShortCut(int key, int shift) {
+    if (shift != 0) return false;
+    for (TAction* action : {&ActionNoSound, &ActionNoFX}) {
+        if (action->ShortCutKey() == key && action->Enabled()) {
+            action->Execute();
+            return true;
+        }
+    }
+    return false;
+}
+
+void TMainForm::KeyDown(int& key, int shift) {
+    Guarded([&] {
+        // Menu shortcuts come first and never reach the screens.
+        if (HandleShortCut(key, shift)) {
+            key = 0;
+            return;
+        }
+        if (onKeyDown_) (this->*onKeyDown_)(key, shift);
+    });
+}
+
+void TMainForm::KeyUp(int& key, int shift) {
+    Guarded([&] {
+        if (onKeyUp_) (this->*onKeyUp_)(key, shift);
+    });
+}
+
+void TMainForm::MouseDown(platform::MouseButton button, int shift, int x, int y) {
+    Guarded([&] {
+        if (DXDraw.OnMouseDown) DXDraw.OnMouseDown(button, shift, x, y);
+    });
+}
+
+bool TMainForm::InputLocked(int& key) const {
+    if (static_cast<int32_t>(GetTickCount() - Game.InputLockUntil) < 0) {
+        key = 0;
+        return true;
+    }
+    return false;
+}
+
+void TMainForm::DXDrawInitialize() {
+    if (Game.ReleaseOnFinalize) SetTimer(false);
+}
+
+void TMainForm::DXDrawFinalize() { SetTimer(false); }
+
+void TMainForm::Game1Click() {
+    if (auto* item = MainMenu.FindItem("Pause1"))
+        item->Enabled = Game.GameState == gs::Playing || Game.GameState == gs::Paused;
+}
+
+void TMainForm::Video1Click() {
+    ActionToggleWindow.SetChecked(!DXDraw.HasOption(platform::doFullScreen));
+}
+
+void TMainForm::Debug1Click() {
+    ActionGodMode.SetChecked(Game.GodModeOn);
+    ActionNoTiles.SetChecked(Game.NoTilesOn);
+    ActionShowDebugWindow.SetChecked(DebugLog().AlwaysHide());
+}
+
+void TMainForm::mnuLevelsClick() {
+    const int n = LevelStore.GetInteger("Global", "TileCount", 0);
+    for (size_t i = 0; i < levelItems_.size(); ++i) {
+        levelItems_[i]->Visible = static_cast<int>(i) < n;
+        levelItems_[i]->Checked = false;
+    }
+    // A start level outside the menu has no item to check.
+    const int64_t selected = static_cast<int64_t>(Game.StartLevelNumber) - 1;
+    if (selected >= 0 && selected < static_cast<int64_t>(levelItems_.size())) levelItems_[selected]->Checked = true;
+}
+
+void TMainForm::mnuLvl1Click(platform::MenuItem& item) {
+    Game.StartLevelNumber = item.Tag;
+    item.Checked = true;
+    Game.GameState = gs::TitleStart;
+    SetStateEvents();
+}
+
+void TMainForm::LayerClick(platform::MenuItem& item) { item.Checked = !item.Checked; }
+
+void TMainForm::InitLevel(int n) {
+    MusicFile = DataPath("SND\\" + GlobalStore.GetString("Level" + std::to_string(n), "MOD", ""));
+    try {
+        CheckLevelCount(LevelStore, Level);
+    } catch (const EFatalDataError& e) {
+        // No level at all: the program ends after this event.
+        app_.ShowMessage(e.what());
+        app_.Terminate();
+        return;
+    }
+    LoadLevel(LevelStore, n, Level);
+}
+
+} // namespace varnok

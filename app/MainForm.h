@@ -1,0 +1,156 @@
+#pragma once
+// The main window of the game and its screen state machine. It owns the
+// display, the frame timer, the menus and actions and the shared game state;
+// SetStateEvents swaps the tick and key handlers of the current screen.
+#include "app/Action.h"
+#include "app/GameState.h"
+#include "level/TSINI.h"
+#include "platform/Application.h"
+#include "platform/DXDraw.h"
+#include "platform/DXTimer.h"
+#include "platform/Keys.h"
+#include "platform/MenuBar.h"
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace varnok {
+
+class TMemIniFileCrypted;
+class TMusicPlayer;
+
+namespace platform {
+class Window;
+}
+
+class TMainForm final : public platform::EventSink {
+public:
+    // The stores must outlive the form. params are the command-line
+    // parameters after the program name.
+    TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore,
+              std::vector<std::string> params);
+    ~TMainForm() override;
+    TMainForm(const TMainForm&) = delete;
+    TMainForm& operator=(const TMainForm&) = delete;
+
+    // Window creation and first showing.
+    void FormCreate();
+    void FormShow();
+
+    // Enters the screen of the current GameState.
+    void SetStateEvents();
+    void StartFade(bool out);
+    void PlayMusic(const std::string& file);
+    // Stereo pan for a sound caused by a sprite at screen x in a screen of the given width.
+    static int PlayerPan(double worldX, int engineWidth);
+
+    // Runs one tick if the timer is due; exceptions go to AppException.
+    bool Idle();
+
+    // Every exception that no other code catches ends here.
+    void AppException(const std::exception& e, const void* address);
+    void AppActivate();
+    void AppDeactivate();
+    // Closes the main window: the program ends.
+    void Close();
+
+    // Events of the window (EventSink).
+    void KeyDown(int& key, int shift) override;
+    void KeyUp(int& key, int shift) override;
+    void MouseDown(platform::MouseButton button, int shift, int x, int y) override;
+    void Activate() override { AppActivate(); }
+    void Deactivate() override { AppDeactivate(); }
+    void CloseQuery() override { Close(); }
+
+    // Components and state.
+    platform::Application& App() { return app_; }
+    platform::TDXDraw DXDraw;
+    platform::TDXTimer DXTimer;
+    platform::MenuBar MainMenu;
+    TGameGlobals Game;
+    TLevelData Level;
+    TMemIniFileCrypted& LevelStore;
+    TMemIniFileCrypted& GlobalStore;
+    std::unique_ptr<TMusicPlayer> MusicPlayer;
+
+    // Own fields of the main window.
+    bool FadeActive = false;
+    bool FadeOut = false;
+    double FadePos = 0;
+    bool ShiftDown = false;
+    bool AltDown = false;
+    std::string InfoText;
+    bool TimerWasEnabled = false;
+    std::string MusicFile;
+    bool DebugSwitch = false;
+
+    // Actions.
+    TAction ActionExit{"ActionExit", "Exit"};
+    TAction ActionPause{"ActionPause", "Pause"};
+    TAction ActionToggleWindow{"ActionToggleWindow", "Window mode"};
+    TAction ActionNoSound{"ActionNoSound", "No Sound", VK_F8, "F8"};
+    TAction ActionNoFX{"ActionNoFX", "No FX", VK_F7, "F7"};
+    TAction ActionGodMode{"ActionGodMode", "God mode"};
+    TAction ActionNoTiles{"ActionNoTiles", "No tiles"};
+    TAction ActionEditInternals{"ActionEditInternals", "Edit internals ..."};
+    TAction ActionShowDebugWindow{"ActionShowDebugWindow", "Always hide debug window"};
+    TAction ActionDirectXInfo{"ActionDirectXInfo", "DirectX"};
+    TAction ActionAboutInfo{"ActionAboutInfo", "About"};
+
+    // Menu commands (menu opening handlers and the Layer and Level items).
+    void Game1Click();
+    void Video1Click();
+    void Debug1Click();
+    void mnuLevelsClick();
+    void mnuLvl1Click(platform::MenuItem& item);
+    void LayerClick(platform::MenuItem& item);
+
+    // Screen handlers. A key handler may set the key to 0 to consume it.
+    void TimerTitle(uint32_t lag);
+    void KeyDownTitle(int& key, int shift);
+    void TimerGame(uint32_t lag);
+    void KeyDownGame(int& key, int shift);
+    void KeyUpGame(int& key, int shift);
+    void TimerCredits(uint32_t lag);
+    void KeyDownCredits(int& key, int shift);
+
+    // Level start: builds level n and picks its music.
+    void InitLevel(int n);
+    // The fade step of the game screen.
+    void DrawFade(uint32_t lag);
+
+    // Display events.
+    void DXDrawInitialize();
+    void DXDrawFinalize();
+
+    // The caption of the main window.
+    void SetCaption(const std::string& caption);
+    const std::string& Caption() const { return caption_; }
+
+    using KeyHandler = void (TMainForm::*)(int&, int);
+    using TickHandler = void (TMainForm::*)(uint32_t);
+    KeyHandler OnKeyDown() const { return onKeyDown_; }
+    KeyHandler OnKeyUp() const { return onKeyUp_; }
+    TickHandler OnTimer() const { return onTimer_; }
+
+private:
+    void CreateMenus();
+    bool InputLocked(int& key) const;
+    bool HandleShortCut(int key, int shift);
+    void SetTimer(bool enabled) { DXTimer.SetEnabled(enabled); }
+    template <typename F> void Guarded(F&& f);
+
+    platform::Application& app_;
+    std::vector<std::string> params_;
+    std::string caption_ = "VARNOK";
+    TickHandler onTimer_ = nullptr;
+    KeyHandler onKeyDown_ = nullptr;
+    KeyHandler onKeyUp_ = nullptr;
+    std::vector<platform::MenuItem*> layerItems_;
+    std::vector<platform::MenuItem*> levelItems_;
+};
+
+} // namespace varnok
