@@ -109,7 +109,7 @@ Song Parser::Run(const std::string& text) {
     std::string raw;
     while (std::getline(in, raw)) {
         ++line_;
-        std::string line = raw.substr(0, raw.find('#'));
+        std::string line = sfx::StripComment(raw);
         std::istringstream words(line);
         std::vector<std::string> w;
         for (std::string s; words >> s;) w.push_back(s);
@@ -122,7 +122,7 @@ Song Parser::Run(const std::string& text) {
             bool ended = false;
             while (std::getline(in, raw)) {
                 ++line_;
-                std::istringstream rw(raw.substr(0, raw.find('#')));
+                std::istringstream rw(sfx::StripComment(raw));
                 std::string k;
                 if ((rw >> k) && k == "end") {
                     ended = true;

@@ -18,7 +18,8 @@ const char* kHelp = R"(usage: modwriter SONG OUT.mod
 
 Writes a 4-channel tracker module ("M.K.") from a song description.
 
-Song description: keywords at the start of a line; '#' starts a comment.
+Song description: keywords at the start of a line; '#' starting a word
+begins a comment (inside a word it is a sharp: F#3).
   title TEXT              module title, at most 20 characters
   speed N                 ticks per row (default 6)
   tempo N                 beats per minute, 32..255 (default 125);

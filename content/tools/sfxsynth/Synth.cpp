@@ -109,6 +109,12 @@ double OnePoleCoefficient(double cutoff, int rate) {
 
 } // namespace
 
+std::string StripComment(const std::string& line) {
+    for (size_t i = 0; i < line.size(); ++i)
+        if (line[i] == '#' && (i == 0 || line[i - 1] == ' ' || line[i - 1] == '\t')) return line.substr(0, i);
+    return line;
+}
+
 bool ParsePitch(const std::string& token, double& hz) {
     if (ParseNumber(token, hz)) return true;
     static const int kSemitone[7] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G from C
@@ -139,7 +145,7 @@ Recipe ParseRecipe(const std::string& text) {
     Voice* voice = nullptr;
     while (std::getline(in, rawLine)) {
         ++lineNo;
-        if (auto hash = rawLine.find('#'); hash != std::string::npos) rawLine.erase(hash);
+        rawLine = StripComment(rawLine);
         std::istringstream words(rawLine);
         std::string key;
         if (!(words >> key)) continue;

@@ -3,7 +3,7 @@
 // music. A recipe is plain text, one setting per line ("key value"), '#'
 // starts a comment. Settings before the first "voice" line apply to the whole
 // sound; each "voice" line starts a new layer and the settings after it
-// describe that layer. All voices are mixed, then the mix is scaled so that
+// describe that layer (a '#' inside a word is a sharp, as in C#5). All voices are mixed, then the mix is scaled so that
 // its loudest sample reaches "peak".
 //
 // Sound settings:
@@ -77,6 +77,10 @@ struct Recipe {
     double crossfade = 0.05;
     std::vector<Voice> voices;
 };
+
+// The line without its comment: '#' at the start of a word begins one (a
+// '#' inside a word is a sharp, as in C#5).
+std::string StripComment(const std::string& line);
 
 // Parses a recipe; a malformed one raises varnok::Exception naming the line.
 Recipe ParseRecipe(const std::string& text);
