@@ -1,0 +1,134 @@
+// The game binary end to end, headless: options, scripted keys, screenshots
+// and state snapshots.
+#include "app/Harness.h"
+#include "common/Exception.h"
+#include "common/Image.h"
+#include "tests/support/TestSupport.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+using namespace varnok;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs the game binary with the arguments; standard error is captured.
+RunResult RunVarnok(const test::TempDir& dir, const std::string& args) {
+    const std::string err = dir / "stderr.txt";
+    const std::string cmd = test::BinaryDir() + "/varnok " + args + " 2>" + err + " >/dev/null";
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (fs::exists(err)) r.errors = test::ReadFileBytes(err);
+    return r;
+}
+
+// A data folder with plain settings files, as a level maker would have it.
+void MakeDataFolder(const test::TempDir& dir) {
+    test::WriteFileBytes(dir / "data/DAT/LEVEL.INI", "[Global]\nTileCount=1\n");
+    test::WriteFileBytes(dir / "data/DAT/GLOBAL.INI", "[Game]\nStartLevel=1\n[Menu]\nStart=Los\n");
+}
+
+} // namespace
+
+TEST(HarnessOptions, ParsesEveryOptionAndRejectsBadOnes) {
+    const char* argv[] = {"varnok",       "-kv3916",    "--headless",    "--tick-ms", "20",
+                          "--ticks",      "100",        "--input",       "keys.txt",  "--screenshot",
+                          "a.png@5",      "--screenshot", "b@c.png@7",   "--state",   "s.json@99",
+                          "--data",       "/tmp/d"};
+    std::string error;
+    THarnessOptions o = ParseHarnessOptions(static_cast<int>(std::size(argv)), const_cast<char**>(argv), error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.Params.front(), "-kv3916");
+    EXPECT_TRUE(o.Headless);
+    EXPECT_EQ(o.TickMs, 20u);
+    EXPECT_EQ(o.Ticks, 100u);
+    EXPECT_EQ(o.InputFile, "keys.txt");
+    ASSERT_EQ(o.Screenshots.size(), 2u);
+    EXPECT_EQ(o.Screenshots[1].Path, "b@c.png");
+    EXPECT_EQ(o.Screenshots[1].Tick, 7u);
+    EXPECT_EQ(o.States[0].Tick, 99u);
+    EXPECT_EQ(o.DataDir, "/tmp/d");
+
+    for (std::vector<const char*> bad : {std::vector<const char*>{"varnok", "--ticks"},
+                                         {"varnok", "--ticks", "-1"},
+                                         {"varnok", "--tick-ms", "0"},
+                                         {"varnok", "--screenshot", "x.png"},
+                                         {"varnok", "--state", "x@"},
+                                         {"varnok", "--headless", "-KV3916"},
+                                         {"varnok", "--bogus"}}) {
+        ParseHarnessOptions(static_cast<int>(bad.size()), const_cast<char**>(bad.data()), error);
+        EXPECT_NE(error, "") << bad.back();
+    }
+}
+
+TEST(HarnessOptions, InputScriptLines) {
+    auto script = ParseInputScript("# comment\n\n10 down Left\r\n10 up Left\n200 down 27\n");
+    ASSERT_EQ(script.size(), 3u);
+    auto [first, end] = script.equal_range(10);
+    EXPECT_EQ(first->second.Key, 37);
+    EXPECT_TRUE(first->second.Down);
+    EXPECT_FALSE(std::next(first)->second.Down); // order within a tick is kept
+    EXPECT_EQ(script.find(200)->second.Key, 27);
+    EXPECT_THROW(ParseInputScript("10 press Left\n"), EFileError);
+    EXPECT_THROW(ParseInputScript("x down Left\n"), EFileError);
+    EXPECT_THROW(ParseInputScript("10 down Nothing\n"), EFileError);
+    EXPECT_THROW(ParseInputScript("10 down Left extra\n"), EFileError);
+}
+
+TEST(HarnessRun, TitleScreenshotAndStateAfterSixtyTicks) {
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    const RunResult r = RunVarnok(dir, "--headless --ticks 60 --data " + (dir / "data") + " --screenshot " +
+                                           (dir / "out.png") + "@59 --state " + (dir / "s.json") + "@59");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string state = test::ReadFileBytes(dir / "s.json");
+    EXPECT_NE(state.find("\"GameState\": \" \""), std::string::npos) << state;
+    EXPECT_NE(state.find("\"Tick\": 59"), std::string::npos);
+    EXPECT_NE(state.find("\"Time\": 960"), std::string::npos); // 60 ticks of 16 ms
+    const RgbaImage shot = ReadPng(dir / "out.png");
+    EXPECT_EQ(shot.Width, 640);
+    EXPECT_EQ(shot.Height, 480);
+    // The plain settings were converted into the enciphered data files.
+    EXPECT_TRUE(fs::exists(dir / "data/DAT/LEVEL.DAT"));
+    EXPECT_TRUE(fs::exists(dir / "data/DAT/GLOBAL.DAT"));
+}
+
+TEST(HarnessRun, EscapeAfterTheLockOutEndsTheGameButNotBefore) {
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    // Tick 20 is 336 ms after the title opened: swallowed. Tick 35 (576 ms) moves
+    // the selection, tick 40 (656 ms) ends the game.
+    test::WriteFileBytes(dir / "keys.txt", "20 down Escape\n20 up Escape\n35 down Down\n40 down Escape\n");
+    const RunResult r = RunVarnok(dir, "--headless --ticks 100 --data " + (dir / "data") + " --input " +
+                                           (dir / "keys.txt") + " --state " + (dir / "a.json") + "@38 --state " +
+                                           (dir / "b.json") + "@60");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string a = test::ReadFileBytes(dir / "a.json");
+    EXPECT_NE(a.find("\"GameState\": \"!\""), std::string::npos) << a; // Down was taken
+    EXPECT_FALSE(fs::exists(dir / "b.json"));                            // the game had ended
+}
+
+TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
+    test::TempDir dir;
+    fs::create_directories(dir / "empty");
+    RunResult r = RunVarnok(dir, "--headless --ticks 5 --data " + (dir / "empty"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.errors.find("Missing data files!"), std::string::npos) << r.errors;
+
+    r = RunVarnok(dir, "--headless --frobnicate");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.errors.find("usage: varnok"), std::string::npos);
+
+    test::WriteFileBytes(dir / "bad.txt", "1 sideways Left\n");
+    r = RunVarnok(dir, "--headless --ticks 5 --input " + (dir / "bad.txt"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.errors.find("input script line 1"), std::string::npos) << r.errors;
+}

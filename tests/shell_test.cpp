@@ -1,0 +1,316 @@
+// The main window's state machine, run headless on a simulated clock.
+#include "app/MainForm.h"
+#include "level/CryptedINI.h"
+#include "media/MusicPlayer.h"
+#include "platform/Clock.h"
+#include "tests/support/TestSupport.h"
+#include "tools/Debug.h"
+
+#include <gtest/gtest.h>
+
+using namespace varnok;
+
+namespace {
+
+class RecordingMusic final : public TMusicPlayer {
+public:
+    std::vector<std::string>* log;
+    explicit RecordingMusic(std::vector<std::string>* l) : log(l) {}
+    void OpenModule(const std::string& file) override { log->push_back("open " + file); }
+    void Resume() override { log->push_back("resume"); }
+    void Halt() override { log->push_back("halt"); }
+    void Mute() override { log->push_back("mute"); }
+    void Unmute() override { log->push_back("unmute"); }
+};
+
+struct ShellTest : ::testing::Test {
+    test::TempDir dir;
+    platform::SimulatedClock clock{10000};
+    platform::ScopedClock clockScope{clock};
+    platform::Application app{true};
+    std::unique_ptr<TMemIniFileCrypted> levelStore;
+    std::unique_ptr<TMemIniFileCrypted> globalStore;
+    std::unique_ptr<TMainForm> form;
+    std::vector<std::string> music;
+
+    void Start(std::vector<std::string> params = {}, const std::string& levelIni = "[Global]\nTileCount=2\n",
+               const std::string& globalIni = "[Menu]\nMOD=title.mod\n[Credits]\nMOD=credits.mod\n[Level1]\n"
+                                              "MOD=one.mod\n") {
+        test::WriteFileBytes(dir / "LEVEL.INI", levelIni);
+        test::WriteFileBytes(dir / "GLOBAL.INI", globalIni);
+        levelStore = std::make_unique<TMemIniFileCrypted>(dir / "LEVEL.INI");
+        globalStore = std::make_unique<TMemIniFileCrypted>(dir / "GLOBAL.INI");
+        form = std::make_unique<TMainForm>(app, *levelStore, *globalStore, std::move(params));
+        form->MusicPlayer = std::make_unique<RecordingMusic>(&music);
+        form->FormCreate();
+        form->FormShow();
+    }
+    void Tick(uint32_t ms = 16) {
+        clock.Advance(ms);
+        form->Idle();
+    }
+    void Wait(uint32_t ms) { clock.Advance(ms); }
+    void Press(int key, int shift = 0) {
+        int k = key;
+        form->KeyDown(k, shift);
+        k = key;
+        form->KeyUp(k, shift);
+    }
+    char State() const { return form->Game.GameState; }
+};
+
+} // namespace
+
+TEST_F(ShellTest, StartsAtTheTitleWithItsMusicAndLocksKeysFor500Ms) {
+    Start();
+    EXPECT_EQ(State(), gs::TitleStart);
+    EXPECT_EQ(form->OnTimer(), &TMainForm::TimerTitle);
+    EXPECT_EQ(form->OnKeyUp(), nullptr);
+    ASSERT_EQ(music.size(), 1u);
+    EXPECT_NE(music[0].find("title.mod"), std::string::npos);
+
+    // Escape and Enter are swallowed like any other key inside the lock-out.
+    Wait(499);
+    int key = VK_ESCAPE;
+    form->KeyDown(key, 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_FALSE(app.Terminated());
+    Press(VK_RETURN);
+    EXPECT_EQ(State(), gs::TitleStart);
+    Wait(1);
+    Press(VK_ESCAPE);
+    EXPECT_TRUE(app.Terminated());
+}
+
+TEST_F(ShellTest, TitleSelectionWrapsAndEntersGameOrCredits) {
+    Start();
+    Wait(500);
+    Press(VK_UP);
+    EXPECT_EQ(State(), gs::TitleExit);
+    Press(VK_DOWN);
+    EXPECT_EQ(State(), gs::TitleStart);
+    Press(VK_DOWN);
+    EXPECT_EQ(State(), gs::TitleCredits);
+    Press(VK_RETURN, ssAlt); // Alt+Enter chooses nothing
+    EXPECT_EQ(State(), gs::TitleCredits);
+    Press(VK_RETURN);
+    EXPECT_EQ(State(), gs::Credits);
+    EXPECT_EQ(form->OnTimer(), &TMainForm::TimerCredits);
+    EXPECT_EQ(form->Game.CreditsSpeed, 64);
+    EXPECT_EQ(form->Game.CreditsScrollY, 480);
+    EXPECT_NE(music.back().find("credits.mod"), std::string::npos);
+
+    Press('X'); // inside the new lock-out
+    EXPECT_EQ(State(), gs::Credits);
+    Wait(500);
+    Press('X');
+    EXPECT_EQ(State(), gs::TitleStart);
+    EXPECT_EQ(form->OnKeyDown(), &TMainForm::KeyDownTitle);
+}
+
+TEST_F(ShellTest, GameStatesFollowTheTransitionTable) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    EXPECT_EQ(State(), gs::GetReady);
+    EXPECT_EQ(form->OnKeyUp(), &TMainForm::KeyUpGame);
+    EXPECT_EQ(form->Game.GetReadyTick, platform::GetTickCount());
+    EXPECT_EQ(form->Level.LevelCount, 2);
+    EXPECT_TRUE(form->FadeActive);
+    EXPECT_FALSE(form->FadeOut);
+    EXPECT_NE(music.back().find("one.mod"), std::string::npos);
+
+    // Get ready ends 5000 ms after it began, checked every tick.
+    Tick(5000);
+    EXPECT_EQ(State(), gs::GetReady);
+    Tick(1);
+    EXPECT_EQ(State(), gs::Playing);
+
+    Press('P');
+    EXPECT_EQ(State(), gs::Paused);
+    EXPECT_TRUE(form->ActionPause.Checked());
+    Press(VK_F1);
+    EXPECT_EQ(State(), gs::Playing);
+    EXPECT_FALSE(form->ActionPause.Checked());
+
+    Press(VK_ESCAPE);
+    EXPECT_EQ(State(), gs::Leaving);
+    EXPECT_TRUE(form->FadeActive);
+    EXPECT_TRUE(form->FadeOut);
+    Press('P'); // no pause while leaving
+    EXPECT_EQ(State(), gs::Leaving);
+}
+
+TEST_F(ShellTest, AnyKeyStartsTheLevelAndGameOverReturnsToTitle) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    Wait(500);
+    int key = VK_ESCAPE; // in get ready, even Escape starts the level
+    form->KeyDown(key, 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(State(), gs::Playing);
+
+    form->Game.GameState = gs::GameOver;
+    Press(VK_F11); // other keys still reach the debug toggles
+    EXPECT_TRUE(form->Game.ShowDebugText);
+    Press('G', ssAlt);
+    EXPECT_TRUE(form->Game.GodModeOn);
+    EXPECT_TRUE(form->ActionGodMode.Checked());
+    EXPECT_EQ(State(), gs::GameOver);
+    Press(VK_RETURN);
+    EXPECT_EQ(State(), gs::TitleStart);
+    EXPECT_NE(music.back().find("title.mod"), std::string::npos);
+}
+
+TEST_F(ShellTest, ModifierFlagsFollowKeyEventsButNotInsideTheLockOut) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    Wait(500);
+    Press('A'); // starts the level
+    int key = VK_CONTROL;
+    form->KeyDown(key, ssCtrl | ssShift);
+    EXPECT_TRUE(form->Game.CtrlDown);
+    EXPECT_TRUE(form->ShiftDown);
+    key = VK_SHIFT;
+    form->KeyUp(key, ssCtrl);
+    EXPECT_TRUE(form->Game.CtrlDown);
+    EXPECT_FALSE(form->ShiftDown);
+
+    // A Ctrl released inside the lock-out leaves the flag set.
+    form->Game.GameState = gs::GetReady;
+    form->SetStateEvents();
+    key = VK_CONTROL;
+    form->KeyUp(key, 0);
+    EXPECT_TRUE(form->Game.CtrlDown);
+}
+
+TEST_F(ShellTest, UnhandledStateKeepsTheHandlersAndTheTimerRuns) {
+    Start();
+    DebugLog().SetEcho(false);
+    form->Game.GameState = gs::Playing;
+    form->SetStateEvents();
+    DebugLog().SetEcho(true);
+    EXPECT_EQ(form->OnTimer(), &TMainForm::TimerTitle);
+    EXPECT_TRUE(form->DXTimer.Enabled());
+}
+
+TEST_F(ShellTest, PauseActionOutsidePlayOnlyRefreshesItsCheckMark) {
+    Start();
+    form->ActionPause.SetChecked(true);
+    form->ActionPause.Execute();
+    EXPECT_EQ(State(), gs::TitleStart);
+    EXPECT_FALSE(form->ActionPause.Checked());
+    form->Game1Click();
+    EXPECT_FALSE(form->MainMenu.FindItem("Pause1")->Enabled);
+}
+
+TEST_F(ShellTest, MusicOpensOnlyWhenTheFileChanges) {
+    Start();
+    const size_t opened = music.size();
+    form->PlayMusic(form->Game.CurrentMusicFile);
+    EXPECT_EQ(music.size(), opened);
+    form->PlayMusic("other.mod");
+    form->PlayMusic("other.mod");
+    form->PlayMusic("OTHER.mod"); // exact comparison
+    EXPECT_EQ(music.size(), opened + 2);
+}
+
+TEST_F(ShellTest, ShortcutsWorkInsideTheLockOutAndNeverReachTheScreen) {
+    Start();
+    int key = VK_F8;
+    form->KeyDown(key, 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_TRUE(form->ActionNoSound.Checked());
+    EXPECT_TRUE(form->MainMenu.FindItem("Nosound1")->Checked);
+    EXPECT_EQ(music.back(), "mute");
+    key = VK_F8;
+    form->KeyDown(key, 0);
+    EXPECT_EQ(music.back(), "unmute");
+    key = VK_F7;
+    form->KeyDown(key, 0);
+    EXPECT_TRUE(form->ActionNoFX.Checked());
+}
+
+TEST_F(ShellTest, DeactivationFreezesAndActivationRestoresTheTimer) {
+    Start();
+    form->AppDeactivate();
+    EXPECT_FALSE(form->DXTimer.Enabled());
+    EXPECT_EQ(music.back(), "halt");
+    EXPECT_FALSE(form->Idle());
+    form->AppActivate();
+    EXPECT_TRUE(form->DXTimer.Enabled());
+    EXPECT_EQ(music.back(), "resume");
+
+    // A timer that was off before stays off.
+    form->DXTimer.SetEnabled(false);
+    form->AppDeactivate();
+    form->AppActivate();
+    EXPECT_FALSE(form->DXTimer.Enabled());
+}
+
+TEST_F(ShellTest, ExceptionsInTicksAreLoggedAndTheGameGoesOn) {
+    Start();
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    form->DXTimer.OnTimer = [](uint32_t) { throw EListError("boom"); };
+    Tick();
+    DebugLog().SetEcho(true);
+    ASSERT_EQ(DebugLog().Lines().size(), 1u);
+    EXPECT_EQ(DebugLog().Lines()[0].rfind("boom at ", 0), 0u);
+    EXPECT_TRUE(form->DXTimer.Enabled());
+}
+
+TEST(ShellDebugSwitch, FirstParameterOnlyInAnyCase) {
+    struct Case {
+        std::vector<std::string> params;
+        bool visible;
+    };
+    for (const Case& c : {Case{{"-kv3916"}, true}, Case{{"-KV3916", "x"}, true}, Case{{"x", "-KV3916"}, false},
+                          Case{{}, false}, Case{{"-KV39160"}, false}}) {
+        test::TempDir dir;
+        platform::SimulatedClock clock;
+        platform::ScopedClock scope(clock);
+        platform::Application app(true);
+        TMemIniFileCrypted level(dir / "LEVEL.INI"), global(dir / "GLOBAL.INI");
+        TMainForm form(app, level, global, c.params);
+        form.FormCreate();
+        for (const char* menu : {"Debug1", "Layer1", "mnuLevels"})
+            EXPECT_EQ(form.MainMenu.FindMenu(menu)->Visible, c.visible) << menu;
+        EXPECT_TRUE(form.MainMenu.FindMenu("Game1")->Visible);
+    }
+}
+
+TEST_F(ShellTest, LevelMenuShowsAtMostFiveLevelsAndPicksTheStartLevel) {
+    Start({"-KV3916"}, "[Global]\nTileCount=7\n");
+    form->mnuLevelsClick();
+    auto* menu = form->MainMenu.FindMenu("mnuLevels");
+    ASSERT_EQ(menu->Items.size(), 5u);
+    for (auto& item : menu->Items) EXPECT_TRUE(item->Visible);
+    EXPECT_TRUE(menu->Items[0]->Checked);
+
+    Wait(500);
+    Press(VK_DOWN);
+    form->mnuLvl1Click(*menu->Items[2]);
+    EXPECT_EQ(form->Game.StartLevelNumber, 3);
+    EXPECT_EQ(State(), gs::TitleStart);
+    EXPECT_EQ(form->Game.CurrentLevel, 3);
+    form->mnuLevelsClick();
+    EXPECT_FALSE(menu->Items[0]->Checked);
+    EXPECT_TRUE(menu->Items[2]->Checked);
+
+    form->Game.StartLevelNumber = 9; // set by the settings: no item to check
+    form->mnuLevelsClick();
+    for (auto& item : menu->Items) EXPECT_FALSE(item->Checked);
+}
+
+TEST(PlayerPan, LeftEdgeCentreRightEdge) {
+    EXPECT_EQ(TMainForm::PlayerPan(0, 640), -2500);
+    EXPECT_EQ(TMainForm::PlayerPan(320, 640), 0);
+    EXPECT_EQ(TMainForm::PlayerPan(640, 640), 2500);
+    // Trunc, then div 4 toward zero on both sides.
+    EXPECT_EQ(TMainForm::PlayerPan(319.9, 640), 0);
+    EXPECT_EQ(TMainForm::PlayerPan(300, 640), -156);
+    EXPECT_EQ(TMainForm::PlayerPan(340, 640), 156);
+}
