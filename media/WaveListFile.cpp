@@ -113,6 +113,8 @@ std::string BuildWaveImage(const TWaveData& wave) {
 // ---------------------------------------------------------------- file format
 
 std::vector<TWaveListEntry> ReadWaveListFile(std::string_view bytes) {
+    // Too short for the header's first two fields: the signature cannot follow.
+    if (bytes.size() < 3) throw EStreamError(kInvalidStreamFormat);
     TComponentReader r(bytes);
     r.ReadResourceHeader();
     r.ReadSignature();
