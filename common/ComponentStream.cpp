@@ -77,7 +77,7 @@ std::string TComponentReader::ReadResourceHeader() {
     if (at(0) != 0xFF || (at(1) | (at(2) << 8)) != 10) throw EStreamError(kInvalidStreamFormat);
     size_t nameLen = 0;
     while (3 + nameLen < avail && p[3 + nameLen] != 0) ++nameLen;
-    std::string name(data_.substr(start + 3, nameLen));
+    std::string name = nameLen > 0 ? std::string(data_.substr(start + 3, nameLen)) : std::string();
     // Continue after name, terminator, flags and size; a header that claims
     // more bytes than there are leaves the reader at the end.
     pos_ = std::min(start + nameLen + 10, data_.size());

@@ -187,6 +187,11 @@ TEST(ComponentStream, ResourceHeaderChecksOnlyMarkerAndVersion) {
         r.ReadResourceHeader();
         EXPECT_EQ(ErrorOf([&] { r.ReadSignature(); }), std::string("Ung\xFCltiges Stream-Format"));
     }
+    // A header cut after its version field has an empty name.
+    const std::string cut = Bytes({0xFF, 10});
+    TComponentReader shortReader(cut);
+    EXPECT_EQ(shortReader.ReadResourceHeader(), "");
+    EXPECT_EQ(ErrorOf([&] { shortReader.ReadSignature(); }), kInvalidStreamFormat);
     // A name without terminator stops at the header's 79 bytes.
     std::string longName = Bytes({0xFF, 10, 0}) + std::string(200, 'Q');
     TComponentReader r(longName);
