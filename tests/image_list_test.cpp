@@ -2,6 +2,7 @@
 #include "common/Exception.h"
 #include "level/Dib.h"
 #include "level/ImageList.h"
+#include "level/ImageListManifest.h"
 #include "tests/support/TestSupport.h"
 #include "tools/Debug.h"
 
@@ -463,4 +464,68 @@ TEST(ImageList, ColorTableFromPalettes) {
     EXPECT_EQ(c.ColorTable[9], (TRGBQuad{60, 50, 40, 0}));
     EXPECT_EQ(c.ColorTable[10], (TRGBQuad{3, 2, 1, 0})); // from the DIB; its red is present
     EXPECT_EQ(c.ColorTable[11], TRGBQuad{});
+}
+
+TEST(ImageListManifest, ExtractThenBuildGivesTheSameItems) {
+    TPictureCollection c;
+    TPictureCollectionItem& a = c.Add();
+    a.SetName("Font \xC4/1");
+    a.PatternWidth = 16, a.PatternHeight = 20, a.SkipWidth = 1, a.SkipHeight = -2;
+    a.Picture.Assign(MakeImage(50, 40, [](int x, int y) { return RGB(x * 5, y * 6, 3); }));
+    a.SetTransparentColor(0x8000000F);
+    TPictureCollectionItem& b = c.Add();
+    b.Transparent = false, b.SystemMemory = true;
+    b.SetTransparentColor(0x00ABCDEF);
+    c.Add().Picture.LoadFromBlock(DibBlock());
+
+    test::TempDir dir;
+    const std::string manifest = ExtractImageList(c, dir / "x");
+    TPictureCollection r;
+    LoadImageListManifest(manifest, r);
+    ASSERT_EQ(r.Count(), c.Count());
+    for (int i = 0; i < c.Count(); ++i) {
+        EXPECT_EQ(r[i].Name(), c[i].Name());
+        EXPECT_EQ(r[i].PatternWidth, c[i].PatternWidth);
+        EXPECT_EQ(r[i].PatternHeight, c[i].PatternHeight);
+        EXPECT_EQ(r[i].SkipWidth, c[i].SkipWidth);
+        EXPECT_EQ(r[i].SkipHeight, c[i].SkipHeight);
+        EXPECT_EQ(r[i].Transparent, c[i].Transparent);
+        EXPECT_EQ(r[i].SystemMemory, c[i].SystemMemory);
+        EXPECT_EQ(r[i].TransparentColor(), c[i].TransparentColor());
+        EXPECT_EQ(r[i].Picture.Image().Pixels, c[i].Picture.Image().Pixels) << i;
+    }
+}
+
+TEST(ImageListManifest, PngTransparencyAndErrors) {
+    test::TempDir dir;
+    RgbaImage img = MakeImage(2, 1, [](int, int) { return clRed; });
+    img.At(1, 0)[3] = 0;
+    WritePng(dir / "a.png", img);
+    TPictureCollection c;
+    ParseImageListManifest("; comment\n[A]\r\ncolor = clLime\npicture = a.png\n", dir.Path().string(), c);
+    ASSERT_EQ(c.Count(), 1);
+    EXPECT_EQ(c[0].TransparentColor(), 0x00FF00u);
+    EXPECT_EQ(c[0].Picture.Image().At(1, 0)[1], 255); // the key colour, whatever the line order
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"pattern = 1 2\n", "line 1: a property before the first [NAME]"},
+        {"[A]\npattern = 1\n", "line 2: expected two numbers, got '1'"},
+        {"[A]\n\nskip = 1 x\n", "line 3: 'x' is not a number"},
+        {"[A]\ncolor = clNothing\n", "line 2: 'clNothing' is neither a colour name nor a number"},
+        {"[A]\nsize = 1\n", "line 2: unknown key 'size'"},
+        {"[A\n", "line 1: an item line is [NAME]"},
+        {"[A]\ntransparent = maybe\n", "line 2: expected yes or no, got 'maybe'"},
+    };
+    for (const auto& [text, message] : bad) {
+        TPictureCollection d;
+        EXPECT_EQ(ErrorOf([&] { ParseImageListManifest(text, dir.Path().string(), d); }), message);
+    }
+    TPictureCollection d;
+    EXPECT_NE(ErrorOf([&] { ParseImageListManifest("[A]\npicture = none.png\n", dir.Path().string(), d); })
+                  .find("line 2: cannot open picture"),
+              std::string::npos);
+    test::WriteFileBytes(dir / "bad.bmp", "BM not really");
+    EXPECT_NE(ErrorOf([&] { ParseImageListManifest("[A]\npicture = bad.bmp\n", dir.Path().string(), d); })
+                  .find("DIB is invalid"),
+              std::string::npos);
 }
