@@ -4,19 +4,40 @@
 
 namespace varnok::platform {
 
-TDXDraw::~TDXDraw() = default;
+TDXDraw::~TDXDraw() { NotifyAll(Notify::Destroying); }
+
+int TDXDraw::RegisterNotify(Listener listener) {
+    listeners_.emplace_back(nextListener_, std::move(listener));
+    return nextListener_++;
+}
+
+void TDXDraw::UnregisterNotify(int id) {
+    for (auto it = listeners_.begin(); it != listeners_.end(); ++it)
+        if (it->first == id) {
+            listeners_.erase(it);
+            return;
+        }
+}
+
+void TDXDraw::NotifyAll(Notify what) {
+    // A listener may unregister itself while being told.
+    const auto copy = listeners_;
+    for (const auto& [id, listener] : copy) listener(what);
+}
 
 void TDXDraw::Initialize() {
     if (surface_) Finalize();
     surface_ = std::make_unique<Surface>(Display.Width, Display.Height, Display.BitCount);
     surface_->Fill(0);
     if (Display.BitCount == 8) UpdatePalette();
+    NotifyAll(Notify::Initialize);
     if (OnInitialize) OnInitialize();
 }
 
 void TDXDraw::Finalize() {
     if (!surface_) return;
     if (OnFinalize) OnFinalize();
+    NotifyAll(Notify::Finalize);
     surface_.reset();
 }
 

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace varnok::platform {
 
@@ -63,6 +65,14 @@ public:
     Palette ColorTable{};
     void UpdatePalette();
 
+    // Components bound to the display (sprite engines, image lists) hear of
+    // its surfaces: Initialize after the surface exists, Finalize before it
+    // goes, Destroying when the display itself goes.
+    enum class Notify { Initialize, Finalize, Destroying };
+    using Listener = std::function<void(Notify)>;
+    int RegisterNotify(Listener listener);
+    void UnregisterNotify(int id);
+
     std::function<void()> OnInitialize;
     std::function<void()> OnFinalize;
     std::function<void(MouseButton button, int shift, int x, int y)> OnMouseDown;
@@ -71,8 +81,12 @@ public:
 
 private:
     Window* window_;
+    void NotifyAll(Notify what);
+
     std::unique_ptr<Surface> surface_;
     uint64_t flips_ = 0;
+    std::vector<std::pair<int, Listener>> listeners_;
+    int nextListener_ = 1;
 };
 
 } // namespace varnok::platform

@@ -1,0 +1,108 @@
+#include "sprites/BackgroundSprite.h"
+
+#include "common/Math.h"
+#include "level/ImageList.h"
+
+#include <algorithm>
+
+namespace varnok {
+
+void TBackgroundSprite::SetMapSize(int32_t width, int32_t height) {
+    if (width == mapWidth_ && height == mapHeight_) return;
+    if (width <= 0 || height <= 0) {
+        width = 0;
+        height = 0;
+    }
+    mapWidth_ = width;
+    mapHeight_ = height;
+    const size_t n = static_cast<size_t>(width) * static_cast<size_t>(height);
+    cells_.assign(n, 0);
+    collisionMap_.assign(n, 1);
+}
+
+int32_t TBackgroundSprite::GetCell(int32_t x, int32_t y) const {
+    return Inside(x, y) ? cells_[static_cast<size_t>(x) + static_cast<size_t>(y) * mapWidth_] : -1;
+}
+
+void TBackgroundSprite::SetCell(int32_t x, int32_t y, int32_t value) {
+    if (Inside(x, y)) cells_[static_cast<size_t>(x) + static_cast<size_t>(y) * mapWidth_] = value;
+}
+
+bool TBackgroundSprite::GetCollisionMapItem(int32_t x, int32_t y) const {
+    return Inside(x, y) && collisionMap_[static_cast<size_t>(x) + static_cast<size_t>(y) * mapWidth_] != 0;
+}
+
+void TBackgroundSprite::SetCollisionMapItem(int32_t x, int32_t y, bool value) {
+    if (Inside(x, y)) collisionMap_[static_cast<size_t>(x) + static_cast<size_t>(y) * mapWidth_] = value ? 1 : 0;
+}
+
+platform::Rect TBackgroundSprite::GetBoundsRect() const {
+    if (Tile) return EngineSurfaceRect();
+    if (!Image) return {};
+    const int left = static_cast<int>(Trunc(WorldX()));
+    const int top = static_cast<int>(Trunc(WorldY()));
+    return {left, top, left + Image->Width() * mapWidth_, top + Image->Height() * mapHeight_};
+}
+
+void TBackgroundSprite::DoDraw() { DrawGrid(Trunc(WorldX()), Trunc(WorldY())); }
+
+void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
+    platform::Surface* surface = EngineSurface();
+    if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0) return;
+    const platform::Rect p = Image->PatternRects(0);
+    const int64_t w = p.Width(), h = p.Height();
+    if (w <= 0 || h <= 0) return;
+    const platform::Rect screen = EngineSurfaceRect();
+    const int64_t across = (screen.Right + w) / w + 1;
+    const int64_t down = (screen.Bottom + h) / h + 1;
+    const int64_t ox = wx % w, oy = wy % h;
+    int64_t sx = wx / w, sy = wy / h;
+    int64_t skipX = 0, skipY = 0;
+    if (sx < 0) {
+        skipX = -sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        skipY = -sy;
+        sy = 0;
+    }
+    auto drawCell = [&](int64_t col, int64_t row, int64_t cx, int64_t cy) {
+        const int32_t pattern = CellPattern(cells_[static_cast<size_t>(col + row * mapWidth_)]);
+        if (pattern >= 0) Image->Draw(*surface, static_cast<int>(cx * w + ox), static_cast<int>(cy * h + oy), pattern);
+    };
+    if (Tile) {
+        for (int64_t cy = -1; cy <= down; ++cy)
+            for (int64_t cx = -1; cx <= across; ++cx)
+                drawCell(WrapIndex(cx + skipX - sx, mapWidth_), WrapIndex(cy + skipY - sy, mapHeight_), cx, cy);
+    } else {
+        const int64_t endX = std::min<int64_t>(sx + mapWidth_ - skipX, across);
+        const int64_t endY = std::min<int64_t>(sy + mapHeight_ - skipY, down);
+        for (int64_t cy = sy; cy < endY; ++cy)
+            for (int64_t cx = sx; cx < endX; ++cx) drawCell(cx - sx + skipX, cy - sy + skipY, cx, cy);
+    }
+}
+
+bool TBackgroundSprite::TestCollision(const TSprite& sprite) const {
+    if (!Image || mapWidth_ <= 0 || mapHeight_ <= 0) return true;
+    const int w = Image->Width(), h = Image->Height();
+    if (w <= 0 || h <= 0) return true;
+    const platform::Rect mine = GetBoundsRect();
+    platform::Rect other = sprite.BoundsRect();
+    // Clip to this sprite and make both relative to its world position.
+    other.Left = std::max(other.Left, mine.Left) - mine.Left;
+    other.Top = std::max(other.Top, mine.Top) - mine.Top;
+    other.Right = std::min(other.Right, mine.Right) - mine.Left;
+    other.Bottom = std::min(other.Bottom, mine.Bottom) - mine.Top;
+    if (other.IsEmpty()) return false;
+    for (int y = other.Top / h; y <= (other.Bottom - 1) / h; ++y)
+        for (int x = other.Left / w; x <= (other.Right - 1) / w; ++x) {
+            const int32_t gx = static_cast<int32_t>(WrapIndex(x, mapWidth_));
+            const int32_t gy = static_cast<int32_t>(WrapIndex(y, mapHeight_));
+            if (!GetCollisionMapItem(gx, gy)) continue;
+            const platform::Rect cell{x * w, y * h, x * w + w, y * h + h};
+            if (OverlapRect(cell, other)) return true;
+        }
+    return false;
+}
+
+} // namespace varnok

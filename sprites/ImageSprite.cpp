@@ -1,0 +1,64 @@
+#include "sprites/ImageSprite.h"
+
+#include "common/Math.h"
+#include "level/ImageList.h"
+
+namespace varnok {
+
+platform::Rect TImageSprite::DrawRect() const {
+    platform::Rect r = GetBoundsRect();
+    if (!Image) return r;
+    const int dx = (Width - Image->Width()) / 2;
+    const int dy = (Height - Image->Height()) / 2;
+    return {r.Left + dx, r.Top + dy, r.Right + dx, r.Bottom + dy};
+}
+
+void TImageSprite::DoMove(int32_t moveCount) {
+    AnimPos += AnimSpeed * moveCount;
+    if (AnimLoop) {
+        if (AnimCount > 0) {
+            AnimPos -= static_cast<double>(Trunc(AnimPos / AnimCount)) * AnimCount;
+            if (AnimPos < 0) AnimPos += AnimCount;
+        } else {
+            AnimPos = 0;
+        }
+    } else {
+        if (AnimPos >= AnimCount) {
+            AnimPos = AnimCount - 1;
+            AnimSpeed = 0;
+        }
+        if (AnimPos < 0) {
+            AnimPos = 0;
+            AnimSpeed = 0;
+        }
+    }
+}
+
+void TImageSprite::DoDraw() {
+    platform::Surface* surface = EngineSurface();
+    if (!Image || !surface) return;
+    const platform::Rect r = DrawRect();
+    Image->Draw(*surface, r.Left, r.Top, DrawImageIndex());
+}
+
+platform::Rect TImageSprite::GetBoundsRect() const {
+    if (!Tile) return TSprite::GetBoundsRect();
+    // A tiled sprite wraps around the screen.
+    const platform::Rect screen = EngineSurfaceRect();
+    const int64_t spanX = static_cast<int64_t>(screen.Right) + Width;
+    const int64_t spanY = static_cast<int64_t>(screen.Bottom) + Height;
+    int64_t left = Trunc(WorldX());
+    int64_t top = Trunc(WorldY());
+    if (spanX != 0) {
+        left %= spanX;
+        if (left > screen.Right) left -= spanX;
+    }
+    if (spanY != 0) {
+        top %= spanY;
+        if (top > screen.Bottom) top -= spanY;
+    }
+    return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(left) + Width,
+            static_cast<int>(top) + Height};
+}
+
+} // namespace varnok

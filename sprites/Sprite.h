@@ -1,0 +1,161 @@
+#pragma once
+// The sprite tree: every drawn or moving thing of a level is a sprite owned by
+// its parent, the root being the sprite engine. Children are moved and
+// collided in insertion order and drawn in depth order. Sprites die through
+// MarkDead and are freed at the end of the tick by the engine's RemoveDead.
+//
+// References that game code keeps to sprites are TSpriteRef handles: a handle
+// reads empty as soon as its sprite has been freed, so a reference can never
+// be followed into freed memory.
+#include "common/Exception.h"
+#include "platform/Surface.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace varnok {
+
+class TSpriteEngine;
+
+class ESpriteError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The shared cell a sprite's handles point to; cleared when the sprite is freed.
+struct TSpriteLink {
+    class TSprite* Sprite = nullptr;
+};
+
+class TSprite {
+public:
+    // Creates a sprite under parent (which then owns it). A sprite without a
+    // parent is a root and owned by whoever created it.
+    explicit TSprite(TSprite* parent);
+    virtual ~TSprite();
+    TSprite(const TSprite&) = delete;
+    TSprite& operator=(const TSprite&) = delete;
+
+    // Creates a sprite of class T under parent; the parent owns it.
+    template <typename T, typename... Args> static T& Create(TSprite& parent, Args&&... args) {
+        return *new T(&parent, std::forward<Args>(args)...);
+    }
+
+    TSpriteEngine* Engine() const { return engine_; }
+    TSprite* Parent() const { return parent_; }
+
+    bool IsDead() const { return isDead_; }
+    bool CanCollide = true;
+    bool CanMove = true;
+    bool Visible = true;
+    double X = 0;
+    double Y = 0;
+    int32_t Z() const { return z_; }
+    int32_t Width = 0;
+    int32_t Height = 0;
+
+    double WorldX() const { return parent_ ? X + parent_->WorldX() : X; }
+    double WorldY() const { return parent_ ? Y + parent_->WorldY() : Y; }
+    platform::Rect BoundsRect() const { return GetBoundsRect(); }
+
+    // Changes the depth and re-sorts the sprite among its siblings.
+    void SetZ(int32_t value);
+
+    int Count() const { return static_cast<int>(children_.size()); }
+    // The i-th child in insertion order.
+    TSprite& Items(int index) const;
+    const std::vector<TSprite*>& Children() const { return children_; }
+    const std::vector<TSprite*>& DrawList() const { return drawList_; }
+
+    // Frees all children, the last first.
+    void Clear();
+    void Move(int32_t moveCount);
+    void Draw();
+    // Runs this sprite's collision scan over the engine's sprites; the number hit.
+    int Collision();
+    void MarkDead();
+
+    // A handle to this sprite that reads empty once it is freed.
+    std::shared_ptr<TSpriteLink> Link() const { return link_; }
+
+protected:
+    virtual void DoCollision(TSprite& sprite, bool& done) {}
+    virtual void DoDraw() {}
+    virtual void DoMove(int32_t moveCount) {}
+    virtual platform::Rect GetBoundsRect() const;
+    virtual bool TestCollision(const TSprite& sprite) const { return true; }
+
+    // The surface and screen rectangle of the engine (none without an engine).
+    platform::Surface* EngineSurface() const;
+    platform::Rect EngineSurfaceRect() const;
+
+private:
+    friend class TSpriteEngine;
+    void Add(TSprite* sprite);
+    void Remove(TSprite* sprite);
+    void InsertByZ(TSprite* sprite);
+    void CollisionVisit(TSprite& target);
+
+    TSpriteEngine* engine_ = nullptr;
+    TSprite* parent_ = nullptr;
+    std::vector<TSprite*> children_; // owned
+    std::vector<TSprite*> drawList_; // the same sprites by depth
+    bool isDead_ = false;
+    int32_t z_ = 0;
+    std::shared_ptr<TSpriteLink> link_;
+};
+
+// The root of a sprite tree: counts its sprites, runs collision scans, keeps
+// the dead list and the surface that sprites draw on.
+class TSpriteEngine final : public TSprite {
+public:
+    TSpriteEngine() : TSprite(nullptr) {}
+    ~TSpriteEngine() override;
+
+    int AllCount() const { return allCount_; }
+    int DrawCount() const { return drawCount_; }
+    const std::vector<TSprite*>& DeadList() const { return deadList_; }
+    platform::Surface* Surface() const { return surface_; }
+    const platform::Rect& SurfaceRect() const { return surfaceRect_; }
+
+    void SetSurface(platform::Surface* surface);
+    void RemoveDead();
+    void Draw();
+
+private:
+    friend class TSprite;
+    int allCount_ = 0;
+    int collisionCount_ = 0;
+    bool collisionDone_ = false;
+    platform::Rect collisionRect_;
+    TSprite* collisionSprite_ = nullptr;
+    std::vector<TSprite*> deadList_;
+    int drawCount_ = 0;
+    platform::Surface* surface_ = nullptr;
+    platform::Rect surfaceRect_;
+};
+
+// A reference to a sprite that never dangles: it reads as empty once the
+// sprite has been freed.
+template <typename T> class TSpriteRef {
+public:
+    TSpriteRef() = default;
+    TSpriteRef(T* sprite) : link_(sprite ? sprite->Link() : nullptr) {}
+    TSpriteRef(T& sprite) : link_(sprite.Link()) {}
+    T* Get() const { return link_ && link_->Sprite ? static_cast<T*>(link_->Sprite) : nullptr; }
+    T* operator->() const { return Get(); }
+    T& operator*() const { return *Get(); }
+    explicit operator bool() const { return Get() != nullptr; }
+    void Reset() { link_.reset(); }
+
+private:
+    std::shared_ptr<TSpriteLink> link_;
+};
+
+// Rectangles overlap when they share at least one pixel; touching is not enough.
+inline bool OverlapRect(const platform::Rect& a, const platform::Rect& b) {
+    return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+} // namespace varnok
