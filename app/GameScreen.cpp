@@ -1,6 +1,6 @@
 // The game screen: the tick of every game state and the game's keys.
 #include "app/MainForm.h"
-#include "platform/Canvas.h"
+#include "common/Math.h"
 #include "platform/Clock.h"
 
 namespace varnok {
@@ -70,10 +70,17 @@ void TMainForm::KeyUpGame(int& key, int shift) {
 
 void TMainForm::DrawFade(uint32_t lag) {
     FadePos += lag * 10 / 1000.0;
-    // The fade pictures arrive with the image list; until then a fade ends
-    // after its first step, as a fade over an empty item would.
-    FadePos = 0;
-    FadeActive = false;
+    const TPictureCollectionItem& fade = DXImageList.Items.Find("FadeInOut");
+    const int count = fade.PatternCount();
+    if (FadePos >= count) {
+        FadePos = 0;
+        FadeActive = false;
+        return;
+    }
+    const int pattern = FadeOut ? static_cast<int>(Round(FadePos)) : count - static_cast<int>(Round(FadePos)) - 1;
+    platform::Surface& surface = DXDraw.BackSurface();
+    for (int i = 0; i <= DXDraw.SurfaceWidth() / 32; ++i)
+        for (int j = 0; j <= DXDraw.SurfaceHeight() / 32 + 1; ++j) fade.Draw(surface, 32 * i, 32 * j, pattern);
 }
 
 } // namespace varnok

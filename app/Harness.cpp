@@ -160,6 +160,9 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     j << "  \"StartLevelNumber\": " << g.StartLevelNumber << ",\n";
     j << "  \"LevelCount\": " << form.Level.LevelCount << ",\n";
     j << "  \"FrameRate\": " << form.DXTimer.FrameRate() << ",\n";
+    const TSpriteEngine& engine = form.DXSpriteEngine.Engine();
+    j << "  \"Engine\": {\"X\": " << engine.X << ", \"Y\": " << engine.Y << ", \"Sprites\": " << engine.AllCount()
+      << "},\n";
     j << "  \"TimerEnabled\": " << (form.DXTimer.Enabled() ? "true" : "false") << ",\n";
     j << "  \"GodModeOn\": " << (g.GodModeOn ? "true" : "false") << ",\n";
     j << "  \"NoTilesOn\": " << (g.NoTilesOn ? "true" : "false") << ",\n";
@@ -198,8 +201,14 @@ int RunGame(const THarnessOptions& options) {
 
     app.CreateMainWindow("VARNOK", 640, 480);
     TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, options.Params);
-    form.FormCreate();
-    form.FormShow();
+    try {
+        form.FormCreate();
+        form.FormShow();
+    } catch (const std::exception& e) {
+        // The main window could not be built (its pictures missing or broken).
+        app.ShowMessage(e.what());
+        return 1;
+    }
 
     for (uint64_t tick = 0; !app.Terminated(); ++tick) {
         if (options.Headless) simulated.Advance(options.TickMs);

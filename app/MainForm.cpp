@@ -22,6 +22,8 @@ TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore,
       params_(std::move(params)) {
     DXDraw.OnInitialize = [this] { DXDrawInitialize(); };
     DXDraw.OnFinalize = [this] { DXDrawFinalize(); };
+    DXSpriteEngine.SetDXDraw(&DXDraw);
+    DXSpriteEngineCredits.SetDXDraw(&DXDraw);
     DXTimer.OnTimer = [this](uint32_t lag) {
         if (onTimer_) (this->*onTimer_)(lag);
     };
@@ -131,8 +133,27 @@ void TMainForm::FormCreate() {
     Game.StartLevelNumber = GlobalStore.GetInteger("Game", "StartLevel", 1);
     Game.ReleaseOnFinalize = true;
 
+    // Pictures and fonts.
+    DXImageList.LoadFromFile(DataPath("GFX\\Images.dxg"));
+    const std::pair<TDXFontEx*, const char*> fonts[] = {
+        {&DXFont, "FONTsmall"}, {&DXFontStatus, "FONTlarge"}, {&DXFontInfo, "FONTsmall"},
+        {&DXFontCopyright, "CopyrightFont"}};
+    for (auto [font, item] : fonts) {
+        font->SetDXImageList(&DXImageList);
+        font->SetFont(item);
+    }
+
     SetTimer(true);
     TimerWasEnabled = DXTimer.Enabled();
+
+    // The pictures' colours become the palette of 8-bit display modes.
+    DXImageList.Items.MakeColorTable();
+    for (size_t i = 0; i < DXImageList.Items.ColorTable.size(); ++i) {
+        const TRGBQuad& q = DXImageList.Items.ColorTable[i];
+        DXDraw.DefaultPalette[i] = RGB(q.rgbRed, q.rgbGreen, q.rgbBlue);
+    }
+    DXDraw.ColorTable = DXDraw.DefaultPalette;
+    DXDraw.UpdatePalette();
 }
 
 void TMainForm::FormShow() {
@@ -290,7 +311,14 @@ void TMainForm::DXDrawInitialize() {
     if (Game.ReleaseOnFinalize) SetTimer(false);
 }
 
-void TMainForm::DXDrawFinalize() { SetTimer(false); }
+void TMainForm::DXDrawFinalize() {
+    SetTimer(false);
+    if (!Game.ReleaseOnFinalize) return;
+    // The level's sprites go with the display; a mode switch keeps them.
+    DXSpriteEngine.Engine().Clear();
+    DXSpriteEngine.Engine().X = 0;
+    DXSpriteEngine.Engine().Y = 0;
+}
 
 void TMainForm::Game1Click() {
     if (auto* item = MainMenu.FindItem("Pause1"))

@@ -4,12 +4,16 @@
 // SetStateEvents swaps the tick and key handlers of the current screen.
 #include "app/Action.h"
 #include "app/GameState.h"
+#include "app/ImageListBinding.h"
+#include "level/ImageList.h"
+#include "media/DXFontEx.h"
 #include "level/TSINI.h"
 #include "platform/Application.h"
 #include "platform/DXDraw.h"
 #include "platform/DXTimer.h"
 #include "platform/Keys.h"
 #include "platform/MenuBar.h"
+#include "sprites/DXSpriteEngine.h"
 
 #include <cstdint>
 #include <exception>
@@ -69,6 +73,15 @@ public:
     platform::Application& App() { return app_; }
     platform::TDXDraw DXDraw;
     platform::TDXTimer DXTimer;
+    TDXSpriteEngine DXSpriteEngine;
+    TDXSpriteEngine DXSpriteEngineCredits;
+    TDXImageList DXImageList;
+    TDXImageList DXImageListLayer;
+    TDXImageList DXImageListCredits;
+    TDXFontEx DXFont;
+    TDXFontEx DXFontStatus;
+    TDXFontEx DXFontInfo;
+    TDXFontEx DXFontCopyright;
     platform::MenuBar MainMenu;
     TGameGlobals Game;
     TLevelData Level;
@@ -144,6 +157,9 @@ private:
     template <typename F> void Guarded(F&& f);
 
     platform::Application& app_;
+    TImageListBinding imageListBinding_{DXDraw, DXImageList};
+    TImageListBinding layerListBinding_{DXDraw, DXImageListLayer};
+    TImageListBinding creditsListBinding_{DXDraw, DXImageListCredits};
     std::vector<std::string> params_;
     std::string caption_ = "VARNOK";
     TickHandler onTimer_ = nullptr;

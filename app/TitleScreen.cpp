@@ -2,7 +2,6 @@
 #include "app/MainForm.h"
 #include "common/Math.h"
 #include "level/CryptedINI.h"
-#include "platform/Canvas.h"
 #include "platform/Clock.h"
 
 namespace varnok {
@@ -20,17 +19,23 @@ constexpr TitleEntry kEntries[] = {{gs::TitleStart, "Start", 220}, {gs::TitleCre
 void TMainForm::TimerTitle(uint32_t lag) {
     if (!DXDraw.CanDraw()) return;
     platform::Surface& surface = DXDraw.BackSurface();
+    std::string texts[3];
+    for (int i = 0; i < 3; ++i) texts[i] = GlobalStore.GetString("Menu", kEntries[i].key, kEntries[i].key);
     surface.Fill(0);
-    // Until the title picture and the bitmap fonts are loaded, the entries are
-    // drawn as canvas text: bright when selected, dim otherwise.
-    platform::Canvas& canvas = surface.GetCanvas();
-    canvas.Brush = platform::BrushStyle::Clear;
-    for (const auto& entry : kEntries) {
-        const std::string text = GlobalStore.GetString("Menu", entry.key, entry.key);
-        canvas.FontColor = entry.code == Game.GameState ? clWhite : RGB(127, 127, 127);
-        canvas.TextOut(320 - static_cast<int>(Trunc(text.size() * 8 / 2.0)), entry.y, text);
+    DXImageList.Items.Find("MENUScreen").Draw(surface, 0, 0, 0);
+    // Centred as if every character were 40 pixels wide, whatever the font.
+    for (int i = 0; i < 3; ++i) {
+        const int x = 320 - static_cast<int>(Trunc(texts[i].size() * 40 / 2.0));
+        DXFontStatus.DrawTextAlpha(surface, x, kEntries[i].code == Game.GameState ? 255 : 127, texts[i],
+                                   kEntries[i].y);
     }
-    canvas.Release();
+    // Without blending (full screen at 8 bits) a marker shows the selection.
+    if (DXDraw.HasOption(platform::doFullScreen) && surface.BitCount() == 8) {
+        for (int i = 0; i < 3; ++i)
+            if (kEntries[i].code == Game.GameState)
+                DXFontStatus.DrawText(surface, 270 - static_cast<int>(Trunc(texts[i].size() * 40 / 2.0)), "+",
+                                      kEntries[i].y);
+    }
     DXDraw.Flip();
 }
 

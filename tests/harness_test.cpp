@@ -3,6 +3,7 @@
 #include "app/Harness.h"
 #include "common/Exception.h"
 #include "common/Image.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -32,8 +33,7 @@ RunResult RunVarnok(const test::TempDir& dir, const std::string& args) {
 
 // A data folder with plain settings files, as a level maker would have it.
 void MakeDataFolder(const test::TempDir& dir) {
-    test::WriteFileBytes(dir / "data/DAT/LEVEL.INI", "[Global]\nTileCount=1\n");
-    test::WriteFileBytes(dir / "data/DAT/GLOBAL.INI", "[Game]\nStartLevel=1\n[Menu]\nStart=Los\n");
+    test::WriteTestDataFolder(dir / "data", "[Global]\nTileCount=1\n", "[Game]\nStartLevel=1\n[Menu]\nStart=Los\n");
 }
 
 } // namespace
@@ -93,9 +93,19 @@ TEST(HarnessRun, TitleScreenshotAndStateAfterSixtyTicks) {
     EXPECT_NE(state.find("\"GameState\": \" \""), std::string::npos) << state;
     EXPECT_NE(state.find("\"Tick\": 59"), std::string::npos);
     EXPECT_NE(state.find("\"Time\": 960"), std::string::npos); // 60 ticks of 16 ms
+    test::KeepForInspection(dir / "out.png", "harness-title.png");
     const RgbaImage shot = ReadPng(dir / "out.png");
-    EXPECT_EQ(shot.Width, 640);
-    EXPECT_EQ(shot.Height, 480);
+    ASSERT_EQ(shot.Width, 640);
+    ASSERT_EQ(shot.Height, 480);
+    // The title picture (its yellow bar) and the entries drawn over it with
+    // the large font: "Start" selected at full strength, "Exit" at half.
+    const uint8_t* bar = shot.At(130, 110);
+    EXPECT_GT(bar[0], 240);
+    EXPECT_GT(bar[1], 190);
+    const uint8_t* start = shot.At(320 - 60 + 16, 220 + 31); // bottom row of the first glyph of "Los"
+    const uint8_t* exit = shot.At(320 - 80 + 16, 340 + 31);
+    EXPECT_GT(start[0], 240);
+    EXPECT_GT(start[0], exit[0] + 60);
     // The plain settings were converted into the enciphered data files.
     EXPECT_TRUE(fs::exists(dir / "data/DAT/LEVEL.DAT"));
     EXPECT_TRUE(fs::exists(dir / "data/DAT/GLOBAL.DAT"));
@@ -122,6 +132,12 @@ TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
     RunResult r = RunVarnok(dir, "--headless --ticks 5 --data " + (dir / "empty"));
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.errors.find("Missing data files!"), std::string::npos) << r.errors;
+
+    MakeDataFolder(dir);
+    fs::remove(dir / "data/GFX/Images.dxg");
+    r = RunVarnok(dir, "--headless --ticks 5 --data " + (dir / "data"));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.errors.find("Images.dxg"), std::string::npos) << r.errors;
 
     r = RunVarnok(dir, "--headless --frobnicate");
     EXPECT_EQ(r.exitCode, 2);

@@ -3,6 +3,8 @@
 #include "level/CryptedINI.h"
 #include "media/MusicPlayer.h"
 #include "platform/Clock.h"
+#include "common/Paths.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
 #include "tools/Debug.h"
 
@@ -36,10 +38,10 @@ struct ShellTest : ::testing::Test {
     void Start(std::vector<std::string> params = {}, const std::string& levelIni = "[Global]\nTileCount=2\n",
                const std::string& globalIni = "[Menu]\nMOD=title.mod\n[Credits]\nMOD=credits.mod\n[Level1]\n"
                                               "MOD=one.mod\n") {
-        test::WriteFileBytes(dir / "LEVEL.INI", levelIni);
-        test::WriteFileBytes(dir / "GLOBAL.INI", globalIni);
-        levelStore = std::make_unique<TMemIniFileCrypted>(dir / "LEVEL.INI");
-        globalStore = std::make_unique<TMemIniFileCrypted>(dir / "GLOBAL.INI");
+        test::WriteTestDataFolder(dir.Path().string(), levelIni, globalIni);
+        SetProgramFolder(dir.Path().string());
+        levelStore = std::make_unique<TMemIniFileCrypted>(dir / "DAT/LEVEL.INI");
+        globalStore = std::make_unique<TMemIniFileCrypted>(dir / "DAT/GLOBAL.INI");
         form = std::make_unique<TMainForm>(app, *levelStore, *globalStore, std::move(params));
         form->MusicPlayer = std::make_unique<RecordingMusic>(&music);
         form->FormCreate();
@@ -270,10 +272,12 @@ TEST(ShellDebugSwitch, FirstParameterOnlyInAnyCase) {
     for (const Case& c : {Case{{"-kv3916"}, true}, Case{{"-KV3916", "x"}, true}, Case{{"x", "-KV3916"}, false},
                           Case{{}, false}, Case{{"-KV39160"}, false}}) {
         test::TempDir dir;
+        test::WriteTestDataFolder(dir.Path().string(), "", "");
+        SetProgramFolder(dir.Path().string());
         platform::SimulatedClock clock;
         platform::ScopedClock scope(clock);
         platform::Application app(true);
-        TMemIniFileCrypted level(dir / "LEVEL.INI"), global(dir / "GLOBAL.INI");
+        TMemIniFileCrypted level(dir / "DAT/LEVEL.INI"), global(dir / "DAT/GLOBAL.INI");
         TMainForm form(app, level, global, c.params);
         form.FormCreate();
         for (const char* menu : {"Debug1", "Layer1", "mnuLevels"})

@@ -1,6 +1,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -34,6 +35,15 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) throw std::runtime_error("cannot create " + path);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+void KeepForInspection(const std::string& path, const std::string& name) {
+    const char* out = std::getenv("VARNOK_TEST_OUTPUT");
+    if (!out || !*out) return;
+    std::error_code ec;
+    std::filesystem::create_directories(out, ec);
+    std::filesystem::copy_file(path, std::filesystem::path(out) / name,
+                               std::filesystem::copy_options::overwrite_existing, ec);
 }
 
 } // namespace varnok::test

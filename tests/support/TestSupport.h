@@ -22,6 +22,10 @@ private:
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 
+// Copies a file the test made to the folder named by VARNOK_TEST_OUTPUT, when
+// set, so that a person can look at it (screenshots).
+void KeepForInspection(const std::string& path, const std::string& name);
+
 // The build folder with the game binary and its data, and the source tree.
 inline std::string BinaryDir() { return VARNOK_BINARY_DIR; }
 inline std::string SourceDir() { return VARNOK_SOURCE_DIR; }
