@@ -5,8 +5,9 @@
 
 namespace varnok {
 
-platform::Rect TImageSprite::DrawRect() const {
-    platform::Rect r = GetBoundsRect();
+platform::Rect TImageSprite::DrawRect() const { return CentredOn(GetBoundsRect()); }
+
+platform::Rect TImageSprite::CentredOn(const platform::Rect& r) const {
     if (!Image) return r;
     const int dx = (Width - Image->Width()) / 2;
     const int dy = (Height - Image->Height()) / 2;
@@ -37,7 +38,7 @@ void TImageSprite::DoMove(int32_t moveCount) {
 void TImageSprite::DoDraw() {
     platform::Surface* surface = EngineSurface();
     if (!Image || !surface) return;
-    const platform::Rect r = DrawRect();
+    const platform::Rect r = CentredOn(DrawBounds());
     Image->Draw(*surface, r.Left, r.Top, DrawImageIndex());
 }
 

@@ -25,6 +25,10 @@ public:
     // The bounds moved so that an image of another size is centred on them.
     platform::Rect DrawRect() const;
 
+private:
+    platform::Rect CentredOn(const platform::Rect& bounds) const;
+
+public:
 protected:
     void DoDraw() override;
     void DoMove(int32_t moveCount) override;

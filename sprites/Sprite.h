@@ -55,8 +55,14 @@ public:
     int32_t Width = 0;
     int32_t Height = 0;
 
-    double WorldX() const { return parent_ ? X + parent_->WorldX() : X; }
-    double WorldY() const { return parent_ ? Y + parent_->WorldY() : Y; }
+    // Own position plus the parent's world position (children of the root,
+    // the usual case, take the short way).
+    double WorldX() const {
+        return parent_ ? (parent_->parent_ ? X + parent_->WorldX() : X + parent_->X) : X;
+    }
+    double WorldY() const {
+        return parent_ ? (parent_->parent_ ? Y + parent_->WorldY() : Y + parent_->Y) : Y;
+    }
     platform::Rect BoundsRect() const { return GetBoundsRect(); }
 
     // Changes the depth and re-sorts the sprite among its siblings.
@@ -86,6 +92,10 @@ protected:
     virtual platform::Rect GetBoundsRect() const;
     virtual bool TestCollision(const TSprite& sprite) const { return true; }
 
+    // The bounds that Draw tested just before calling DoDraw (saves computing
+    // them twice on the per-frame path).
+    const platform::Rect& DrawBounds() const { return drawBounds_; }
+
     // The surface and screen rectangle of the engine (none without an engine).
     platform::Surface* EngineSurface() const;
     platform::Rect EngineSurfaceRect() const;
@@ -103,6 +113,7 @@ private:
     std::vector<TSprite*> drawList_; // the same sprites by depth
     bool isDead_ = false;
     int32_t z_ = 0;
+    platform::Rect drawBounds_;
     std::shared_ptr<TSpriteLink> link_;
 };
 
