@@ -17,10 +17,10 @@ const char* kHelp = R"(usage: sfxsynth RECIPE OUT.wav
 Renders RECIPE (a text file) into a 16-bit mono PCM WAV file.
 
 Recipe: one setting per line, "key value"; '#' starting a word begins a
-comment (inside a word it is a sharp: C#5). Settings
-before the first "voice" line belong to the whole sound; each "voice" line
-starts a layer, and the settings after it describe that layer. The voices are
-mixed and the mix is scaled so that its loudest sample reaches "peak".
+comment (inside a word it is a sharp: C#5). Settings before the first
+"voice" line belong to the whole sound; each "voice" line starts a layer,
+and the settings after it describe that layer. The voices are mixed and the
+mix is scaled so that its loudest sample reaches "peak".
 
 Sound:
   rate 22050|44100        sample rate (default 22050)
