@@ -1,9 +1,14 @@
 #include "level/TSINI.h"
 
+#include "common/Color.h"
 #include "common/Paths.h"
 #include "common/StrUtils.h"
+#include "level/ImageList.h"
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace varnok {
@@ -23,6 +28,29 @@ void ConvertPlainFile(const std::string& plainName, const std::string& cipheredN
         plain.SaveConverted(cipheredName);
     } catch (const std::exception&) {
     }
+}
+
+// The level numbers 1..count whose bitmap GFX\Level<n>.bmp exists, in
+// ascending order. The folder is scanned once rather than asking for every
+// number, so a huge level count cannot stall the start.
+std::vector<int32_t> LevelBitmapNumbers(const std::string& folder, int32_t count) {
+    std::vector<int32_t> numbers;
+    const std::filesystem::path gfx = ResolvePath(folder, "GFX");
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(gfx, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() < 10 || !SameText(name.substr(0, 5), "Level") ||
+            !SameText(name.substr(name.size() - 4), ".bmp"))
+            continue;
+        const std::string digits = name.substr(5, name.size() - 9);
+        const auto n = TryStrToInt(digits);
+        // Only the exact decimal spelling names the level ("Level01.bmp" does not).
+        if (!n || *n < 1 || *n > count || std::to_string(*n) != digits) continue;
+        if (FileExists(entry.path().string())) numbers.push_back(*n);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
 }
 
 std::string LevelSection(int32_t n, const char* suffix = "") {
@@ -65,7 +93,34 @@ TDataStores OpenDataFiles(const std::string& programFolder) {
     TDataStores stores;
     stores.LevelStore = std::make_unique<TMemIniFileCrypted>(levelDat);
     stores.GlobalStore = std::make_unique<TMemIniFileCrypted>(globalDat);
+    ConvertTileBitmaps(folder, *stores.LevelStore);
     return stores;
+}
+
+void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore) {
+    const std::string folder = WithSlash(programFolder);
+    const int32_t count = levelStore.GetInteger("GLOBAL", "TileCount", 0);
+    if (count <= 0) return;
+    for (int32_t n : LevelBitmapNumbers(folder, count)) {
+        const std::string section = LevelSection(n);
+        TPictureCollection list;
+        TPictureCollectionItem& item = list.Add();
+        item.SetName("TileSet");
+        // The picture comes from the Bitmap key, whatever file the test above
+        // found. Only regular files are read: a device or pipe would never end.
+        const std::string picture = ResolvePath(folder, levelStore.GetString(section, "Bitmap", ""));
+        if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
+        item.Picture.LoadFromFile(picture);
+        item.PatternWidth = levelStore.GetInteger(section, "TileWidth", 1);
+        item.PatternHeight = levelStore.GetInteger(section, "TileHeight", 1);
+        item.Transparent = true;
+        item.SetTransparentColor(
+            RGB(static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentR", 255)),
+                static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentG", 0)),
+                static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentB", 255))));
+        item.SystemMemory = false;
+        list.SaveToFile(ResolvePath(folder, Format("GFX\\Level%d.dxg", n)));
+    }
 }
 
 void CheckLevelCount(const TCustomIniFile& levelStore, TLevelData& level) {

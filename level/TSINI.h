@@ -60,6 +60,12 @@ struct TDataStores {
 // when the DAT files are missing.
 TDataStores OpenDataFiles(const std::string& programFolder);
 
+// Converts every level bitmap GFX\Level<n>.bmp (n = 1 .. "Global"/"TileCount")
+// into the image-list file GFX\Level<n>.dxg holding one item "TileSet": the
+// picture named by the level's Bitmap key, cut into TileWidth x TileHeight
+// patterns, keyed with the level's transparent colour. Part of OpenDataFiles.
+void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore);
+
 // Empties the tile set and reads the level count. Throws
 // EFatalDataError("Keine Tiles definiert!") when no level is defined.
 void CheckLevelCount(const TCustomIniFile& levelStore, TLevelData& level);

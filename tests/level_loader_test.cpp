@@ -2,6 +2,8 @@
 // order, the comma and pair rules of the data sections, data that does not
 // fit, and the start-up conversion in a temporary program folder.
 #include "common/Paths.h"
+#include "level/Dib.h"
+#include "level/ImageList.h"
 #include "level/TSINI.h"
 #include "tests/support/TestSupport.h"
 
@@ -140,21 +142,6 @@ TEST_F(LevelLoaderTest, DataThatDoesNotFitRejectsTheLevel) {
     }
 }
 
-TEST_F(LevelLoaderTest, CheckLevelCountNeedsALevel) {
-    level_.CurrentTileSet.Maps.Add();
-    CheckLevelCount(Store("[GLOBAL]\nTileCount=2\n"), level_);
-    EXPECT_EQ(level_.LevelCount, 2);
-    EXPECT_EQ(level_.CurrentTileSet.Maps.Count(), 0);
-    for (const char* text : {"[Global]\nTileCount=0\n", "[Level1]\nLayerCount=1\n"}) {
-        try {
-            CheckLevelCount(Store(text), level_);
-            ADD_FAILURE() << text << " accepted";
-        } catch (const EFatalDataError& e) {
-            EXPECT_EQ(e.Message(), "Keine Tiles definiert!");
-        }
-    }
-}
-
 TEST(OpenDataFilesTest, ConvertsPlainFilesAndNeedsBothDataFiles) {
     TempDir dir;
     const std::string folder = dir.Path().string() + "/";
@@ -185,5 +172,46 @@ TEST(OpenDataFilesTest, ConvertsPlainFilesAndNeedsBothDataFiles) {
     empty.Save();
     stores = OpenDataFiles(folder);
     TLevelData level;
-    EXPECT_THROW(CheckLevelCount(*stores.LevelStore, level), EFatalDataError);
+    level.CurrentTileSet.Maps.Add();
+    try {
+        CheckLevelCount(*stores.LevelStore, level);
+        FAIL() << "no levels accepted";
+    } catch (const EFatalDataError& e) {
+        EXPECT_EQ(e.Message(), "Keine Tiles definiert!");
+    }
+    EXPECT_EQ(level.CurrentTileSet.Maps.Count(), 0);
+}
+
+TEST(OpenDataFilesTest, ConvertsLevelBitmapsIntoImageLists) {
+    TempDir dir;
+    WriteFileBytes(dir / "DAT/LEVEL.INI", "[Global]\nTileCount=3\n"
+                                          "[Level1]\nBitmap=gfx\\LEVEL1.BMP\nTileWidth=16\nTileHeight=8\n"
+                                          "TransparentR=0x1FF\nTransparentB=7\n"
+                                          "[Level3]\nBitmap=GFX\\Level3.bmp\n");
+    WriteFileBytes(dir / "DAT/GLOBAL.INI", "[Game]\nLives=3\n");
+    const std::string bmp = EncodeBmpFile(RgbaImage(32, 16));
+    WriteFileBytes(dir / "gfx/level1.Bmp", bmp);
+    WriteFileBytes(dir / "gfx/Level4.bmp", bmp);   // beyond the level count
+    WriteFileBytes(dir / "gfx/LEVEL1.DXG", "old"); // the same file as GFX\Level1.dxg
+    TDataStores stores = OpenDataFiles(dir.Path().string());
+    TLevelData level;
+    CheckLevelCount(*stores.LevelStore, level);
+    EXPECT_EQ(level.LevelCount, 3);
+
+    TPictureCollection list;
+    list.LoadFromFile(dir / "gfx/LEVEL1.DXG");
+    ASSERT_EQ(list.Count(), 1);
+    const TPictureCollectionItem& item = list[0];
+    EXPECT_EQ(item.Name(), "TileSet");
+    EXPECT_EQ(item.PatternWidth, 16);
+    EXPECT_EQ(item.PatternHeight, 8);
+    EXPECT_TRUE(item.Transparent);
+    EXPECT_EQ(item.TransparentColor(), RGB(255, 0, 7));
+    EXPECT_EQ(item.Picture.Width(), 32);
+    EXPECT_EQ(item.PatternCount(), 4);
+    // Level 3 has no bitmap file, level 4 is not a level: neither gets a list.
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / "gfx"))
+        files += entry.exists();
+    EXPECT_EQ(files, 3);
 }

@@ -1,11 +1,14 @@
-// Loads arbitrary bytes as a plain level file and runs the level count and the
-// level loader over its first levels. Every input must end in a loaded level
-// or in one of the game's exceptions; a loaded level must be consistent.
+// Loads arbitrary bytes as a plain level file and runs the level count, the
+// tile bitmap conversion and the level loader over its first levels. Every
+// input must end in a loaded level or in one of the game's exceptions; a
+// loaded level must be consistent.
+#include "level/Dib.h"
 #include "level/TSINI.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -56,6 +59,23 @@ void CheckLevel(const TLevelData& level, bool loaded) {
     }
 }
 
+// A program folder with a level bitmap GFX/Level1.bmp for the conversion. The
+// name is never freed, so the exit handler that removes the folder can use it.
+const std::string& ProgramFolderWithBitmap() {
+    static const std::string* const folder = [] {
+        auto* path = new std::string("/tmp/varnok-level-fuzz-" + std::to_string(getpid()) + "/");
+        std::filesystem::create_directories(*path + "GFX");
+        const std::string bmp = EncodeBmpFile(RgbaImage(8, 4));
+        if (FILE* f = std::fopen((*path + "GFX/Level1.bmp").c_str(), "wb")) {
+            std::fwrite(bmp.data(), 1, bmp.size(), f);
+            std::fclose(f);
+        }
+        std::atexit([] { std::filesystem::remove_all(ProgramFolderWithBitmap()); });
+        return path;
+    }();
+    return *folder;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -72,6 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         CheckLevelCount(store, level);
     } catch (const EFatalDataError&) {
+    }
+    try {
+        ConvertTileBitmaps(ProgramFolderWithBitmap(), store);
+    } catch (const Exception&) {
     }
     // Levels are tried whatever the count says, so inputs without a Global
     // section still reach the loader.
