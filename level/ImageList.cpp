@@ -191,10 +191,6 @@ void TPictureCollectionItem::SetTransparentColor(TColor color) {
     if (restored_) Restore();
 }
 
-int TPictureCollectionItem::Width() const { return PatternWidth > 0 ? PatternWidth : Picture.Width(); }
-
-int TPictureCollectionItem::Height() const { return PatternHeight > 0 ? PatternHeight : Picture.Height(); }
-
 int TPictureCollectionItem::PatternCount() const {
     if (restored_) return count_;
     const int w = Picture.Width(), h = Picture.Height();
@@ -384,7 +380,8 @@ void TPictureCollection::NameChanged(TPictureCollectionItem* item, const std::st
     auto& old = buckets_[static_cast<size_t>(NameHash(oldName))];
     auto it = std::find(old.begin(), old.end(), item);
     if (it != old.end()) old.erase(it);
-    buckets_[static_cast<size_t>(NameHash(item->Name()))].push_back(item);
+    // An empty name is never looked up: such items stay out of the index.
+    if (!item->Name().empty()) buckets_[static_cast<size_t>(NameHash(item->Name()))].push_back(item);
 }
 
 int TPictureCollection::IndexOf(std::string_view name) const {

@@ -129,8 +129,8 @@ public:
     int Index() const { return index_; }
 
     // Effective pattern size: the stored size when above 0, else the picture's.
-    int Width() const;
-    int Height() const;
+    int Width() const { return PatternWidth > 0 ? PatternWidth : Picture.Width(); }
+    int Height() const { return PatternHeight > 0 ? PatternHeight : Picture.Height(); }
     int PatternCount() const;
     // Empty for an index outside 0..PatternCount()-1.
     platform::Rect PatternRects(int index) const;
@@ -199,7 +199,7 @@ public:
     void Clear();
 
     // The position of the item of that name (case-insensitive; of equal names
-    // the one named last), or -1.
+    // the one named last), or -1. Empty names are never found.
     int IndexOf(std::string_view name) const;
     // Raises "Image '%s' not found" when the name is missing.
     TPictureCollectionItem& Find(std::string_view name) const;

@@ -147,25 +147,6 @@ TEST(ComponentStream, TruncatedDataGivesReadErrors) {
     EXPECT_EQ(ErrorOf([&] { WithReader(deep, [](TComponentReader& r) { r.SkipValue(); }); }), kInvalidPropertyValue);
 }
 
-TEST(ComponentStream, ResourceHeaderRoundTrip) {
-    TComponentWriter w;
-    w.BeginResource(kPictureCollectionResourceName);
-    w.WriteSignature();
-    w.WriteShortString("TRoot");
-    w.EndResource();
-    const std::string& d = w.Data();
-    const std::string name = "BLITKITPICTURECOLLECTION";
-    EXPECT_EQ(d.substr(0, 3), Bytes({0xFF, 10, 0}));
-    EXPECT_EQ(d.substr(3, name.size() + 1), name + std::string(1, '\0'));
-    size_t at = 3 + name.size() + 1;
-    EXPECT_EQ(d.substr(at, 2), Bytes({0x30, 0x10}));
-    EXPECT_EQ(d.substr(at + 2, 4), Bytes({10, 0, 0, 0})); // "TPF0" + 6 bytes
-    TComponentReader r(d);
-    EXPECT_EQ(r.ReadResourceHeader(), name);
-    r.ReadSignature();
-    EXPECT_EQ(r.ReadShortString(), "TRoot");
-}
-
 TEST(ComponentStream, ResourceHeaderChecksOnlyMarkerAndVersion) {
     // Any name, or none, is fine.
     for (const std::string& name : {std::string(), std::string("x"), std::string(75, 'N')}) {

@@ -303,6 +303,8 @@ TEST(ImageList, NameIndexFindsTheItemNamedLast) {
     EXPECT_EQ(c.IndexOf("coin"), 1);
     EXPECT_EQ(c.IndexOf("gem"), -1);
     EXPECT_THROW(c.Items(2), EListError);
+    c[0].SetName("");
+    EXPECT_EQ(c.IndexOf(""), -1);
 }
 
 TEST(ImageList, PatternCountingAndRects) {
@@ -516,9 +518,9 @@ TEST(ImageListManifest, PngTransparencyAndErrors) {
         {"[A\n", "line 1: an item line is [NAME]"},
         {"[A]\ntransparent = maybe\n", "line 2: expected yes or no, got 'maybe'"},
     };
-    for (const auto& [text, message] : bad) {
+    for (const auto& entry : bad) {
         TPictureCollection d;
-        EXPECT_EQ(ErrorOf([&] { ParseImageListManifest(text, dir.Path().string(), d); }), message);
+        EXPECT_EQ(ErrorOf([&] { ParseImageListManifest(entry.first, dir.Path().string(), d); }), entry.second);
     }
     TPictureCollection d;
     EXPECT_NE(ErrorOf([&] { ParseImageListManifest("[A]\npicture = none.png\n", dir.Path().string(), d); })
