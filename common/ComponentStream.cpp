@@ -76,7 +76,8 @@ std::string TComponentReader::ReadResourceHeader() {
     auto at = [&](size_t i) -> uint8_t { return i < avail ? p[i] : 0; };
     if (at(0) != 0xFF || (at(1) | (at(2) << 8)) != 10) throw EStreamError(kInvalidStreamFormat);
     size_t nameLen = 0;
-    while (3 + nameLen < avail && p[3 + nameLen] != 0) ++nameLen;
+    while (3 + nameLen < avail && p[3 + nameLen] != 0)
+        ++nameLen;
     std::string name = nameLen > 0 ? std::string(data_.substr(start + 3, nameLen)) : std::string();
     // Continue after name, terminator, flags and size; a header that claims
     // more bytes than there are leaves the reader at the end.
@@ -89,14 +90,18 @@ void TComponentReader::ReadSignature() {
     pos_ += 4;
 }
 
-TValueType TComponentReader::ReadValueType() { return static_cast<TValueType>(ReadByte()); }
+TValueType TComponentReader::ReadValueType() {
+    return static_cast<TValueType>(ReadByte());
+}
 
 TValueType TComponentReader::PeekValueType() const {
     Need(1);
     return static_cast<TValueType>(static_cast<uint8_t>(data_[pos_]));
 }
 
-bool TComponentReader::EndOfList() const { return PeekValueType() == TValueType::vaNull; }
+bool TComponentReader::EndOfList() const {
+    return PeekValueType() == TValueType::vaNull;
+}
 
 void TComponentReader::ReadListEnd() {
     if (ReadValueType() != TValueType::vaNull) throw EStreamError(kInvalidPropertyValue);
@@ -161,7 +166,9 @@ std::string TComponentReader::ReadBinary() {
     return ReadBytes(ReadUInt32());
 }
 
-void TComponentReader::SkipValue() { SkipValueOfType(ReadValueType(), 0); }
+void TComponentReader::SkipValue() {
+    SkipValueOfType(ReadValueType(), 0);
+}
 
 void TComponentReader::SkipValueOfType(TValueType type, int depth) {
     if (depth > kMaxSkipDepth) throw EStreamError(kInvalidPropertyValue);
@@ -172,7 +179,8 @@ void TComponentReader::SkipValueOfType(TValueType type, int depth) {
     case TValueType::vaNil:
         return;
     case TValueType::vaList:
-        while (!EndOfList()) SkipValueOfType(ReadValueType(), depth + 1);
+        while (!EndOfList())
+            SkipValueOfType(ReadValueType(), depth + 1);
         ReadListEnd();
         return;
     case TValueType::vaInt8:
@@ -227,7 +235,9 @@ void TComponentWriter::Write(const void* src, size_t count) {
     data_.append(static_cast<const char*>(src), count);
 }
 
-void TComponentWriter::WriteByte(uint8_t b) { data_.push_back(static_cast<char>(b)); }
+void TComponentWriter::WriteByte(uint8_t b) {
+    data_.push_back(static_cast<char>(b));
+}
 
 void TComponentWriter::WriteUInt16(uint16_t v) {
     WriteByte(static_cast<uint8_t>(v));
@@ -235,7 +245,8 @@ void TComponentWriter::WriteUInt16(uint16_t v) {
 }
 
 void TComponentWriter::WriteUInt32(uint32_t v) {
-    for (int i = 0; i < 4; ++i) WriteByte(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        WriteByte(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 void TComponentWriter::BeginResource(std::string_view name) {
@@ -254,11 +265,14 @@ void TComponentWriter::BeginResource(std::string_view name) {
 void TComponentWriter::EndResource() {
     if (resourceSizeAt_ == std::string::npos) return;
     uint32_t size = static_cast<uint32_t>(data_.size() - resourceSizeAt_ - 4);
-    for (int i = 0; i < 4; ++i) data_[resourceSizeAt_ + i] = static_cast<char>(size >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        data_[resourceSizeAt_ + i] = static_cast<char>(size >> (8 * i));
     resourceSizeAt_ = std::string::npos;
 }
 
-void TComponentWriter::WriteSignature() { Write("TPF0", 4); }
+void TComponentWriter::WriteSignature() {
+    Write("TPF0", 4);
+}
 
 void TComponentWriter::WriteShortString(std::string_view s) {
     if (s.size() > 255) throw EStreamError(kInvalidPropertyValue);
@@ -266,7 +280,9 @@ void TComponentWriter::WriteShortString(std::string_view s) {
     Write(s.data(), s.size());
 }
 
-void TComponentWriter::WriteValueType(TValueType type) { WriteByte(static_cast<uint8_t>(type)); }
+void TComponentWriter::WriteValueType(TValueType type) {
+    WriteByte(static_cast<uint8_t>(type));
+}
 
 void TComponentWriter::WriteInteger(int32_t value) {
     if (value >= -128 && value <= 127) {

@@ -16,19 +16,19 @@ namespace varnok {
 
 // Type byte in front of every value.
 enum class TValueType : uint8_t {
-    vaNull = 0,       // ends a list
-    vaList = 1,       // begins a list (or a collection item's properties)
+    vaNull = 0, // ends a list
+    vaList = 1, // begins a list (or a collection item's properties)
     vaInt8 = 2,
     vaInt16 = 3,
     vaInt32 = 4,
-    vaExtended = 5,   // 10-byte float
-    vaString = 6,     // length byte, characters
-    vaIdent = 7,      // length byte, characters
+    vaExtended = 5, // 10-byte float
+    vaString = 6,   // length byte, characters
+    vaIdent = 7,    // length byte, characters
     vaFalse = 8,
     vaTrue = 9,
-    vaBinary = 10,    // 32-bit length, bytes
-    vaSet = 11,       // identifiers ended by an empty one
-    vaLString = 12,   // 32-bit length, characters
+    vaBinary = 10,  // 32-bit length, bytes
+    vaSet = 11,     // identifiers ended by an empty one
+    vaLString = 12, // 32-bit length, characters
     vaNil = 13,
     vaCollection = 14 // items, each begun by vaList and ended by vaNull
 };
@@ -43,12 +43,11 @@ extern const char* const kPropertyDoesNotExist; // "%s": an unknown property nam
 inline constexpr const char* kPictureCollectionResourceName = "BlitkitPictureCollection";
 
 class TComponentReader {
-public:
+  public:
     explicit TComponentReader(std::string_view data) : data_(data) {}
     // The reader keeps a view: a temporary string would leave it dangling.
     explicit TComponentReader(std::string&&) = delete;
-    TComponentReader(const uint8_t* data, size_t size)
-        : data_(reinterpret_cast<const char*>(data), size) {}
+    TComponentReader(const uint8_t* data, size_t size) : data_(reinterpret_cast<const char*>(data), size) {}
 
     // Resource header: byte 0xFF, 16-bit 10, zero-terminated name, 16-bit
     // flags, 32-bit size. Only the first two fields are checked; the name is
@@ -96,7 +95,7 @@ public:
     // Moves to an absolute position; past the end is a read error.
     void Seek(size_t pos);
 
-private:
+  private:
     void Need(size_t count) const;
     void SkipValueOfType(TValueType type, int depth);
 
@@ -105,7 +104,7 @@ private:
 };
 
 class TComponentWriter {
-public:
+  public:
     // Writes the resource header with the name upper-cased (at most 75
     // characters) and a size field that EndResource fills in.
     void BeginResource(std::string_view name);
@@ -136,7 +135,7 @@ public:
     const std::string& Data() const { return data_; }
     std::string& Data() { return data_; }
 
-private:
+  private:
     std::string data_;
     size_t resourceSizeAt_ = std::string::npos;
 };

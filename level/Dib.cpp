@@ -14,11 +14,13 @@ const char* const kDibInvalid = "DIB is invalid";
 
 namespace {
 
-[[noreturn]] void Invalid() { throw EInvalidGraphic(kDibInvalid); }
+[[noreturn]] void Invalid() {
+    throw EInvalidGraphic(kDibInvalid);
+}
 
 // Little-endian reads that refuse to leave the data.
 class Bytes {
-public:
+  public:
     explicit Bytes(std::string_view d) : d_(d) {}
     size_t Size() const { return d_.size(); }
     bool Has(size_t pos, size_t count) const { return pos <= d_.size() && count <= d_.size() - pos; }
@@ -43,7 +45,7 @@ public:
         return d_.substr(pos, count);
     }
 
-private:
+  private:
     std::string_view d_;
 };
 
@@ -78,7 +80,9 @@ struct DibInfo {
     size_t tableEnd = 0; // where the rows of a packed DIB begin
 };
 
-bool IsExtendedHeader(uint32_t size) { return size == 52 || size == 56 || size == 108 || size == 124; }
+bool IsExtendedHeader(uint32_t size) {
+    return size == 52 || size == 56 || size == 108 || size == 124;
+}
 
 // Reads header, masks and colour table. iconHalf: the height field counts the
 // colour rows and the mask rows of an icon image.
@@ -116,7 +120,8 @@ DibInfo ReadDibInfo(const Bytes& b, size_t at, bool extended, bool iconHalf) {
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) Invalid();
     if (core && bpp == 16) Invalid();
     switch (info.compression) {
-    case kRgb: break;
+    case kRgb:
+        break;
     case kRle8:
         if (bpp != 8) Invalid();
         break;
@@ -126,14 +131,16 @@ DibInfo ReadDibInfo(const Bytes& b, size_t at, bool extended, bool iconHalf) {
     case kBitFields:
         if (bpp != 16 && bpp != 32) Invalid();
         break;
-    default: Invalid();
+    default:
+        Invalid();
     }
 
     size_t pos = at + headerSize;
     if (info.compression == kBitFields) {
         // The masks follow a plain info header; larger headers hold them inside.
         size_t maskAt = headerSize == 40 ? pos : at + 40;
-        for (int i = 0; i < 3; ++i) info.masks[i] = b.U32(maskAt + 4 * i);
+        for (int i = 0; i < 3; ++i)
+            info.masks[i] = b.U32(maskAt + 4 * i);
         if (headerSize == 40) pos += 12;
     } else if (bpp == 16) {
         info.masks[0] = 0x7C00;
@@ -158,7 +165,9 @@ DibInfo ReadDibInfo(const Bytes& b, size_t at, bool extended, bool iconHalf) {
     return info;
 }
 
-size_t RowStride(int width, int bpp) { return ((static_cast<size_t>(width) * bpp + 31) / 32) * 4; }
+size_t RowStride(int width, int bpp) {
+    return ((static_cast<size_t>(width) * bpp + 31) / 32) * 4;
+}
 
 void PutColor(RgbaImage& img, int x, int y, TColor c) {
     uint8_t* p = img.At(x, y);
@@ -183,9 +192,15 @@ size_t DecodeRows(const Bytes& b, size_t pos, const DibInfo& info, RgbaImage& im
         const int y = info.topDown ? row : info.height - 1 - row;
         for (int x = 0; x < info.width; ++x) {
             switch (info.bitCount) {
-            case 1: PutColor(img, x, y, PaletteColor(info, (b.Raw(r + x / 8) >> (7 - x % 8)) & 1)); break;
-            case 4: PutColor(img, x, y, PaletteColor(info, (b.Raw(r + x / 2) >> (x % 2 ? 0 : 4)) & 15)); break;
-            case 8: PutColor(img, x, y, PaletteColor(info, b.Raw(r + x))); break;
+            case 1:
+                PutColor(img, x, y, PaletteColor(info, (b.Raw(r + x / 8) >> (7 - x % 8)) & 1));
+                break;
+            case 4:
+                PutColor(img, x, y, PaletteColor(info, (b.Raw(r + x / 2) >> (x % 2 ? 0 : 4)) & 15));
+                break;
+            case 8:
+                PutColor(img, x, y, PaletteColor(info, b.Raw(r + x)));
+                break;
             case 16: {
                 uint32_t v = b.Raw(r + 2 * x) | (b.Raw(r + 2 * x + 1) << 8);
                 PutColor(img, x, y, RGB(red.Get(v), green.Get(v), blue.Get(v)));
@@ -215,7 +230,8 @@ void DecodeRle(const Bytes& b, size_t pos, const DibInfo& info, RgbaImage& img) 
     const bool four = info.compression == kRle4;
     const TColor background = PaletteColor(info, 0);
     for (int y = 0; y < img.Height; ++y)
-        for (int x = 0; x < img.Width; ++x) PutColor(img, x, y, background);
+        for (int x = 0; x < img.Width; ++x)
+            PutColor(img, x, y, background);
     const size_t end = b.Size();
     int64_t x = 0, row = 0;
     auto put = [&](unsigned index) {
@@ -232,7 +248,8 @@ void DecodeRle(const Bytes& b, size_t pos, const DibInfo& info, RgbaImage& img) 
         pos += 2;
         if (count > 0) {
             checkRun(count);
-            for (int i = 0; i < count; ++i) put(four ? ((i % 2 == 0) ? value >> 4 : value & 15) : value);
+            for (int i = 0; i < count; ++i)
+                put(four ? ((i % 2 == 0) ? value >> 4 : value & 15) : value);
             continue;
         }
         if (value == 0) { // end of line
@@ -273,7 +290,9 @@ TDecodedPicture DecodeDibAt(const Bytes& b, size_t headerAt, size_t pixelsAt, bo
     return result;
 }
 
-bool IsPng(std::string_view d) { return d.size() >= 8 && d.substr(0, 8) == "\x89PNG\r\n\x1A\n"; }
+bool IsPng(std::string_view d) {
+    return d.size() >= 8 && d.substr(0, 8) == "\x89PNG\r\n\x1A\n";
+}
 
 TDecodedPicture DecodePngBytes(std::string_view d) {
     png_image image{};
@@ -319,14 +338,16 @@ TDecodedPicture DecodeIconImage(const Bytes& b, size_t at) {
     }
     if (!ownAlpha) {
         for (int y = 0; y < info.height; ++y)
-            for (int x = 0; x < info.width; ++x) result.Image.At(x, y)[3] = 255;
+            for (int x = 0; x < info.width; ++x)
+                result.Image.At(x, y)[3] = 255;
         const size_t stride = RowStride(info.width, 1);
         // A missing mask leaves the picture opaque.
         if (b.Has(maskAt, stride * info.height)) {
             for (int row = 0; row < info.height; ++row) {
                 const int y = info.topDown ? row : info.height - 1 - row;
                 for (int x = 0; x < info.width; ++x)
-                    if ((b.Raw(maskAt + row * stride + x / 8) >> (7 - x % 8)) & 1) result.Image.At(x, y)[3] = 0;
+                    if ((b.Raw(maskAt + row * stride + x / 8) >> (7 - x % 8)) & 1)
+                        result.Image.At(x, y)[3] = 0;
             }
         }
     }

@@ -21,14 +21,13 @@ constexpr int kMaxPatternSurfaces = 4096;
 
 // The platform's colours of the system elements (the classic desktop scheme).
 constexpr TColor kSystemColors[31] = {
-    RGB(200, 200, 200), RGB(58, 110, 165),  RGB(10, 36, 106),   RGB(128, 128, 128),
-    RGB(212, 208, 200), RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 0, 0),
-    RGB(0, 0, 0),       RGB(255, 255, 255), RGB(212, 208, 200), RGB(212, 208, 200),
-    RGB(128, 128, 128), RGB(10, 36, 106),   RGB(255, 255, 255), RGB(212, 208, 200),
-    RGB(128, 128, 128), RGB(128, 128, 128), RGB(0, 0, 0),       RGB(212, 208, 200),
-    RGB(255, 255, 255), RGB(64, 64, 64),    RGB(212, 208, 200), RGB(0, 0, 0),
-    RGB(255, 255, 225), RGB(0, 0, 0),       RGB(0, 0, 128),     RGB(166, 202, 240),
-    RGB(192, 192, 192), RGB(49, 106, 197),  RGB(236, 233, 216),
+    RGB(200, 200, 200), RGB(58, 110, 165),  RGB(10, 36, 106),   RGB(128, 128, 128), RGB(212, 208, 200),
+    RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(255, 255, 255),
+    RGB(212, 208, 200), RGB(212, 208, 200), RGB(128, 128, 128), RGB(10, 36, 106),   RGB(255, 255, 255),
+    RGB(212, 208, 200), RGB(128, 128, 128), RGB(128, 128, 128), RGB(0, 0, 0),       RGB(212, 208, 200),
+    RGB(255, 255, 255), RGB(64, 64, 64),    RGB(212, 208, 200), RGB(0, 0, 0),       RGB(255, 255, 225),
+    RGB(0, 0, 0),       RGB(0, 0, 128),     RGB(166, 202, 240), RGB(192, 192, 192), RGB(49, 106, 197),
+    RGB(236, 233, 216),
 };
 
 std::string ReadWholeFile(const std::string& path) {
@@ -42,7 +41,8 @@ std::string ReadWholeFile(const std::string& path) {
 
 std::string U32Bytes(size_t v) {
     std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     return s;
 }
 
@@ -170,7 +170,9 @@ void TPicture::LoadFromFile(const std::string& path) {
         LoadFromBmp(std::move(bytes));
 }
 
-void TPicture::Assign(const RgbaImage& image) { LoadFromBmp(EncodeBmpFile(image)); }
+void TPicture::Assign(const RgbaImage& image) {
+    LoadFromBmp(EncodeBmpFile(image));
+}
 
 // ---------------------------------------------------------------- item
 
@@ -195,9 +197,11 @@ int TPictureCollectionItem::PatternCount() const {
     if (restored_) return count_;
     const int w = Picture.Width(), h = Picture.Height();
     // The stored-value count divides by the cell size; without one, count as a restore would.
-    if (static_cast<int64_t>(PatternWidth) + SkipWidth == 0 || static_cast<int64_t>(PatternHeight) + SkipHeight == 0)
+    if (static_cast<int64_t>(PatternWidth) + SkipWidth == 0 ||
+        static_cast<int64_t>(PatternHeight) + SkipHeight == 0)
         return MakeGrid(*this).Count();
-    const int64_t n = StoredAxisCount(w, PatternWidth, SkipWidth) * StoredAxisCount(h, PatternHeight, SkipHeight);
+    const int64_t n =
+        StoredAxisCount(w, PatternWidth, SkipWidth) * StoredAxisCount(h, PatternHeight, SkipHeight);
     return static_cast<int>(std::clamp<int64_t>(n, 0, INT_MAX));
 }
 
@@ -280,10 +284,10 @@ void TPictureCollectionItem::Restore() {
                 width = std::min<int64_t>(source->Width - left, (cols - 1) * g.cw + g.pw);
                 height = std::min<int64_t>(source->Height - top, (rows - 1) * g.ch + g.ph);
             }
-            auto surface = platform::Surface::FromImage(
-                Crop(*source, static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
-                     static_cast<int>(height)),
-                bitCount, palette);
+            auto surface =
+                platform::Surface::FromImage(Crop(*source, static_cast<int>(left), static_cast<int>(top),
+                                                  static_cast<int>(width), static_cast<int>(height)),
+                                             bitCount, palette);
             surface->SetColorKey(surface->ColorMatch(key));
             // Run-length keyed blits pay off on small surfaces only.
             surface->SetRLE(!SystemMemory);
@@ -304,7 +308,8 @@ bool TPictureCollectionItem::Place(int pattern, PatternPlace& place) const {
     place.surface = surfaces_[static_cast<size_t>(by) * blocksAcross_ + bx].get();
     const int64_t left = static_cast<int64_t>(c - bx * blockCols_) * cellWidth_;
     const int64_t top = static_cast<int64_t>(r - by * blockRows_) * cellHeight_;
-    place.rect = platform::Bounds(static_cast<int>(left), static_cast<int>(top), patternWidth_, patternHeight_);
+    place.rect =
+        platform::Bounds(static_cast<int>(left), static_cast<int>(top), patternWidth_, patternHeight_);
     return true;
 }
 
@@ -313,7 +318,8 @@ void TPictureCollectionItem::Draw(platform::Surface& dest, int x, int y, int pat
     if (Place(pattern, p)) dest.Draw(x, y, *p.surface, p.rect, Transparent);
 }
 
-void TPictureCollectionItem::StretchDraw(platform::Surface& dest, const platform::Rect& destRect, int pattern) const {
+void TPictureCollectionItem::StretchDraw(platform::Surface& dest, const platform::Rect& destRect,
+                                         int pattern) const {
     PatternPlace p;
     if (Place(pattern, p)) dest.StretchDraw(destRect, *p.surface, p.rect, Transparent);
 }
@@ -321,16 +327,21 @@ void TPictureCollectionItem::StretchDraw(platform::Surface& dest, const platform
 void TPictureCollectionItem::DrawAlpha(platform::Surface& dest, const platform::Rect& destRect, int pattern,
                                        int alpha) const {
     PatternPlace p;
-    if (Place(pattern, p)) dest.DrawAlpha(destRect.Left, destRect.Top, *p.surface, p.rect, Transparent, alpha);
+    if (Place(pattern, p))
+        dest.DrawAlpha(destRect.Left, destRect.Top, *p.surface, p.rect, Transparent, alpha);
 }
 
 // ---------------------------------------------------------------- collection
 
-TPictureCollection::~TPictureCollection() { Clear(); }
+TPictureCollection::~TPictureCollection() {
+    Clear();
+}
 
 TPictureCollectionItem& TPictureCollection::Items(int index) const {
     if (index < 0 || index >= Count())
-        throw EListError(Format("Listenindex \xFC" "berschreitet das Maximum (%d)", index));
+        throw EListError(Format("Listenindex \xFC"
+                                "berschreitet das Maximum (%d)",
+                                index));
     return *items_[static_cast<size_t>(index)];
 }
 
@@ -350,19 +361,20 @@ void TPictureCollection::Delete(int index) {
 }
 
 void TPictureCollection::Clear() {
-    for (auto& bucket : buckets_) bucket.clear();
+    for (auto& bucket : buckets_)
+        bucket.clear();
     items_.clear();
 }
 
 void TPictureCollection::Renumber() {
-    for (size_t i = 0; i < items_.size(); ++i) items_[i]->index_ = static_cast<int>(i);
+    for (size_t i = 0; i < items_.size(); ++i)
+        items_[i]->index_ = static_cast<int>(i);
 }
 
 int TPictureCollection::NameHash(std::string_view name) {
     const std::string s = LowerCase(name);
     size_t h = s.size() * 16;
-    if (s.size() >= 2)
-        h += static_cast<uint8_t>(s[s.size() - 2]) + static_cast<uint8_t>(s[0]);
+    if (s.size() >= 2) h += static_cast<uint8_t>(s[s.size() - 2]) + static_cast<uint8_t>(s[0]);
     return static_cast<int>(h % 256);
 }
 
@@ -403,10 +415,10 @@ void TPictureCollection::MakeColorTable() {
         uint8_t r, g, b;
     };
     static const Fixed kFixed[] = {
-        {0, 0, 0, 0},         {1, 128, 0, 0},       {2, 0, 128, 0},       {3, 128, 128, 0},
-        {4, 0, 0, 128},       {5, 128, 0, 128},     {6, 0, 128, 128},     {7, 192, 192, 192},
-        {248, 128, 128, 128}, {249, 255, 0, 0},     {250, 0, 255, 0},     {251, 255, 255, 0},
-        {252, 0, 0, 255},     {253, 255, 0, 255},   {254, 0, 255, 255},   {255, 255, 255, 255},
+        {0, 0, 0, 0},         {1, 128, 0, 0},     {2, 0, 128, 0},     {3, 128, 128, 0},
+        {4, 0, 0, 128},       {5, 128, 0, 128},   {6, 0, 128, 128},   {7, 192, 192, 192},
+        {248, 128, 128, 128}, {249, 255, 0, 0},   {250, 0, 255, 0},   {251, 255, 255, 0},
+        {252, 0, 0, 255},     {253, 255, 0, 255}, {254, 0, 255, 255}, {255, 255, 255, 255},
     };
     ColorTable = TColorTable{};
     std::array<bool, 256> used{};
@@ -434,7 +446,8 @@ void TPictureCollection::MakeColorTable() {
             if (usedCount == 256) break;
             const TRGBQuad q{GetBValue(c), GetGValue(c), GetRValue(c), 0};
             bool present = false;
-            for (int i = 0; i < 256 && !present; ++i) present = used[i] && ColorTable[i] == q;
+            for (int i = 0; i < 256 && !present; ++i)
+                present = used[i] && ColorTable[i] == q;
             if (present) continue;
             for (int i = 0; i < 256; ++i)
                 if (!used[i]) {
@@ -457,20 +470,25 @@ void TPictureCollection::Initialize() {
     if (!display_ || !display_->Initialized())
         throw EPictureCollectionError(Format("%s cannot be initialized", "TPictureCollection"));
     initialized_ = true;
-    for (auto& item : items_) item->Initialize();
+    for (auto& item : items_)
+        item->Initialize();
     Restore();
 }
 
 void TPictureCollection::Restore() {
-    for (auto& item : items_) item->Restore();
+    for (auto& item : items_)
+        item->Restore();
 }
 
 void TPictureCollection::Finalize() {
-    for (auto& item : items_) item->Finalize();
+    for (auto& item : items_)
+        item->Finalize();
     initialized_ = false;
 }
 
-void TPictureCollection::LoadFromFile(const std::string& path) { LoadFromBytes(ReadWholeFile(path)); }
+void TPictureCollection::LoadFromFile(const std::string& path) {
+    LoadFromBytes(ReadWholeFile(path));
+}
 
 void TPictureCollection::LoadFromBytes(std::string_view bytes) {
     Clear();
@@ -490,7 +508,9 @@ void TPictureCollection::LoadFromBytes(std::string_view bytes) {
     }
 }
 
-std::string TPictureCollection::SaveToBytes() const { return WritePictureCollection(*this); }
+std::string TPictureCollection::SaveToBytes() const {
+    return WritePictureCollection(*this);
+}
 
 void TPictureCollection::SaveToFile(const std::string& path) const {
     const std::string bytes = SaveToBytes();

@@ -19,7 +19,7 @@ namespace varnok {
 
 // Errors of image lists ("Image '%s' not found", "%s cannot be initialized").
 class EPictureCollectionError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
@@ -36,7 +36,7 @@ using TColorTable = std::array<TRGBQuad, 256>;
 // The display an image list is bound to, as far as the list needs it:
 // whether surfaces can be made now, and the pixel format they get.
 class TPictureDisplay {
-public:
+  public:
     virtual ~TPictureDisplay() = default;
     virtual bool Initialized() const = 0;
     virtual int SurfaceBitCount() const = 0;
@@ -46,7 +46,7 @@ public:
 
 // A display of fixed format, for tools, tests and off-screen drawing.
 class TFixedDisplay final : public TPictureDisplay {
-public:
+  public:
     explicit TFixedDisplay(int bitCount = 16, bool initialized = true)
         : bitCount_(bitCount), initialized_(initialized) {}
     bool Initialized() const override { return initialized_; }
@@ -58,7 +58,7 @@ public:
         hasPalette_ = true;
     }
 
-private:
+  private:
     int bitCount_;
     bool initialized_;
     platform::Palette palette_{};
@@ -68,7 +68,7 @@ private:
 // The graphic of an item: the stored form (class name and that class's data,
 // written back unchanged) and the decoded picture.
 class TPicture {
-public:
+  public:
     bool Empty() const { return className_.empty(); }
     // "TBitmap", "TDIB", "TIcon" or "TMetafile"; empty without a picture.
     const std::string& GraphicClass() const { return className_; }
@@ -94,7 +94,7 @@ public:
     void Assign(const RgbaImage& image);
     void Clear();
 
-private:
+  private:
     std::string className_;
     std::string data_;
     RgbaImage image_;
@@ -105,7 +105,7 @@ private:
 class TPictureCollection;
 
 class TPictureCollectionItem {
-public:
+  public:
     explicit TPictureCollectionItem(TPictureCollection& owner);
     ~TPictureCollectionItem();
     TPictureCollectionItem(const TPictureCollectionItem&) = delete;
@@ -153,7 +153,7 @@ public:
     // The surfaces made by Restore (for inspection).
     size_t SurfaceCount() const { return surfaces_.size(); }
 
-private:
+  private:
     friend class TPictureCollection;
     struct PatternPlace {
         const platform::Surface* surface = nullptr;
@@ -184,7 +184,7 @@ private:
 };
 
 class TPictureCollection {
-public:
+  public:
     TPictureCollection() = default;
     ~TPictureCollection();
     TPictureCollection(const TPictureCollection&) = delete;
@@ -226,7 +226,7 @@ public:
     void SaveToFile(const std::string& path) const;
     std::string SaveToBytes() const;
 
-private:
+  private:
     friend class TPictureCollectionItem;
     void NameChanged(TPictureCollectionItem* item, const std::string& oldName);
     void Unindex(TPictureCollectionItem* item);
@@ -241,7 +241,7 @@ private:
 
 // The image-list component: a collection bound to a display.
 class TDXImageList {
-public:
+  public:
     TPictureCollection Items;
 
     TPictureDisplay* DXDraw() const { return Items.Display(); }

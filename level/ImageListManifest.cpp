@@ -19,8 +19,10 @@ namespace fs = std::filesystem;
 
 std::string_view Trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    while (b < e && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -101,7 +103,8 @@ std::string SafeFileName(const std::string& name) {
 
 } // namespace
 
-void ParseImageListManifest(std::string_view text, const std::string& baseDir, TPictureCollection& collection) {
+void ParseImageListManifest(std::string_view text, const std::string& baseDir,
+                            TPictureCollection& collection) {
     TPictureCollectionItem* item = nullptr;
     std::string picture;
     int pictureLine = 0;
@@ -171,9 +174,8 @@ std::string ExtractImageList(const TPictureCollection& collection, const std::st
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (!fs::is_directory(dir)) throw EFileError("cannot create folder " + dir);
-    std::string manifest =
-        "# Image list: one [NAME] section per item, in list order.\n"
-        "# Build it again with: dxgtool build OUT.dxg manifest.txt\n";
+    std::string manifest = "# Image list: one [NAME] section per item, in list order.\n"
+                           "# Build it again with: dxgtool build OUT.dxg manifest.txt\n";
     for (int i = 0; i < collection.Count(); ++i) {
         const TPictureCollectionItem& item = collection.Items(i);
         if (item.Name().find_first_of("\r\n") != std::string::npos)

@@ -12,7 +12,8 @@ class TPictureCollectionItem;
 
 // Appends the items a manifest describes; relative picture paths are taken
 // from baseDir. Errors raise Exception "LINE: message".
-void ParseImageListManifest(std::string_view text, const std::string& baseDir, TPictureCollection& collection);
+void ParseImageListManifest(std::string_view text, const std::string& baseDir,
+                            TPictureCollection& collection);
 void LoadImageListManifest(const std::string& path, TPictureCollection& collection);
 
 // Writes each item's picture as a PNG file into dir and a manifest of all

@@ -31,7 +31,9 @@ const std::array<uint8_t, 256>& FontCharMap() {
     return map;
 }
 
-TPictureCollectionItem& TDXFontEx::Item() const { return imageList_->Items.Items(fontIndex_); }
+TPictureCollectionItem& TDXFontEx::Item() const {
+    return imageList_->Items.Items(fontIndex_);
+}
 
 void TDXFontEx::SetFont(const std::string& name) {
     font_ = name;

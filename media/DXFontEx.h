@@ -23,7 +23,7 @@ inline constexpr uint8_t kFontUnknownGlyph = 30;
 const std::array<uint8_t, 256>& FontCharMap();
 
 class TDXFontEx {
-public:
+  public:
     TDXImageList* DXImageList() const { return imageList_; }
     void SetDXImageList(TDXImageList* list) { imageList_ = list; }
 
@@ -46,7 +46,7 @@ public:
     void DrawTextWrapped(platform::Surface& dest, int x, const std::string& text, int lineHeight, int spacing,
                          int y);
 
-private:
+  private:
     // The selected item; raises the list's index error when there is none.
     TPictureCollectionItem& Item() const;
     void DrawLine(platform::Surface& dest, int x, const std::string& text, int y);

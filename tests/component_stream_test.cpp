@@ -11,19 +11,18 @@ namespace {
 
 std::string Bytes(std::initializer_list<int> b) {
     std::string s;
-    for (int v : b) s.push_back(static_cast<char>(v));
+    for (int v : b)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 
 // Reads from a copy of the bytes that lives as long as the call.
-template <typename F>
-void WithReader(const std::string& bytes, F&& f) {
+template <typename F> void WithReader(const std::string& bytes, F&& f) {
     TComponentReader r(bytes);
     f(r);
 }
 
-template <typename F>
-std::string ErrorOf(F&& f) {
+template <typename F> std::string ErrorOf(F&& f) {
     try {
         f();
     } catch (const EStreamError& e) {
@@ -41,11 +40,11 @@ TEST(ComponentStream, IntegersUseTheSmallestTypeAndReadBack) {
         size_t size;
     };
     const Case cases[] = {
-        {0, TValueType::vaInt8, 2},          {127, TValueType::vaInt8, 2},
-        {-128, TValueType::vaInt8, 2},       {128, TValueType::vaInt16, 3},
-        {-129, TValueType::vaInt16, 3},      {32767, TValueType::vaInt16, 3},
-        {-32768, TValueType::vaInt16, 3},    {32768, TValueType::vaInt32, 5},
-        {-32769, TValueType::vaInt32, 5},    {INT32_MIN, TValueType::vaInt32, 5},
+        {0, TValueType::vaInt8, 2},           {127, TValueType::vaInt8, 2},
+        {-128, TValueType::vaInt8, 2},        {128, TValueType::vaInt16, 3},
+        {-129, TValueType::vaInt16, 3},       {32767, TValueType::vaInt16, 3},
+        {-32768, TValueType::vaInt16, 3},     {32768, TValueType::vaInt32, 5},
+        {-32769, TValueType::vaInt32, 5},     {INT32_MIN, TValueType::vaInt32, 5},
         {0x1FFFFFFF, TValueType::vaInt32, 5},
     };
     for (const Case& c : cases) {
@@ -107,12 +106,28 @@ TEST(ComponentStream, OtherValueTypes) {
 }
 
 TEST(ComponentStream, WrongValueTypesAreRejected) {
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({6, 0}), [](TComponentReader& r) { r.ReadInteger(); }); }), kInvalidPropertyValue);
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({2, 0}), [](TComponentReader& r) { r.ReadString(); }); }), kInvalidPropertyValue);
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({6, 0}), [](TComponentReader& r) { r.ReadIdent(); }); }), kInvalidPropertyValue);
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({2, 1}), [](TComponentReader& r) { r.ReadBoolean(); }); }), kInvalidPropertyValue);
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({6, 0}), [](TComponentReader& r) { r.ReadBinary(); }); }), kInvalidPropertyValue);
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({99}), [](TComponentReader& r) { r.SkipValue(); }); }), kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({6, 0}), [](TComponentReader& r) { r.ReadInteger(); });
+              }),
+              kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({2, 0}), [](TComponentReader& r) { r.ReadString(); });
+              }),
+              kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({6, 0}), [](TComponentReader& r) { r.ReadIdent(); });
+              }),
+              kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({2, 1}), [](TComponentReader& r) { r.ReadBoolean(); });
+              }),
+              kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({6, 0}), [](TComponentReader& r) { r.ReadBinary(); });
+              }),
+              kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({99}), [](TComponentReader& r) { r.SkipValue(); }); }),
+              kInvalidPropertyValue);
 }
 
 TEST(ComponentStream, CollectionItemMayBeginWithAnInteger) {
@@ -123,15 +138,21 @@ TEST(ComponentStream, CollectionItemMayBeginWithAnInteger) {
     r.ReadCollectionItemBegin();
     r.ReadCollectionItemBegin();
     EXPECT_EQ(r.Remaining(), 0u);
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({6, 0, 1}), [](TComponentReader& r) { r.ReadCollectionItemBegin(); }); }),
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({6, 0, 1}), [](TComponentReader& r) { r.ReadCollectionItemBegin(); });
+              }),
               kInvalidPropertyValue);
 }
 
 TEST(ComponentStream, TruncatedDataGivesReadErrors) {
     const std::string cases[] = {
-        Bytes({}),          Bytes({3, 1}),       Bytes({4, 1, 2, 3}),
-        Bytes({6, 5, 'a'}), Bytes({12, 0xFF, 0xFF, 0xFF, 0xFF, 'a'}),
-        Bytes({10, 4, 0}),  Bytes({10, 0xFF, 0xFF, 0xFF, 0x7F}),
+        Bytes({}),
+        Bytes({3, 1}),
+        Bytes({4, 1, 2, 3}),
+        Bytes({6, 5, 'a'}),
+        Bytes({12, 0xFF, 0xFF, 0xFF, 0xFF, 'a'}),
+        Bytes({10, 4, 0}),
+        Bytes({10, 0xFF, 0xFF, 0xFF, 0x7F}),
     };
     for (const std::string& c : cases) {
         EXPECT_EQ(ErrorOf([&] {
@@ -142,9 +163,13 @@ TEST(ComponentStream, TruncatedDataGivesReadErrors) {
             << c.size();
     }
     // An unterminated list, and a list nested too deep, never run away.
-    EXPECT_EQ(ErrorOf([] { WithReader(Bytes({1, 2, 1, 2, 2}), [](TComponentReader& r) { r.SkipValue(); }); }), kStreamReadError);
+    EXPECT_EQ(ErrorOf([] {
+                  WithReader(Bytes({1, 2, 1, 2, 2}), [](TComponentReader& r) { r.SkipValue(); });
+              }),
+              kStreamReadError);
     std::string deep(1000, '\1');
-    EXPECT_EQ(ErrorOf([&] { WithReader(deep, [](TComponentReader& r) { r.SkipValue(); }); }), kInvalidPropertyValue);
+    EXPECT_EQ(ErrorOf([&] { WithReader(deep, [](TComponentReader& r) { r.SkipValue(); }); }),
+              kInvalidPropertyValue);
 }
 
 TEST(ComponentStream, ResourceHeaderChecksOnlyMarkerAndVersion) {
@@ -156,11 +181,15 @@ TEST(ComponentStream, ResourceHeaderChecksOnlyMarkerAndVersion) {
         EXPECT_NO_THROW(r.ReadSignature());
     }
     const std::string bad[] = {
-        Bytes({}), Bytes({0xFF}), Bytes({0xFE, 10, 0, 0, 0, 0, 0, 0, 0, 0}),
-        Bytes({0xFF, 11, 0, 0, 0, 0, 0, 0, 0, 0}), Bytes({0xFF, 10, 1, 0, 0, 0, 0, 0, 0, 0}),
+        Bytes({}),
+        Bytes({0xFF}),
+        Bytes({0xFE, 10, 0, 0, 0, 0, 0, 0, 0, 0}),
+        Bytes({0xFF, 11, 0, 0, 0, 0, 0, 0, 0, 0}),
+        Bytes({0xFF, 10, 1, 0, 0, 0, 0, 0, 0, 0}),
     };
     for (const std::string& d : bad)
-        EXPECT_EQ(ErrorOf([&] { WithReader(d, [](TComponentReader& r) { r.ReadResourceHeader(); }); }), kInvalidStreamFormat);
+        EXPECT_EQ(ErrorOf([&] { WithReader(d, [](TComponentReader& r) { r.ReadResourceHeader(); }); }),
+                  kInvalidStreamFormat);
     // Header fine, signature wrong or missing.
     for (const std::string& tail : {std::string("TPF1"), std::string("TP"), std::string()}) {
         std::string d = Bytes({0xFF, 10, 0, 'A', 0, 0, 0, 0, 0, 0, 0}) + tail;

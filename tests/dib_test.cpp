@@ -15,7 +15,9 @@ namespace {
 // index (x + 2y) mod 4 into red, green, blue, white.
 constexpr int kW = 5, kH = 3;
 const TColor kColors[4] = {RGB(255, 0, 0), RGB(0, 255, 0), RGB(0, 0, 255), RGB(255, 255, 255)};
-int IndexAt(int x, int y) { return (x + 2 * y) % 4; }
+int IndexAt(int x, int y) {
+    return (x + 2 * y) % 4;
+}
 
 void U16(std::string& s, uint32_t v) {
     s.push_back(static_cast<char>(v & 0xFF));
@@ -68,7 +70,8 @@ std::string Rows(int bpp, bool topDown, const std::function<uint32_t(int, int)>&
                 const int bit = x * bpp;
                 row[bit / 8] = static_cast<char>(row[bit / 8] | (v << (8 - bpp - bit % 8)));
             } else {
-                for (int b = 0; b < bpp / 8; ++b) row[x * bpp / 8 + b] = static_cast<char>(v >> (8 * b));
+                for (int b = 0; b < bpp / 8; ++b)
+                    row[x * bpp / 8 + b] = static_cast<char>(v >> (8 * b));
             }
         }
         s += row;
@@ -169,11 +172,12 @@ TEST(Dib, NegativeHeightIsTopDown) {
 TEST(Dib, RunLengthEncoded) {
     // Rows bottom-up: y=2 is 0,1,2,3,0 (indices), y=1 is 2,3,0,1,2, y=0 is 0,1,2,3,0.
     std::string rle8 = InfoHeader(kW, kH, 8, 1, 4) + Table(4);
-    rle8 += std::string("\x00\x05\x00\x01\x02\x03\x00\x00", 8);     // absolute run of 5, padded
-    rle8 += std::string("\x00\x00", 2);                              // end of line
+    rle8 += std::string("\x00\x05\x00\x01\x02\x03\x00\x00", 8);          // absolute run of 5, padded
+    rle8 += std::string("\x00\x00", 2);                                  // end of line
     rle8 += std::string("\x01\x02\x01\x03\x01\x00\x01\x01\x01\x02", 10); // encoded runs of 1
     rle8 += std::string("\x00\x00", 2);
-    rle8 += std::string("\x00\x03\x00\x01\x02\x00\x02\x03\x00\x00\x00\x01", 12); // absolute 0,1,2; two 3s; end
+    rle8 +=
+        std::string("\x00\x03\x00\x01\x02\x00\x02\x03\x00\x00\x00\x01", 12); // absolute 0,1,2; two 3s; end
     TDecodedPicture p = DecodePackedDib(rle8);
     ASSERT_EQ(p.Image.Width, kW);
     // The top row ends 3,3 where the known picture has 3,0.
@@ -187,7 +191,7 @@ TEST(Dib, RunLengthEncoded) {
 
     // 4 bits: runs alternate the two nibbles; a jump leaves colour 0 behind.
     std::string rle4 = InfoHeader(4, 2, 4, 2) + Table(16);
-    rle4 += std::string("\x04\x12", 2);         // 1,2,1,2 on the bottom row
+    rle4 += std::string("\x04\x12", 2);                 // 1,2,1,2 on the bottom row
     rle4 += std::string("\x00\x00\x00\x02\x01\x00", 6); // end of line; jump one right
     rle4 += std::string("\x00\x03\x30\x10\x00\x01", 6); // absolute 3,0,1; end
     TDecodedPicture q = DecodePackedDib(rle4);
@@ -202,26 +206,27 @@ TEST(Dib, RunLengthEncoded) {
 TEST(Dib, MalformedDataIsInvalid) {
     const std::string bad[] = {
         "",
-        InfoHeader(kW, kH, 8).substr(0, 20),                           // truncated header
-        std::string("\x14\0\0\0", 4) + std::string(40, '\0'),          // header size 20
-        InfoHeader(kW, kH, 7) + Table(128) + std::string(64, '\0'),    // 7 bits per pixel
-        InfoHeader(kW, kH, 8, 4) + Table(256) + std::string(64, '\0'), // compression 4
-        InfoHeader(kW, kH, 4, 1) + Table(16) + std::string(64, '\0'),  // RLE8 with 4 bits
-        InfoHeader(kW, kH, 24, 3) + std::string(64, '\0'),             // masks with 24 bits
-        InfoHeader(kW, kH, 8) + Table(100),                            // colour table cut short
-        InfoHeader(kW, kH, 24) + std::string(47, '\0'),                // one byte of rows missing
-        InfoHeader(0, kH, 24),                                         // no width
-        InfoHeader(100000, 1, 24) + std::string(300000, '\0'),         // absurd width
-        InfoHeader(8192, 8192, 1),                                     // too many pixels
-        InfoHeader(kW, INT32_MIN, 24),                                 // height that cannot be negated
-        InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x06\x01", 2),       // run past the row
+        InfoHeader(kW, kH, 8).substr(0, 20),                                 // truncated header
+        std::string("\x14\0\0\0", 4) + std::string(40, '\0'),                // header size 20
+        InfoHeader(kW, kH, 7) + Table(128) + std::string(64, '\0'),          // 7 bits per pixel
+        InfoHeader(kW, kH, 8, 4) + Table(256) + std::string(64, '\0'),       // compression 4
+        InfoHeader(kW, kH, 4, 1) + Table(16) + std::string(64, '\0'),        // RLE8 with 4 bits
+        InfoHeader(kW, kH, 24, 3) + std::string(64, '\0'),                   // masks with 24 bits
+        InfoHeader(kW, kH, 8) + Table(100),                                  // colour table cut short
+        InfoHeader(kW, kH, 24) + std::string(47, '\0'),                      // one byte of rows missing
+        InfoHeader(0, kH, 24),                                               // no width
+        InfoHeader(100000, 1, 24) + std::string(300000, '\0'),               // absurd width
+        InfoHeader(8192, 8192, 1),                                           // too many pixels
+        InfoHeader(kW, INT32_MIN, 24),                                       // height that cannot be negated
+        InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x06\x01", 2), // run past the row
         InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x00\x06", 2) + std::string(6, '\1'),
         InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x00\x02\x06\x00", 4), // jump outside
         InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x00\x00\x00\x00\x00\x00\x01\x01", 8),
-        InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x00\x05\x01", 3),  // absolute run cut short
-        InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x02", 1),          // half a pair
+        InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x00\x05\x01", 3), // absolute run cut short
+        InfoHeader(kW, kH, 8, 1, 4) + Table(4) + std::string("\x02", 1),         // half a pair
     };
-    for (const std::string& d : bad) EXPECT_EQ(DibError(d), kDibInvalid) << d.size();
+    for (const std::string& d : bad)
+        EXPECT_EQ(DibError(d), kDibInvalid) << d.size();
 }
 
 TEST(Dib, BmpFilesRoundTrip) {
@@ -245,7 +250,8 @@ TEST(Dib, BmpFilesRoundTrip) {
     for (int y = 0; y < 15; ++y)
         for (int x = 0; x < 20; ++x) {
             uint8_t* px = many.At(x, y);
-            px[0] = static_cast<uint8_t>(x * 12), px[1] = static_cast<uint8_t>(y * 17), px[2] = static_cast<uint8_t>(x ^ y), px[3] = 255;
+            px[0] = static_cast<uint8_t>(x * 12), px[1] = static_cast<uint8_t>(y * 17),
+            px[2] = static_cast<uint8_t>(x ^ y), px[3] = 255;
         }
     TDecodedPicture q = DecodeBmpFile(EncodeBmpFile(many));
     EXPECT_EQ(q.BitCount, 24);
@@ -269,7 +275,8 @@ TEST(Dib, IconTakesLargestImageWithMask) {
             }
             s += row;
         }
-        for (int r = 0; r < h; ++r) s += std::string(maskLeft ? "\x80\0\0\0" : "\0\0\0\0", 4);
+        for (int r = 0; r < h; ++r)
+            s += std::string(maskLeft ? "\x80\0\0\0" : "\0\0\0\0", 4);
         return s;
     };
     const std::string small = image(2, 2, RGB(255, 0, 0), false), big = image(4, 2, RGB(0, 0, 255), true);
@@ -296,6 +303,6 @@ TEST(Dib, IconTakesLargestImageWithMask) {
     EXPECT_EQ(p.Image.At(1, 1)[3], 255);
     EXPECT_EQ(p.Image.At(1, 1)[2], 255);
 
-    EXPECT_THROW(DecodeIcon(ico.substr(0, 30)), EInvalidGraphic);                // directory cut short
-    EXPECT_THROW(DecodeIcon(ico.substr(0, ico.size() - 40)), EInvalidGraphic);   // image cut short
+    EXPECT_THROW(DecodeIcon(ico.substr(0, 30)), EInvalidGraphic);              // directory cut short
+    EXPECT_THROW(DecodeIcon(ico.substr(0, ico.size() - 40)), EInvalidGraphic); // image cut short
 }

@@ -15,7 +15,7 @@ constexpr int kGlyph = 4;
 constexpr TColor kBackground = RGB(0, 0, 200);
 
 class FontTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { MakeFontItem(kFontGlyphCount); }
 
     void MakeFontItem(int glyphs) {
@@ -72,12 +72,16 @@ TEST(FontCharMap, MapsEveryByte) {
     EXPECT_EQ(map['z'], 58);
     EXPECT_EQ(map['_'], 63);
     EXPECT_EQ(map['>'], 30);
-    const uint8_t umlauts[][2] = {{0xC4, 64}, {0xE4, 64}, {0xD6, 65}, {0xF6, 65}, {0xDC, 66}, {0xFC, 66}, {0xDF, 67}};
-    for (const auto& u : umlauts) EXPECT_EQ(map[u[0]], u[1]) << int(u[0]);
+    const uint8_t umlauts[][2] = {{0xC4, 64}, {0xE4, 64}, {0xD6, 65}, {0xF6, 65},
+                                  {0xDC, 66}, {0xFC, 66}, {0xDF, 67}};
+    for (const auto& u : umlauts)
+        EXPECT_EQ(map[u[0]], u[1]) << int(u[0]);
     // Bytes outside the set draw the '>' glyph, not the space.
-    for (int c : {0x00, 0x1F, 0x60, 0x7B, 0x7F, 0xE9, 0xFF}) EXPECT_EQ(map[c], 30) << c;
+    for (int c : {0x00, 0x1F, 0x60, 0x7B, 0x7F, 0xE9, 0xFF})
+        EXPECT_EQ(map[c], 30) << c;
     int outside = 0;
-    for (int c = 0; c < 256; ++c) outside += map[c] == 30 && c != '>';
+    for (int c = 0; c < 256; ++c)
+        outside += map[c] == 30 && c != '>';
     EXPECT_EQ(outside, 256 - 64 - 26 - 7);
 }
 
@@ -152,7 +156,8 @@ TEST_F(FontTest, WrappingFollowsTheLineRule) {
     font.DrawTextWrapped(*s, 0, "AA BB CC", 5, 4, 0);
     // " AA BB" fills the first line; "CC" is centred on the second.
     const int first[] = {0, 33, 33, 0, 34, 34};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(GlyphAt(*s, 4 * i, 0), first[i]) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(GlyphAt(*s, 4 * i, 0), first[i]) << i;
     EXPECT_EQ(GlyphAt(*s, 4, 5), -1);
     EXPECT_EQ(GlyphAt(*s, 8, 5), 35);
     EXPECT_EQ(GlyphAt(*s, 12, 5), 35);
@@ -164,12 +169,14 @@ TEST_F(FontTest, WrappingFollowsTheLineRule) {
     EXPECT_EQ(GlyphAt(*u, 6, 0), 0);
     EXPECT_EQ(GlyphAt(*u, 10, 0), 33);
     EXPECT_EQ(GlyphAt(*u, 18, 0), -1);
-    for (int x : {6, 10, 14}) EXPECT_EQ(GlyphAt(*u, x, 5), 34) << x;
+    for (int x : {6, 10, 14})
+        EXPECT_EQ(GlyphAt(*u, x, 5), 34) << x;
 
     // A word too long for an empty line first flushes that line, moving down.
     auto t = Blank(24, 16);
     font.DrawTextWrapped(*t, 0, "ABCDEFG X", 5, 4, 0);
-    for (int x = 0; x < 24; x += 4) EXPECT_EQ(GlyphAt(*t, x, 0), -1);
+    for (int x = 0; x < 24; x += 4)
+        EXPECT_EQ(GlyphAt(*t, x, 0), -1);
     EXPECT_EQ(GlyphAt(*t, 2, 5), 34); // "ABCDEFG" from x = 12 - 14
     EXPECT_EQ(GlyphAt(*t, 10, 10), 56);
 }

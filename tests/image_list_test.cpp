@@ -28,8 +28,7 @@ RgbaImage MakeImage(int w, int h, const std::function<TColor(int, int)>& color) 
     return img;
 }
 
-template <typename F>
-std::string ErrorOf(F&& f) {
+template <typename F> std::string ErrorOf(F&& f) {
     try {
         f();
     } catch (const Exception& e) {
@@ -40,7 +39,8 @@ std::string ErrorOf(F&& f) {
 
 std::string Bytes(std::initializer_list<int> b) {
     std::string s;
-    for (int v : b) s.push_back(static_cast<char>(v));
+    for (int v : b)
+        s.push_back(static_cast<char>(v));
     return s;
 }
 
@@ -76,7 +76,9 @@ std::string DibBlock() {
     return s;
 }
 
-TColor PixelColor(const Surface& s, int x, int y) { return s.PixelToColor(s.GetPixel(x, y)); }
+TColor PixelColor(const Surface& s, int x, int y) {
+    return s.PixelToColor(s.GetPixel(x, y));
+}
 
 } // namespace
 
@@ -86,7 +88,8 @@ TEST(ImageList, FileRoundTripKeepsEveryPropertyAndPixel) {
     a.SetName("Coin");
     a.PatternWidth = 32;
     a.PatternHeight = 32;
-    a.Picture.Assign(MakeImage(96, 32, [](int x, int y) { return x < 48 ? RGB(255, 0, 255) : RGB(x / 8, y / 8, 7); }));
+    a.Picture.Assign(
+        MakeImage(96, 32, [](int x, int y) { return x < 48 ? RGB(255, 0, 255) : RGB(x / 8, y / 8, 7); }));
     a.SetTransparentColor(0xFF00FF);
     TPictureCollectionItem& b = c.Add();
     b.PatternWidth = -5;
@@ -255,7 +258,8 @@ TEST(ImageList, MalformedFilesGiveTheDocumentedErrors) {
     }
     std::mt19937 rng(7);
     std::string noise(1 << 20, '\0');
-    for (char& ch : noise) ch = static_cast<char>(rng());
+    for (char& ch : noise)
+        ch = static_cast<char>(rng());
     noise[0] = '\xFF', noise[1] = 10, noise[2] = 0;
     EXPECT_THROW(c.LoadFromBytes(noise), Exception);
     EXPECT_THROW(c.LoadFromFile("/nonexistent/list.dxg"), EFileError);
@@ -315,7 +319,7 @@ TEST(ImageList, PatternCountingAndRects) {
         int pw, ph, sw, sh, count;
     };
     const Case cases[] = {
-        {32, 32, 0, 0, 3}, {32, 32, 2, 0, 2}, {0, 0, 0, 0, 1}, {0, 16, 0, 0, 2},
+        {32, 32, 0, 0, 3}, {32, 32, 2, 0, 2},  {0, 0, 0, 0, 1},     {0, 16, 0, 0, 2},
         {32, 16, 2, 0, 4}, {100, 32, 0, 0, 0}, {32, 32, -32, 0, 0},
     };
     TFixedDisplay display(16);
@@ -520,14 +524,17 @@ TEST(ImageListManifest, PngTransparencyAndErrors) {
     };
     for (const auto& entry : bad) {
         TPictureCollection d;
-        EXPECT_EQ(ErrorOf([&] { ParseImageListManifest(entry.first, dir.Path().string(), d); }), entry.second);
+        EXPECT_EQ(ErrorOf([&] { ParseImageListManifest(entry.first, dir.Path().string(), d); }),
+                  entry.second);
     }
     TPictureCollection d;
-    EXPECT_NE(ErrorOf([&] { ParseImageListManifest("[A]\npicture = none.png\n", dir.Path().string(), d); })
-                  .find("line 2: cannot open picture"),
+    EXPECT_NE(ErrorOf([&] {
+                  ParseImageListManifest("[A]\npicture = none.png\n", dir.Path().string(), d);
+              }).find("line 2: cannot open picture"),
               std::string::npos);
     test::WriteFileBytes(dir / "bad.bmp", "BM not really");
-    EXPECT_NE(ErrorOf([&] { ParseImageListManifest("[A]\npicture = bad.bmp\n", dir.Path().string(), d); })
-                  .find("DIB is invalid"),
+    EXPECT_NE(ErrorOf([&] {
+                  ParseImageListManifest("[A]\npicture = bad.bmp\n", dir.Path().string(), d);
+              }).find("DIB is invalid"),
               std::string::npos);
 }

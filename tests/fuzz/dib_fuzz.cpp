@@ -26,18 +26,19 @@ void Check(bool condition, const char* what) {
 
 void CheckPicture(const TDecodedPicture& p) {
     Check(p.Image.Width > 0 && p.Image.Height > 0, "a decoded picture has pixels");
-    Check(p.Image.Pixels.size() == static_cast<size_t>(p.Image.Width) * p.Image.Height * 4, "pixel buffer size");
+    Check(p.Image.Pixels.size() == static_cast<size_t>(p.Image.Width) * p.Image.Height * 4,
+          "pixel buffer size");
     Check(p.Palette.size() <= 256, "at most 256 colours");
     // Small pictures only: the writer's round trip is slow on large ones.
     if (static_cast<int64_t>(p.Image.Width) * p.Image.Height > 65536) return;
     TDecodedPicture again = DecodeBmpFile(EncodeBmpFile(p.Image));
     Check(again.Image.Width == p.Image.Width && again.Image.Height == p.Image.Height, "same size");
     for (size_t i = 0; i < p.Image.Pixels.size(); i += 4)
-        for (size_t c = 0; c < 3; ++c) Check(again.Image.Pixels[i + c] == p.Image.Pixels[i + c], "same colours");
+        for (size_t c = 0; c < 3; ++c)
+            Check(again.Image.Pixels[i + c] == p.Image.Pixels[i + c], "same colours");
 }
 
-template <typename Decode>
-void Try(Decode decode, std::string_view bytes) {
+template <typename Decode> void Try(Decode decode, std::string_view bytes) {
     TDecodedPicture picture;
     try {
         picture = decode(bytes);

@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(a.TransparentColor() == b.TransparentColor(), "same key colour");
         Check(a.Picture.Image().Pixels == b.Picture.Image().Pixels, "same pixels");
         const int found = again.IndexOf(a.Name());
-        Check(a.Name().empty() ? found == -1 : SameText(again.Items(found).Name(), a.Name()), "lookup by name");
+        Check(a.Name().empty() ? found == -1 : SameText(again.Items(found).Name(), a.Name()),
+              "lookup by name");
     }
     Check(again.SaveToBytes() == saved, "saving is stable");
     return 0;
