@@ -18,6 +18,13 @@ namespace varnok {
 
 class TSpriteEngine;
 
+// What a sprite engine's sprites share beyond the tree (the game's level
+// state); the engine only carries it.
+class TSpriteWorld {
+public:
+    virtual ~TSpriteWorld() = default;
+};
+
 class ESpriteError : public Exception {
 public:
     using Exception::Exception;
@@ -129,6 +136,9 @@ public:
     const std::vector<TSprite*>& DeadList() const { return deadList_; }
     platform::Surface* Surface() const { return surface_; }
     const platform::Rect& SurfaceRect() const { return surfaceRect_; }
+
+    // The world the sprites of this engine live in (not owned).
+    TSpriteWorld* World = nullptr;
 
     void SetSurface(platform::Surface* surface);
     void RemoveDead();
