@@ -6,6 +6,7 @@
 #include "common/StrUtils.h"
 #include "level/CryptedINI.h"
 #include "media/MusicPlayer.h"
+#include "media/NPMOD.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
 #include "tools/Debug.h"
@@ -18,8 +19,12 @@ using platform::GetTickCount;
 
 TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore,
                      std::vector<std::string> params)
-    : DXDraw(app.MainWindow()), LevelStore(levelStore), GlobalStore(globalStore), app_(app),
-      params_(std::move(params)) {
+    : LevelStore(levelStore), GlobalStore(globalStore), DXDraw(app.MainWindow()), DXSound(app.Headless()),
+      app_(app), params_(std::move(params)) {
+    MusicPlayer = std::make_unique<TModPlayer>(
+        DXSound, [this](const std::string& text, const std::string& caption) { app_.ShowMessage(text, caption); },
+        [this] { app_.Beep(); });
+    DXSpriteEngine.Engine().World = &World;
     DXDraw.OnInitialize = [this] { DXDrawInitialize(); };
     DXDraw.OnFinalize = [this] { DXDrawFinalize(); };
     DXSpriteEngine.SetDXDraw(&DXDraw);
@@ -32,6 +37,9 @@ TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore,
 }
 
 TMainForm::~TMainForm() {
+    // Sprites go first, while everything they refer to is still there.
+    DXSpriteEngine.Engine().Clear();
+    DXSpriteEngineCredits.Engine().Clear();
     if (auto* window = app_.MainWindow()) window->SetMenuBar(nullptr);
 }
 
@@ -56,7 +64,11 @@ void TMainForm::CreateMenus() {
                 MusicPlayer->Unmute();
         }
     };
-    ActionNoFX.OnExecute = [this] { ActionNoFX.SetChecked(!ActionNoFX.Checked()); };
+    ActionNoFX.OnExecute = [this] {
+        ActionNoFX.SetChecked(!ActionNoFX.Checked());
+        for (int i = 0; i < DXWaveListPlayer.Count(); ++i)
+            DXWaveListPlayer.Items(i).SetVolume(ActionNoFX.Checked() ? -10000 : 0);
+    };
     ActionGodMode.OnExecute = [this] {
         Game.GodModeOn = !Game.GodModeOn;
         ActionGodMode.SetChecked(Game.GodModeOn);
@@ -142,6 +154,8 @@ void TMainForm::FormCreate() {
         font->SetDXImageList(&DXImageList);
         font->SetFont(item);
     }
+
+    DXWaveListPlayer.LoadFromFile(DataPath("SND\\Sounds.dxw"));
 
     SetTimer(true);
     TimerWasEnabled = DXTimer.Enabled();
@@ -353,7 +367,58 @@ void TMainForm::mnuLvl1Click(platform::MenuItem& item) {
     SetStateEvents();
 }
 
-void TMainForm::LayerClick(platform::MenuItem& item) { item.Checked = !item.Checked; }
+void TMainForm::LayerClick(platform::MenuItem& item) {
+    item.Checked = !item.Checked;
+    if (item.Tag >= 0 && item.Tag < static_cast<int>(World.Actors.LayerSprites.size()))
+        if (TScrollingLayer* layer = World.Actors.LayerSprites[static_cast<size_t>(item.Tag)].Get())
+            layer->Hidden = !item.Checked;
+}
+
+void TMainForm::LoadLayerImages() {
+    DXImageListLayer.LoadFromFile(DataPath("GFX\\LEVEL" + std::to_string(Game.CurrentLevel) + ".dxg"));
+}
+
+void TMainForm::BuildLayers() {
+    for (auto* item : layerItems_) {
+        item->Enabled = false;
+        item->Checked = true;
+    }
+    LoadLayerImages();
+    TPictureCollectionItem* tiles = DXImageListLayer.Items.Count() > 0 ? &DXImageListLayer.Items.Items(0) : nullptr;
+    const TLayerContext context{&Level.CurrentTileSet, &World.ScrollDelta, &Game.NoTilesOn};
+    varnok::BuildLayers(DXSpriteEngine.Engine(), Level.CurrentTileSet, tiles, context, World.Actors.LayerSprites,
+                        [this](int layerNumber, int index) {
+                            if (layerNumber < 1 || layerNumber > static_cast<int>(layerItems_.size())) return;
+                            layerItems_[static_cast<size_t>(layerNumber - 1)]->Enabled = true;
+                            layerItems_[static_cast<size_t>(layerNumber - 1)]->Tag = index;
+                        });
+}
+
+void TMainForm::PlaySound(const std::string& name, std::optional<int> pan) {
+    TWaveCollectionItem& item = DXWaveListPlayer.Find(name);
+    if (pan) item.SetPan(*pan);
+    item.PlaySound(false);
+}
+
+void TMainForm::StopSound(const std::string& name) { DXWaveListPlayer.Find(name).Stop(); }
+
+void TMainForm::SetSoundLooped(const std::string& name, bool looped) { DXWaveListPlayer.Find(name).SetLooped(looped); }
+
+int TMainForm::PlayerPan(const TSprite& sprite) {
+    return PlayerPan(sprite.WorldX(), DXSpriteEngine.Engine().Width);
+}
+
+void TMainForm::HaltMusic() {
+    if (MusicPlayer) MusicPlayer->Halt();
+}
+
+void TMainForm::ResumeMusic() {
+    if (MusicPlayer) MusicPlayer->Resume();
+}
+
+void TMainForm::RefreshPlayfieldLayer() {
+    varnok::RefreshPlayfieldLayer(Level.CurrentTileSet, Level.BoundLayerIndex, World.Actors.LayerSprites);
+}
 
 void TMainForm::InitLevel(int n) {
     MusicFile = DataPath("SND\\" + GlobalStore.GetString("Level" + std::to_string(n), "MOD", ""));

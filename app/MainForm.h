@@ -7,6 +7,9 @@
 #include "app/ImageListBinding.h"
 #include "level/ImageList.h"
 #include "media/DXFontEx.h"
+#include "media/WaveList.h"
+#include "platform/Sound.h"
+#include "sprites/GameWorld.h"
 #include "level/TSINI.h"
 #include "platform/Application.h"
 #include "platform/DXDraw.h"
@@ -30,7 +33,7 @@ namespace platform {
 class Window;
 }
 
-class TMainForm final : public platform::EventSink {
+class TMainForm final : public platform::EventSink, public TWorldServices {
 public:
     // The stores must outlive the form. params are the command-line
     // parameters after the program name.
@@ -71,6 +74,8 @@ public:
 
     // Components and state.
     platform::Application& App() { return app_; }
+    TMemIniFileCrypted& LevelStore;
+    TMemIniFileCrypted& GlobalStore;
     platform::TDXDraw DXDraw;
     platform::TDXTimer DXTimer;
     TDXSpriteEngine DXSpriteEngine;
@@ -85,8 +90,9 @@ public:
     platform::MenuBar MainMenu;
     TGameGlobals Game;
     TLevelData Level;
-    TMemIniFileCrypted& LevelStore;
-    TMemIniFileCrypted& GlobalStore;
+    platform::SoundDevice DXSound;
+    TDXWaveList DXWaveListPlayer{&DXSound};
+    TGameWorld World{Game, Level, GlobalStore, DXImageList, *this};
     std::unique_ptr<TMusicPlayer> MusicPlayer;
 
     // Own fields of the main window.
@@ -132,6 +138,18 @@ public:
 
     // Level start: builds level n and picks its music.
     void InitLevel(int n);
+    // The level's tile images and layers (with the Layer menu).
+    void LoadLayerImages();
+    void BuildLayers();
+
+    // Services for the actors (TWorldServices).
+    void PlaySound(const std::string& name, std::optional<int> pan) override;
+    void StopSound(const std::string& name) override;
+    void SetSoundLooped(const std::string& name, bool looped) override;
+    int PlayerPan(const TSprite& sprite) override;
+    void HaltMusic() override;
+    void ResumeMusic() override;
+    void RefreshPlayfieldLayer() override;
     // The fade step of the game screen.
     void DrawFade(uint32_t lag);
 
@@ -140,7 +158,7 @@ public:
     void DXDrawFinalize();
 
     // The caption of the main window.
-    void SetCaption(const std::string& caption);
+    void SetCaption(const std::string& caption) override;
     const std::string& Caption() const { return caption_; }
 
     using KeyHandler = void (TMainForm::*)(int&, int);

@@ -1,4 +1,4 @@
-#include "tools/Debug.h"
+#include "common/DebugLog.h"
 
 #include "common/StrUtils.h"
 

@@ -2,7 +2,7 @@
 
 #include "common/StrUtils.h"
 #include "platform/Surface.h"
-#include "tools/Debug.h"
+#include "common/DebugLog.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

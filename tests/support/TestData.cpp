@@ -2,6 +2,7 @@
 
 #include "common/Image.h"
 #include "level/ImageList.h"
+#include "media/WaveListFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <filesystem>
@@ -79,10 +80,44 @@ void WriteTestImages(const std::string& folder) {
     list.SaveToFile((std::filesystem::path(folder) / "GFX" / "Images.dxg").string());
 }
 
+void WriteTestSounds(const std::string& folder) {
+    // Every sound the game plays: a short 16-bit mono tone each.
+    std::string format;
+    auto put16 = [&](uint16_t v) { format.append({static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}); };
+    auto put32 = [&](uint32_t v) {
+        put16(static_cast<uint16_t>(v & 0xFFFF));
+        put16(static_cast<uint16_t>(v >> 16));
+    };
+    put16(1);
+    put16(1);
+    put32(22050);
+    put32(44100);
+    put16(2);
+    put16(16);
+    std::string samples;
+    for (int i = 0; i < 2205; ++i) {
+        const int16_t v = static_cast<int16_t>((i / 25) % 2 ? 3000 : -3000);
+        samples.append({static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)});
+    }
+    std::vector<TWaveListEntry> entries;
+    for (const char* name : {"Jump", "Land", "Fall", "KillJump", "Au", "Hit", "Bump", "Block", "Coin", "Bonus",
+                             "Complete", "Elevator", "Trigger", "LaserLock", "Automove"}) {
+        TWaveListEntry e;
+        e.Name = name;
+        e.Looped = std::string(name) == "Automove";
+        e.MaxPlayingCount = 2;
+        e.Wave.Format = format;
+        e.Wave.Samples = samples;
+        entries.push_back(e);
+    }
+    WriteFileBytes((std::filesystem::path(folder) / "SND" / "Sounds.dxw").string(), WriteWaveListFile(entries));
+}
+
 void WriteTestDataFolder(const std::string& folder, const std::string& levelIni, const std::string& globalIni) {
     WriteFileBytes((std::filesystem::path(folder) / "DAT" / "LEVEL.INI").string(), levelIni);
     WriteFileBytes((std::filesystem::path(folder) / "DAT" / "GLOBAL.INI").string(), globalIni);
     WriteTestImages(folder);
+    WriteTestSounds(folder);
 }
 
 } // namespace varnok::test

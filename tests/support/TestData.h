@@ -10,7 +10,10 @@ namespace varnok::test {
 // "FONTsmall", "FONTlarge", "CopyrightFont" (68 glyphs each).
 void WriteTestImages(const std::string& folder);
 
-// Writes DAT/LEVEL.INI and DAT/GLOBAL.INI under folder, plus the test images.
+// Writes SND/Sounds.dxw under folder with every sound the game plays.
+void WriteTestSounds(const std::string& folder);
+
+// Writes DAT/LEVEL.INI and DAT/GLOBAL.INI under folder, plus the test images and sounds.
 void WriteTestDataFolder(const std::string& folder, const std::string& levelIni, const std::string& globalIni);
 
 } // namespace varnok::test
