@@ -33,6 +33,16 @@ Window* Application::CreateMainWindow(const std::string& caption, int width, int
     return window_.get();
 }
 
+int SideModifierFromSdl(int sdlScancode) {
+    switch (sdlScancode) {
+    case SDL_SCANCODE_LSHIFT: return VK_LSHIFT;
+    case SDL_SCANCODE_RSHIFT: return VK_RSHIFT;
+    case SDL_SCANCODE_LCTRL: return VK_LCONTROL;
+    case SDL_SCANCODE_RCTRL: return VK_RCONTROL;
+    default: return 0;
+    }
+}
+
 int Application::ShiftState() const {
     int shift = 0;
     if (keys_[VK_SHIFT]) shift |= ssShift;
@@ -51,7 +61,12 @@ void Application::DeliverKey(EventSink& sink, int key, bool down) {
         sink.KeyUp(code, ShiftState());
 }
 
-void Application::InjectKey(EventSink& sink, int key, bool down) { DeliverKey(sink, key, down); }
+void Application::InjectKey(EventSink& sink, int key, bool down) {
+    // A script names only the common code; it stands for the left-side key.
+    if (key == VK_SHIFT) keys_[VK_LSHIFT] = down;
+    if (key == VK_CONTROL) keys_[VK_LCONTROL] = down;
+    DeliverKey(sink, key, down);
+}
 
 void Application::ProcessMessages(EventSink& sink) {
     SDL_Event e;
@@ -77,8 +92,12 @@ void Application::ProcessMessages(EventSink& sink) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             if (window_ && window_->MenusWantKeyboard()) break;
+            const bool down = e.type == SDL_KEYDOWN;
+            // The side of Shift and Ctrl is kept in the key state only: the
+            // game's key events keep the common codes.
+            if (const int side = SideModifierFromSdl(e.key.keysym.scancode)) keys_[side] = down;
             const int key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
-            DeliverKey(sink, key, e.type == SDL_KEYDOWN);
+            DeliverKey(sink, key, down);
             break;
         }
         case SDL_MOUSEBUTTONDOWN: {

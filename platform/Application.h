@@ -14,6 +14,19 @@ class Window;
 
 enum class MouseButton { Left, Right, Middle };
 
+// Side-specific modifier codes. The keyboard state below is the only input
+// path, so it keeps these as well: input states assigned to Left or Right
+// Shift and Ctrl then fire. Key events still carry the common Shift (16) and
+// Ctrl (17) codes.
+constexpr int VK_LSHIFT = 0xA0;
+constexpr int VK_RSHIFT = 0xA1;
+constexpr int VK_LCONTROL = 0xA2;
+constexpr int VK_RCONTROL = 0xA3;
+
+// The side-specific code of an SDL scancode of a Shift or Ctrl key; 0 for
+// every other key.
+int SideModifierFromSdl(int sdlScancode);
+
 // Receives the events of the main window. Key codes are virtual-key codes;
 // a handler may set the code to 0 to consume the key.
 class EventSink {
@@ -52,10 +65,12 @@ public:
     // Sleeps until an event arrives or the time is up (used while no timer runs).
     void WaitMessage(int timeoutMs);
 
-    // Delivers a key as if it had been typed (scripted input).
+    // Delivers a key as if it had been typed (scripted input). Shift and Ctrl
+    // count as the left-side keys in the keyboard state.
     void InjectKey(EventSink& sink, int key, bool down);
 
-    // Keyboard state by virtual-key code, as the events so far left it.
+    // Keyboard state by virtual-key code, as the events so far left it;
+    // holds the side-specific Shift and Ctrl codes as well.
     bool KeyPressed(int key) const { return key > 0 && key < 256 && keys_[key]; }
     // Shift state bits (1 Shift, 2 Alt, 4 Ctrl) from the keyboard state.
     int ShiftState() const;
