@@ -17,13 +17,17 @@ namespace varnok::levelc {
 
 namespace {
 
-constexpr int kTickMs = 17; // one game tick at 60 frames per second (the slower of 16 and 17 ms)
-constexpr int kMaxFlightMs = 12000;   // a jump or fall that lasts longer ends nowhere
-constexpr int kWalkStep = 8;          // walking explores standing places this far apart
-constexpr int kSampleStep = 16;       // moving platforms are tried at positions this far apart
+constexpr int kTickMs = 17;         // one game tick at 60 frames per second (the slower of 16 and 17 ms)
+constexpr int kMaxFlightMs = 12000; // a jump or fall that lasts longer ends nowhere
+constexpr int kWalkStep = 8;        // walking explores standing places this far apart
+constexpr int kSampleStep = 16;     // moving platforms are tried at positions this far apart
 
-bool IsWalker(int tag) { return tag == 0x80 || tag == 0x81 || tag == 0x84 || tag == 0x85 || (tag >= 0x88 && tag <= 0x8F); }
-bool IsPathTag(int tag) { return tag >= 0xF5 && tag <= 0xFD; }
+bool IsWalker(int tag) {
+    return tag == 0x80 || tag == 0x81 || tag == 0x84 || tag == 0x85 || (tag >= 0x88 && tag <= 0x8F);
+}
+bool IsPathTag(int tag) {
+    return tag >= 0xF5 && tag <= 0xFD;
+}
 
 struct Rect {
     int l = 0, t = 0, r = 0, b = 0;
@@ -32,7 +36,7 @@ struct Rect {
 
 // The playfield's bound words as the level population leaves them.
 class Field {
-public:
+  public:
     explicit Field(const LayerSource& layer) : w(layer.width), h(layer.height), words(layer.bounds) {}
 
     uint16_t At(int c, int r) const {
@@ -42,7 +46,8 @@ public:
     int Low(int c, int r) const { return At(c, r) & 0xFF; }
     int Tag(int c, int r) const { return At(c, r) >> 8; }
     void Set(int c, int r, int value) {
-        if (c >= 0 && r >= 0 && c < w && r < h) words[static_cast<size_t>(r * w + c)] = static_cast<uint16_t>(value);
+        if (c >= 0 && r >= 0 && c < w && r < h)
+            words[static_cast<size_t>(r * w + c)] = static_cast<uint16_t>(value);
     }
     void SwitchTagged(int tag, int low) {
         for (uint16_t& word : words)
@@ -77,10 +82,12 @@ struct Physics {
     int playerW = 32, playerH = 48, autoW = 32, autoH = 32;
 };
 
-int Sign(int v) { return (v > 0) - (v < 0); }
+int Sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 class Motion {
-public:
+  public:
     Motion(const Field& field, const Physics& phys) : f_(field), p_(phys) {}
 
     bool OnGround(const Body& b, int x, int y) const {
@@ -173,19 +180,25 @@ public:
             bool stop = false;
             if (!b.Jumping && !b.Falling) {
                 if (sx == -1) {
-                    if (WallLeft(b, x, y)) stop = true;
-                    else if (SlopeDown(b, x, y)) --y;
+                    if (WallLeft(b, x, y))
+                        stop = true;
+                    else if (SlopeDown(b, x, y))
+                        --y;
                     else if (!OnGround(b, x, y)) {
                         StartFall(b);
                         stop = true;
-                    } else if (SlopeUp(b, x, y + 1)) ++y;
+                    } else if (SlopeUp(b, x, y + 1))
+                        ++y;
                 } else if (sx == 1) {
-                    if (WallRight(b, x, y)) stop = true;
-                    else if (SlopeUp(b, x, y)) --y;
+                    if (WallRight(b, x, y))
+                        stop = true;
+                    else if (SlopeUp(b, x, y))
+                        --y;
                     else if (!OnGround(b, x, y)) {
                         StartFall(b);
                         stop = true;
-                    } else if (SlopeDown(b, x, y + 1)) ++y;
+                    } else if (SlopeDown(b, x, y + 1))
+                        ++y;
                 }
             } else if (sy == -1) {
                 if (Ceiling(b, x, y)) {
@@ -231,9 +244,12 @@ public:
                 } else if (OnGround(b, x, y)) {
                     const int depth = (y + b.H) % p_.ch;
                     bool land;
-                    if (SlopeUp(b, x, y + 1)) land = depth >= p_.ch - ((x + b.W - 1) % p_.cw);
-                    else if (SlopeDown(b, x, y + 1)) land = depth >= x % p_.cw;
-                    else land = depth == 0;
+                    if (SlopeUp(b, x, y + 1))
+                        land = depth >= p_.ch - ((x + b.W - 1) % p_.cw);
+                    else if (SlopeDown(b, x, y + 1))
+                        land = depth >= x % p_.cw;
+                    else
+                        land = depth == 0;
                     if (land) {
                         StopFall(b);
                         Land(b);
@@ -246,12 +262,16 @@ public:
             }
             if (stop) break;
             while (err >= 0) {
-                if (steep) x += sx;
-                else y += sy;
+                if (steep)
+                    x += sx;
+                else
+                    y += sy;
                 err -= 2 * lng;
             }
-            if (steep) y += sy;
-            else x += sx;
+            if (steep)
+                y += sy;
+            else
+                x += sx;
             err += 2 * sht;
         }
         tx = x;
@@ -269,7 +289,8 @@ public:
                 Land(b);
                 StartFall(b);
             } else {
-                ty = b.JumpBaseY - static_cast<double>(Round(std::sin(b.JumpAngle * M_PI / 180) * b.CurrentJumpHeight));
+                ty = b.JumpBaseY -
+                     static_cast<double>(Round(std::sin(b.JumpAngle * M_PI / 180) * b.CurrentJumpHeight));
             }
         }
         if (Round(tx) != Round(b.X) || Round(ty) != Round(b.Y)) MoveWithCollision(b, tx, ty);
@@ -293,10 +314,14 @@ public:
         b.SpeedX = b.SpeedY = 0;
         if (g == 0xF9) g = b.LastAutoMoveTag;
         const int v = std::abs(p_.walkSpeed) * p_.automoveFactor;
-        if (g == 0xF5 || g == 0xFA) b.SpeedX = v;
-        else if (g == 0xF6 || g == 0xFB) b.SpeedX = -v;
-        else if (g == 0xF7 || g == 0xFC) b.SpeedY = -v;
-        else if (g == 0xF8 || g == 0xFD) b.SpeedY = v;
+        if (g == 0xF5 || g == 0xFA)
+            b.SpeedX = v;
+        else if (g == 0xF6 || g == 0xFB)
+            b.SpeedX = -v;
+        else if (g == 0xF7 || g == 0xFC)
+            b.SpeedY = -v;
+        else if (g == 0xF8 || g == 0xFD)
+            b.SpeedY = v;
         b.LastAutoMoveTag = g;
         const double tx = b.X + b.SpeedX * ms / 1000.0, ty = b.Y + b.SpeedY * ms / 1000.0;
         int x = static_cast<int>(Round(b.X)), y = static_cast<int>(Round(b.Y));
@@ -307,27 +332,35 @@ public:
         int err = 2 * sht - lng;
         for (int i = 0; i < lng; ++i) {
             while (err >= 0) {
-                if (steep) x += sx;
-                else y += sy;
+                if (steep)
+                    x += sx;
+                else
+                    y += sy;
                 err -= 2 * lng;
             }
-            if (steep) y += sy;
-            else x += sx;
+            if (steep)
+                y += sy;
+            else
+                x += sx;
             err += 2 * sht;
             const int k = f_.Tag(x / p_.cw, y / p_.ch);
             if (k == g) continue;
             if (k == 0) {
                 b.AutoMoving = false;
                 b.LastAutoMoveTag = 0;
-                if (steep) y += p_.ch * sy;
-                else x += p_.cw * sx;
+                if (steep)
+                    y += p_.ch * sy;
+                else
+                    x += p_.cw * sx;
                 StartFall(b);
                 break;
             }
             if (k == 0xF9 || (g >= 0xF5 && g <= 0xF8)) {
                 if (k != 0xF9) {
-                    if (g == 0xF5 || g == 0xF6) x = (x / p_.cw) * p_.cw + 1;
-                    else if (g == 0xF7 || g == 0xF8) y = (y / p_.ch) * p_.ch + 1;
+                    if (g == 0xF5 || g == 0xF6)
+                        x = (x / p_.cw) * p_.cw + 1;
+                    else if (g == 0xF7 || g == 0xF8)
+                        y = (y / p_.ch) * p_.ch + 1;
                 }
                 continue;
             }
@@ -348,7 +381,7 @@ public:
         StartFall(b);
     }
 
-private:
+  private:
     const Field& f_;
     const Physics& p_;
 };
@@ -369,16 +402,19 @@ struct PlatformActor {
         std::vector<int> xs{x0}, ys{y0};
         if (moving && movesX && range.r > range.l) {
             xs.clear();
-            for (int x = range.l; x < range.r; x += kSampleStep) xs.push_back(x);
+            for (int x = range.l; x < range.r; x += kSampleStep)
+                xs.push_back(x);
             xs.push_back(range.r);
         }
         if (moving && movesY && range.b > range.t) {
             ys.clear();
-            for (int y = range.t; y < range.b; y += kSampleStep) ys.push_back(y);
+            for (int y = range.t; y < range.b; y += kSampleStep)
+                ys.push_back(y);
             ys.push_back(range.b);
         }
         for (int x : xs)
-            for (int y : ys) places.emplace_back(x, y);
+            for (int y : ys)
+                places.emplace_back(x, y);
     }
 };
 
@@ -408,7 +444,7 @@ struct State {
 };
 
 class Walker {
-public:
+  public:
     Walker(const LevelSource& level, const Settings& settings, const SpriteSizes& sizes, Diagnostics& diag)
         : level_(level), layer_(*level.Playfield()), field_(layer_), motion_(field_, phys_), diag_(diag) {
         phys_.cw = level.cellW;
@@ -429,7 +465,7 @@ public:
 
     WalkResult Run();
 
-private:
+  private:
     size_t Cell(int c, int r) const { return static_cast<size_t>(r * field_.w + c); }
     void Populate(const Settings& settings, const SpriteSizes& sizes);
     void BuildPolicies();
@@ -481,7 +517,8 @@ void Walker::Populate(const Settings& settings, const SpriteSizes& sizes) {
             const int b = field_.At(c, r);
             if (!(b & 0x80)) continue;
             const int below = field_.At(c + ((b & 1) ? 1 : -1), r + 1);
-            if ((below & 0x80) && ((below & 1) == (b & 1))) field_.Set(c, r + 1, (field_.At(c, r + 1) & 0xFF) | 0x10);
+            if ((below & 0x80) && ((below & 1) == (b & 1)))
+                field_.Set(c, r + 1, (field_.At(c, r + 1) & 0xFF) | 0x10);
         }
     for (int r = 0; r < field_.h; ++r)
         for (int c = 0; c < field_.w; ++c) {
@@ -507,9 +544,10 @@ void Walker::Populate(const Settings& settings, const SpriteSizes& sizes) {
                 p.group = tag & 0x0F;
                 const std::string image = settings.Text(section, "Image");
                 if (!sizes.sizes.count(UpperCase(image)))
-                    diag_.Warning(layer_.CellPos(c, r), Format("the sprite sizes do not give the size of '%s'; the "
-                                                               "walk-through takes 64 x 16",
-                                                               Shown(image).c_str()));
+                    diag_.Warning(layer_.CellPos(c, r),
+                                  Format("the sprite sizes do not give the size of '%s'; the "
+                                         "walk-through takes 64 x 16",
+                                         Shown(image).c_str()));
                 std::tie(p.w, p.h) = sizes.Get(image, {64, 16});
                 p.x0 = c * cw;
                 p.y0 = (r + 1) * ch - p.h;
@@ -557,7 +595,8 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
     const int c0 = std::max(0, box.l / phys_.cw), c1 = std::min(field_.w - 1, (box.r - 1) / phys_.cw);
     const int r0 = std::max(0, box.t / phys_.ch), r1 = std::min(field_.h - 1, (box.b - 1) / phys_.ch);
     for (int r = r0; r <= r1; ++r)
-        for (int c = c0; c <= c1; ++c) touched_[Cell(c, r)] = true;
+        for (int c = c0; c <= c1; ++c)
+            touched_[Cell(c, r)] = true;
     if (b.AutoMoving) return Catch::None;
     const double prevBottom = b.Y + b.H - 1 - b.LastMoveY;
     for (size_t i = 0; i < springs_.size(); ++i)
@@ -589,7 +628,8 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
 void Walker::Visit(const State& s) {
     // Standing places closer than four pixels count as one.
     const int x = s.kind == Kind::Ground ? s.x / 4 : s.x;
-    const uint64_t key = static_cast<uint64_t>(s.kind) << 60 | static_cast<uint64_t>(s.index & 0xFFFFFF) << 36 |
+    const uint64_t key = static_cast<uint64_t>(s.kind) << 60 |
+                         static_cast<uint64_t>(s.index & 0xFFFFFF) << 36 |
                          static_cast<uint64_t>(x & 0x3FFFF) << 18 | static_cast<uint64_t>(s.y & 0x3FFFF);
     if (!seen_.insert(key).second) return;
     states_.push_back(s);
@@ -638,7 +678,8 @@ void Walker::Fly(Body b, const Policy& policy, int elapsed) {
         case Catch::AutoMove:
             StartAutoMove(b, which);
             continue;
-        case Catch::None: break;
+        case Catch::None:
+            break;
         }
         if (!b.AutoMoving && !b.Jumping && !b.Falling) {
             RecordGround(b);
@@ -665,7 +706,8 @@ void Walker::Walk(const State& s, int dir, bool shift) {
             StartAutoMove(b, which);
             Fly(b, Policy{0}, t);
             return;
-        case Catch::None: break;
+        case Catch::None:
+            break;
         }
         if (b.Falling) {
             // Off an edge: keep walking in the air, or let go.
@@ -703,7 +745,8 @@ void Walker::Expand(const State& s) {
     case Kind::Platform: {
         const PlatformActor& p = platforms_[static_cast<size_t>(s.index)];
         // Riding: every place of the platform is reachable from any other.
-        for (size_t k = 0; k < p.places.size(); ++k) Visit(State{Kind::Platform, static_cast<int>(k), 0, s.index});
+        for (size_t k = 0; k < p.places.size(); ++k)
+            Visit(State{Kind::Platform, static_cast<int>(k), 0, s.index});
         if (static_cast<size_t>(s.x) >= p.places.size()) break;
         const auto [px, py] = p.places[static_cast<size_t>(s.x)];
         for (const Policy& policy : policies_) {
@@ -746,11 +789,16 @@ bool Walker::ApplyEvents() {
             const int tag = layer_.BoundAt(c, r) >> 8;
             const bool touched = touched_[Cell(c, r)];
             bool fire = false;
-            if (tag >= 0x10 && tag <= 0x1F) fire = touched;
-            else if (tag >= 0x32 && tag <= 0x34) fire = touched;
-            else if (tag >= 0x40 && tag <= 0x4F) fire = touched;
-            else if (tag == 0x30) fire = stoodOn_[Cell(c, r)];
-            else if (tag == 0x31) fire = r + 1 < field_.h && stoodOn_[Cell(c, r + 1)];
+            if (tag >= 0x10 && tag <= 0x1F)
+                fire = touched;
+            else if (tag >= 0x32 && tag <= 0x34)
+                fire = touched;
+            else if (tag >= 0x40 && tag <= 0x4F)
+                fire = touched;
+            else if (tag == 0x30)
+                fire = stoodOn_[Cell(c, r)];
+            else if (tag == 0x31)
+                fire = r + 1 < field_.h && stoodOn_[Cell(c, r + 1)];
             if (!fire || !appliedEvents_.insert({c, r}).second) continue;
             changed = true;
             if (tag >= 0x10 && tag <= 0x1F) {
@@ -790,7 +838,8 @@ WalkResult Walker::Run() {
     do {
         Explore();
         if (!ApplyEvents()) break;
-        for (const State& s : states_) queue_.push_back(s);
+        for (const State& s : states_)
+            queue_.push_back(s);
     } while (true);
 
     result.states = static_cast<int>(states_.size());
@@ -798,11 +847,15 @@ WalkResult Walker::Run() {
     for (int r = 0; r < field_.h; ++r)
         for (int c = 0; c < field_.w; ++c) {
             const int tag = layer_.BoundAt(c, r) >> 8;
-            const bool item = (tag >= 0xC0 && tag <= 0xC2) || (tag >= 0xE0 && tag <= 0xE2) || (tag >= 0x32 && tag <= 0x34);
+            const bool item =
+                (tag >= 0xC0 && tag <= 0xC2) || (tag >= 0xE0 && tag <= 0xE2) || (tag >= 0x32 && tag <= 0x34);
             if (!item) continue;
             ++result.itemsTotal;
-            if (touched_[Cell(c, r)]) ++result.itemsReached;
-            else diag_.Warning(layer_.CellPos(c, r), Format("the item with tag 0x%02X cannot be reached", tag));
+            if (touched_[Cell(c, r)])
+                ++result.itemsReached;
+            else
+                diag_.Warning(layer_.CellPos(c, r),
+                              Format("the item with tag 0x%02X cannot be reached", tag));
         }
     if (!result.exitReached)
         diag_.Error(layer_.CellPos(exitCol_, exitRow_),
@@ -822,7 +875,8 @@ void CheckPath(const LayerSource& field, int x, int y, Diagnostics& diag) {
     int dir = (tagAt(x, y) - 0xFA) & 3;
     const int first = tagAt(x + kDx[dir], y + kDy[dir]);
     if (!(first >= 0xF5 && first <= 0xF9)) {
-        diag.Error(field.CellPos(x, y), "an auto-move start needs a path cell (0xF5 to 0xF9) next to it in its direction");
+        diag.Error(field.CellPos(x, y),
+                   "an auto-move start needs a path cell (0xF5 to 0xF9) next to it in its direction");
         return;
     }
     std::set<std::tuple<int, int, int>> seen;
@@ -832,8 +886,10 @@ void CheckPath(const LayerSource& field, int x, int y, Diagnostics& diag) {
         cy += kDy[dir];
         const int k = tagAt(cx, cy);
         if (!IsPathTag(k)) return; // the path ends here
-        if (k >= 0xF5 && k <= 0xF8) dir = k - 0xF5;
-        else if (k >= 0xFA) dir = k - 0xFA;
+        if (k >= 0xF5 && k <= 0xF8)
+            dir = k - 0xF5;
+        else if (k >= 0xFA)
+            dir = k - 0xFA;
     }
     diag.Error(field.CellPos(x, y), "the auto-move path from this start runs in a circle and never ends");
 }
@@ -857,17 +913,20 @@ void StaticChecks(const LevelSource& level, const Settings& settings, Diagnostic
             if ((low & 0x80) && !(low & 1)) {
                 const int next = x + 1 < field.width ? field.BoundAt(x + 1, y) & 0xFF : 0;
                 if (!(next & 0x80) && (next & 2))
-                    diag.Error(field.CellPos(x + 1, y),
-                               Format("the cell right of a rising slope has a left wall edge (bound code %d): the "
-                                      "player would stick one pixel below the top",
-                                      next));
+                    diag.Error(
+                        field.CellPos(x + 1, y),
+                        Format("the cell right of a rising slope has a left wall edge (bound code %d): the "
+                               "player would stick one pixel below the top",
+                               next));
             } else if ((low & 0x80) && (low & 1)) {
                 const int prev = x > 0 ? field.BoundAt(x - 1, y) & 0xFF : 0;
                 if (!(prev & 0x80) && (prev & 8))
-                    diag.Error(field.CellPos(x - 1, y),
-                               Format("the cell left of a slope rising to the left has a right wall edge (bound code "
-                                      "%d): the player would stick one pixel below the top",
-                                      prev));
+                    diag.Error(
+                        field.CellPos(x - 1, y),
+                        Format(
+                            "the cell left of a slope rising to the left has a right wall edge (bound code "
+                            "%d): the player would stick one pixel below the top",
+                            prev));
             }
             if (tag >= 0xFA && tag <= 0xFD) CheckPath(field, x, y, diag);
         }
@@ -881,24 +940,29 @@ void StaticChecks(const LevelSource& level, const Settings& settings, Diagnostic
         for (int y = 0; y < field.height; ++y)
             for (int x = 0; x < field.width; ++x)
                 if (field.BoundAt(x, y) >> 8 == 0xF0 && x + 1 >= field.width)
-                    diag.Error(field.CellPos(x, y), "the start needs a cell to its right, where the player appears");
+                    diag.Error(field.CellPos(x, y),
+                               "the start needs a cell to its right, where the player appears");
     }
     for (int tag = 1; tag <= 15; ++tag) {
         if (counts[tag] && !level.info.count(tag))
             diag.Error(firstPos[tag], Format("info sign %d has no text in [info]", tag));
         if (!counts[tag] && level.info.count(tag))
-            diag.Warning(level.infoPos.at(tag), Format("no info sign %d on the playfield shows this text", tag));
+            diag.Warning(level.infoPos.at(tag),
+                         Format("no info sign %d on the playfield shows this text", tag));
     }
     for (int tag = 0x10; tag <= 0x1F; ++tag) {
         const SwitchSource* sw = nullptr;
         for (const SwitchSource& s : level.switches)
             if (s.tag == tag) sw = &s;
-        if (counts[tag] && !sw) diag.Error(firstPos[tag], Format("switch 0x%02X needs a [switch 0x%02X] block", tag, tag));
+        if (counts[tag] && !sw)
+            diag.Error(firstPos[tag], Format("switch 0x%02X needs a [switch 0x%02X] block", tag, tag));
         if (sw && !counts[tag]) diag.Warning(sw->pos, Format("no switch 0x%02X on the playfield", tag));
         if (counts[tag + 0x10] && !counts[tag])
-            diag.Warning(firstPos[tag + 0x10], Format("no switch 0x%02X changes the cells tagged 0x%02X", tag, tag + 0x10));
+            diag.Warning(firstPos[tag + 0x10],
+                         Format("no switch 0x%02X changes the cells tagged 0x%02X", tag, tag + 0x10));
         if (counts[tag] && !counts[tag + 0x10])
-            diag.Warning(firstPos[tag], Format("switch 0x%02X has no cells tagged 0x%02X to change", tag, tag + 0x10));
+            diag.Warning(firstPos[tag],
+                         Format("switch 0x%02X has no cells tagged 0x%02X to change", tag, tag + 0x10));
         if (!sw) continue;
         // The map shows the state the switch starts in, so its first touch changes something.
         const int16_t tile = sw->start ? sw->tileOn : sw->tileOff;
@@ -907,25 +971,30 @@ void StaticChecks(const LevelSource& level, const Settings& settings, Diagnostic
             for (int x = 0; x < field.width; ++x)
                 if (field.BoundAt(x, y) >> 8 == tag + 0x10 &&
                     (field.TileAt(x, y) != tile || (field.BoundAt(x, y) & 0xFF) != bounds))
-                    diag.Error(field.CellPos(x, y),
-                               Format("switch 0x%02X starts %s: its cells must show tile code %d with bound code %d",
-                                      tag, sw->start ? "on" : "off", tile, bounds));
+                    diag.Error(
+                        field.CellPos(x, y),
+                        Format("switch 0x%02X starts %s: its cells must show tile code %d with bound code %d",
+                               tag, sw->start ? "on" : "off", tile, bounds));
     }
     for (int tag = 0x32; tag <= 0x34; ++tag) {
         if (counts[tag] && !counts[tag + 3])
-            diag.Warning(firstPos[tag], Format("keycard 0x%02X has no laser lock 0x%02X to open", tag, tag + 3));
+            diag.Warning(firstPos[tag],
+                         Format("keycard 0x%02X has no laser lock 0x%02X to open", tag, tag + 3));
         if (counts[tag + 3] && !counts[tag])
-            diag.Error(firstPos[tag + 3], Format("laser lock 0x%02X has no keycard 0x%02X: it never opens", tag + 3, tag));
+            diag.Error(firstPos[tag + 3],
+                       Format("laser lock 0x%02X has no keycard 0x%02X: it never opens", tag + 3, tag));
     }
     for (int tag = 0x40; tag <= 0x4F; ++tag)
         if (counts[tag] && !counts[tag + 0x50])
-            diag.Error(firstPos[tag], Format("platform trigger 0x%02X has no platform 0x%02X to move", tag, tag + 0x50));
+            diag.Error(firstPos[tag],
+                       Format("platform trigger 0x%02X has no platform 0x%02X to move", tag, tag + 0x50));
     for (int tag = 0x90; tag <= 0x9F; ++tag) {
         if (!counts[tag]) continue;
         const std::string section = SectionForTag(tag);
         const bool moves = settings.Int(section, "DX", 0) != 0 || settings.Int(section, "DY", 0) != 0;
         if (!moves && !counts[tag - 0x50])
-            diag.Warning(firstPos[tag], Format("platform 0x%02X stands still and no trigger 0x%02X moves it", tag, tag - 0x50));
+            diag.Warning(firstPos[tag], Format("platform 0x%02X stands still and no trigger 0x%02X moves it",
+                                               tag, tag - 0x50));
     }
 }
 

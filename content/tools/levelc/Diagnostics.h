@@ -20,13 +20,13 @@ struct SourcePos {
 
 // Bad level or settings sources. The message lists every error found.
 class ELevelSourceError : public Exception {
-public:
+  public:
     using Exception::Exception;
 };
 
 // Collects errors and warnings, each as "file:line:col: error: text".
 class Diagnostics {
-public:
+  public:
     void Error(const SourcePos& pos, const std::string& text);
     void Warning(const SourcePos& pos, const std::string& text);
 
@@ -37,7 +37,7 @@ public:
     // Raises ELevelSourceError with all errors, one per line, when there are any.
     void ThrowIfErrors() const;
 
-private:
+  private:
     std::vector<std::string> errors_;
     std::vector<std::string> warnings_;
 };

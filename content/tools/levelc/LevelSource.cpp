@@ -47,18 +47,17 @@ struct CellDef {
 
 const std::map<std::string, int>& BoundNames() {
     static const std::map<std::string, int> names = {
-        {"none", 0},    {"top", 1},         {"left", 2},          {"bottom", 4},
-        {"right", 8},   {"solid", 15},      {"slope-up", 0x80},   {"slope-down", 0x81},
+        {"none", 0},  {"top", 1},    {"left", 2},        {"bottom", 4},
+        {"right", 8}, {"solid", 15}, {"slope-up", 0x80}, {"slope-down", 0x81},
     };
     return names;
 }
 
 const std::map<std::string, int>& TagNames() {
     static const std::map<std::string, int> names = {
-        {"start", 0xF0},     {"exit", 0xF1},       {"block", 0x30},     {"grate", 0x31},
-        {"path-right", 0xF5}, {"path-left", 0xF6}, {"path-up", 0xF7},   {"path-down", 0xF8},
-        {"path-on", 0xF9},    {"move-right", 0xFA}, {"move-left", 0xFB}, {"move-up", 0xFC},
-        {"move-down", 0xFD},
+        {"start", 0xF0},     {"exit", 0xF1},    {"block", 0x30},     {"grate", 0x31},   {"path-right", 0xF5},
+        {"path-left", 0xF6}, {"path-up", 0xF7}, {"path-down", 0xF8}, {"path-on", 0xF9}, {"move-right", 0xFA},
+        {"move-left", 0xFB}, {"move-up", 0xFC}, {"move-down", 0xFD},
     };
     return names;
 }
@@ -68,7 +67,8 @@ bool IsHeader(std::string_view t) {
            ((t[1] >= 'a' && t[1] <= 'z') || (t[1] >= 'A' && t[1] <= 'Z'));
 }
 
-std::vector<Block> SplitBlocks(const std::string& path, const std::vector<SourceLine>& lines, Diagnostics& diag) {
+std::vector<Block> SplitBlocks(const std::string& path, const std::vector<SourceLine>& lines,
+                               Diagnostics& diag) {
     std::vector<Block> blocks;
     for (const SourceLine& line : lines) {
         const std::string_view t = TrimView(line.text);
@@ -77,7 +77,9 @@ std::vector<Block> SplitBlocks(const std::string& path, const std::vector<Source
             const std::vector<Word> words = SplitWords(t.substr(1, t.size() - 2), col + 1);
             Block block;
             block.kind = LowerCase(words.empty() ? std::string() : words[0].text);
-            if (words.size() > 2) diag.Error(SourcePos{path, line.number, words[2].col}, "a block header has at most one argument");
+            if (words.size() > 2)
+                diag.Error(SourcePos{path, line.number, words[2].col},
+                           "a block header has at most one argument");
             if (words.size() > 1) block.arg = words[1].text;
             block.pos = SourcePos{path, line.number, col};
             blocks.push_back(std::move(block));
@@ -104,8 +106,10 @@ std::optional<KeyValue> ReadKeyValue(const std::string& path, const SourceLine& 
     kv.key = LowerCase(Trim(std::string_view(line.text).substr(0, eq)));
     kv.keyPos = SourcePos{path, line.number, static_cast<int>(first) + 1};
     const size_t valueStart = line.text.find_first_not_of(" \t", eq + 1);
-    kv.value = valueStart == std::string::npos ? std::string() : Trim(std::string_view(line.text).substr(valueStart));
-    kv.valuePos = SourcePos{path, line.number, static_cast<int>(valueStart == std::string::npos ? eq + 2 : valueStart + 1)};
+    kv.value = valueStart == std::string::npos ? std::string()
+                                               : Trim(std::string_view(line.text).substr(valueStart));
+    kv.valuePos = SourcePos{path, line.number,
+                            static_cast<int>(valueStart == std::string::npos ? eq + 2 : valueStart + 1)};
     if (kv.key.empty()) {
         diag.Error(kv.keyPos, "a key is missing before '='");
         return std::nullopt;
@@ -117,7 +121,8 @@ std::optional<KeyValue> ReadKeyValue(const std::string& path, const SourceLine& 
 bool ReadNumbers(const KeyValue& kv, size_t count, int lo, int hi, std::vector<int>& out, Diagnostics& diag) {
     const std::vector<Word> words = SplitWords(kv.value, kv.valuePos.col);
     if (words.size() != count) {
-        diag.Error(kv.valuePos, Format("'%s' takes %zu number%s", kv.key.c_str(), count, count == 1 ? "" : "s"));
+        diag.Error(kv.valuePos,
+                   Format("'%s' takes %zu number%s", kv.key.c_str(), count, count == 1 ? "" : "s"));
         return false;
     }
     out.clear();
@@ -146,12 +151,12 @@ bool CheckShownText(const std::string& text, const SourcePos& pos, Diagnostics& 
 }
 
 class LevelParser {
-public:
+  public:
     LevelParser(const std::string& path, Diagnostics& diag) : path_(path), diag_(diag) { level_.file = path; }
 
     LevelSource Parse();
 
-private:
+  private:
     void ReadLevelBlock(const Block& block);
     void ReadInfoBlock(const Block& block);
     void ReadSequenceBlock(const Block& block);
@@ -201,15 +206,22 @@ LevelSource LevelParser::Parse() {
     const std::vector<SourceLine> lines = ReadSourceLines(path_, diag_);
     const std::vector<Block> blocks = SplitBlocks(path_, lines, diag_);
     for (const Block& block : blocks) {
-        if (block.kind == "level") ReadLevelBlock(block);
-        else if (block.kind == "info") ReadInfoBlock(block);
-        else if (block.kind == "sequence") ReadSequenceBlock(block);
-        else if (block.kind == "switch") ReadSwitchBlock(block);
-        else if (block.kind == "legend") ReadLegendBlock(block);
-        else if (block.kind == "layer") ReadLayerBlock(block);
+        if (block.kind == "level")
+            ReadLevelBlock(block);
+        else if (block.kind == "info")
+            ReadInfoBlock(block);
+        else if (block.kind == "sequence")
+            ReadSequenceBlock(block);
+        else if (block.kind == "switch")
+            ReadSwitchBlock(block);
+        else if (block.kind == "legend")
+            ReadLegendBlock(block);
+        else if (block.kind == "layer")
+            ReadLayerBlock(block);
         else
-            diag_.Error(block.pos, Format("unknown block [%s]: expected level, info, sequence, switch, legend or layer",
-                                          Shown(block.kind).c_str()));
+            diag_.Error(block.pos,
+                        Format("unknown block [%s]: expected level, info, sequence, switch, legend or layer",
+                               Shown(block.kind).c_str()));
     }
     if (!haveLevelBlock_) {
         diag_.Error(SourcePos{path_, 1, 1}, "the file has no [level] block");
@@ -249,13 +261,16 @@ void LevelParser::ReadLevelBlock(const Block& block) {
         } else if (kv->key == "name") {
             level_.name = kv->value;
             haveName = !kv->value.empty() && CheckShownText(kv->value, kv->valuePos, diag_);
-            if (kv->value.empty()) diag_.Error(kv->valuePos, "the level name is empty");
+            if (kv->value.empty())
+                diag_.Error(kv->valuePos, "the level name is empty");
             else if (kv->value.size() > 20)
-                diag_.Warning(kv->valuePos, "a name longer than 20 characters does not fit the get-ready screen");
+                diag_.Warning(kv->valuePos,
+                              "a name longer than 20 characters does not fit the get-ready screen");
         } else if (kv->key == "music") {
             level_.music = kv->value;
             haveMusic = !kv->value.empty();
-            if (!haveMusic) diag_.Error(kv->valuePos, "the music module is empty");
+            if (!haveMusic)
+                diag_.Error(kv->valuePos, "the music module is empty");
             else if (kv->value.find_first_of("/\\") != std::string::npos)
                 diag_.Error(kv->valuePos, "the music module is a file name in SND\\, without a folder");
         } else if (kv->key == "bitmap") {
@@ -279,9 +294,12 @@ void LevelParser::ReadLevelBlock(const Block& block) {
             }
         } else if (kv->key == "running") {
             const std::string v = LowerCase(kv->value);
-            if (v == "yes") level_.running = true;
-            else if (v == "no") level_.running = false;
-            else diag_.Error(kv->valuePos, "'running' is yes or no");
+            if (v == "yes")
+                level_.running = true;
+            else if (v == "no")
+                level_.running = false;
+            else
+                diag_.Error(kv->valuePos, "'running' is yes or no");
         } else {
             diag_.Error(kv->keyPos, Format("unknown key '%s' in [level]", Shown(kv->key).c_str()));
         }
@@ -293,8 +311,9 @@ void LevelParser::ReadLevelBlock(const Block& block) {
     if (haveNumber && !haveBitmap) level_.bitmap = Format("GFX\\Level%d.bmp", level_.number);
     // The camera assumes a level at least one screen (640 x 480) large.
     if (haveSize && (level_.width * level_.cellW < 640 || level_.height * level_.cellH < 480))
-        diag_.Error(block.pos, Format("the playfield (%d x %d cells of %d x %d) is smaller than the 640 x 480 screen",
-                                      level_.width, level_.height, level_.cellW, level_.cellH));
+        diag_.Error(block.pos,
+                    Format("the playfield (%d x %d cells of %d x %d) is smaller than the 640 x 480 screen",
+                           level_.width, level_.height, level_.cellW, level_.cellH));
 }
 
 void LevelParser::ReadInfoBlock(const Block& block) {
@@ -326,13 +345,17 @@ void LevelParser::ReadSequenceBlock(const Block& block) {
     seq.pos = block.pos;
     if (seq.name.empty()) diag_.Error(block.pos, "[sequence NAME] needs a name");
     for (const RawSequence& other : rawSequences_)
-        if (other.name == seq.name) diag_.Error(block.pos, Format("a second sequence '%s'", Shown(seq.name).c_str()));
+        if (other.name == seq.name)
+            diag_.Error(block.pos, Format("a second sequence '%s'", Shown(seq.name).c_str()));
     for (const SourceLine& line : block.lines) {
         std::optional<KeyValue> kv = ReadKeyValue(path_, line, diag_);
         if (!kv) continue;
-        if (kv->key == "fps" && !seq.fps) seq.fps = kv;
-        else if (kv->key == "frames" && !seq.frames) seq.frames = kv;
-        else diag_.Error(kv->keyPos, Format("unexpected key '%s' in [sequence]", Shown(kv->key).c_str()));
+        if (kv->key == "fps" && !seq.fps)
+            seq.fps = kv;
+        else if (kv->key == "frames" && !seq.frames)
+            seq.frames = kv;
+        else
+            diag_.Error(kv->keyPos, Format("unexpected key '%s' in [sequence]", Shown(kv->key).c_str()));
     }
     rawSequences_.push_back(std::move(seq));
 }
@@ -358,9 +381,12 @@ void LevelParser::ReadSwitchBlock(const Block& block) {
             haveImage = !kv->value.empty();
         } else if (kv->key == "start") {
             const std::string v = LowerCase(kv->value);
-            if (v == "off") sw.result.start = 0;
-            else if (v == "on") sw.result.start = 1;
-            else diag_.Error(kv->valuePos, "'start' is on or off");
+            if (v == "off")
+                sw.result.start = 0;
+            else if (v == "on")
+                sw.result.start = 1;
+            else
+                diag_.Error(kv->valuePos, "'start' is on or off");
         } else if (kv->key == "on") {
             sw.on = kv;
         } else if (kv->key == "off") {
@@ -400,9 +426,10 @@ void LevelParser::ReadLegendBlock(const Block& block) {
         }
         if (symbol == '.' || symbol == '|' || static_cast<unsigned char>(symbol) < 0x21 ||
             static_cast<unsigned char>(symbol) > 0x7E) {
-            diag_.Error(pos, Format("'%s' cannot be defined: '.' and ' ' are always empty, '|' marks the row ends, "
-                                    "and only visible ASCII characters are allowed",
-                                    Shown(std::string(1, symbol)).c_str()));
+            diag_.Error(
+                pos, Format("'%s' cannot be defined: '.' and ' ' are always empty, '|' marks the row ends, "
+                            "and only visible ASCII characters are allowed",
+                            Shown(std::string(1, symbol)).c_str()));
             continue;
         }
         std::string definition = line.text.substr(eq + 1);
@@ -474,7 +501,8 @@ std::optional<int16_t> LevelParser::TileCode(const Word& word, const SourcePos& 
     }
     if (const std::optional<int32_t> p = ParseNumber(word.text)) {
         if (*p < 0 || *p >= names_.count) {
-            diag_.Error(pos, Format("tile %d is not on the tile sheet (tiles 0 to %d)", *p, names_.count - 1));
+            diag_.Error(pos,
+                        Format("tile %d is not on the tile sheet (tiles 0 to %d)", *p, names_.count - 1));
             return std::nullopt;
         }
         return static_cast<int16_t>(*p + 1);
@@ -499,8 +527,10 @@ void LevelParser::ResolveSequences() {
         const RawSequence& raw = rawSequences_[k];
         SequenceSource& seq = level_.sequences[k];
         std::vector<int> n;
-        if (!raw.fps) diag_.Error(raw.pos, "[sequence] needs 'fps', its frames per second");
-        else if (ReadNumbers(*raw.fps, 1, 1, 1000, n, diag_)) seq.fps = n[0];
+        if (!raw.fps)
+            diag_.Error(raw.pos, "[sequence] needs 'fps', its frames per second");
+        else if (ReadNumbers(*raw.fps, 1, 1, 1000, n, diag_))
+            seq.fps = n[0];
         if (!raw.frames) {
             diag_.Error(raw.pos, "[sequence] needs 'frames', the tiles it shows in turn");
             continue;
@@ -563,13 +593,16 @@ void LevelParser::ResolveLegends() {
             def.pos = line.pos;
             bool ok = true;
             const std::optional<int16_t> tile = TileCode(line.words[0], line.pos, true);
-            if (tile) def.tile = *tile;
-            else ok = false;
+            if (tile)
+                def.tile = *tile;
+            else
+                ok = false;
             bool haveBound = false, haveTag = false;
             for (size_t i = 1; i < line.words.size(); i += 2) {
                 const Word& what = line.words[i];
                 if (i + 1 >= line.words.size()) {
-                    diag_.Error(line.pos.At(what.col), Format("'%s' needs a value", Shown(what.text).c_str()));
+                    diag_.Error(line.pos.At(what.col),
+                                Format("'%s' needs a value", Shown(what.text).c_str()));
                     ok = false;
                     break;
                 }
@@ -577,10 +610,11 @@ void LevelParser::ResolveLegends() {
                 if (what.text == "bound" && !haveBound) {
                     haveBound = true;
                     if (!ParseBoundCode(value.text, def.bound)) {
-                        diag_.Error(line.pos.At(value.col),
-                                    Format("'%s' is not a bound code: a number from 0 to 255 or names joined by '+' "
-                                           "(top, left, bottom, right, solid, slope-up, slope-down, none)",
-                                           Shown(value.text).c_str()));
+                        diag_.Error(
+                            line.pos.At(value.col),
+                            Format("'%s' is not a bound code: a number from 0 to 255 or names joined by '+' "
+                                   "(top, left, bottom, right, solid, slope-up, slope-down, none)",
+                                   Shown(value.text).c_str()));
                         ok = false;
                     }
                 } else if (what.text == "tag" && !haveTag) {
@@ -592,8 +626,9 @@ void LevelParser::ResolveLegends() {
                         ok = false;
                     }
                 } else {
-                    diag_.Error(line.pos.At(what.col),
-                                Format("expected 'bound' or 'tag' (each once), not '%s'", Shown(what.text).c_str()));
+                    diag_.Error(
+                        line.pos.At(what.col),
+                        Format("expected 'bound' or 'tag' (each once), not '%s'", Shown(what.text).c_str()));
                     ok = false;
                     break;
                 }
@@ -638,11 +673,12 @@ void LevelParser::ResolveLayers() {
             continue;
         }
         if (static_cast<int>(raw.rows.size()) != layer.height) {
-            const SourcePos where = raw.rows.size() > static_cast<size_t>(layer.height)
-                                        ? SourcePos{path_, raw.rows[static_cast<size_t>(layer.height)].number, 1}
-                                        : layer.pos;
-            diag_.Error(where, Format("layer %d has %zu rows, its size says %d", layer.number, raw.rows.size(),
-                                      layer.height));
+            const SourcePos where =
+                raw.rows.size() > static_cast<size_t>(layer.height)
+                    ? SourcePos{path_, raw.rows[static_cast<size_t>(layer.height)].number, 1}
+                    : layer.pos;
+            diag_.Error(where, Format("layer %d has %zu rows, its size says %d", layer.number,
+                                      raw.rows.size(), layer.height));
             continue;
         }
         layer.tiles.assign(static_cast<size_t>(layer.width * layer.height), 0);
@@ -674,9 +710,10 @@ void LevelParser::ResolveLayers() {
                     continue;
                 }
                 if (def->hasBoundOrTag && !playfield) {
-                    diag_.Error(cellPos, Format("'%c' has a bound code or tag, which only the playfield (layer 3) "
-                                                "holds; give layer %d its own [legend %d]",
-                                                symbol, layer.number, layer.number));
+                    diag_.Error(cellPos,
+                                Format("'%c' has a bound code or tag, which only the playfield (layer 3) "
+                                       "holds; give layer %d its own [legend %d]",
+                                       symbol, layer.number, layer.number));
                     continue;
                 }
                 const size_t i = static_cast<size_t>(y * layer.width + x);
@@ -763,11 +800,12 @@ TileNames ReadTileNames(const std::string& path, Diagnostics& diag) {
         if (!names.index.emplace(kv->key, *n).second)
             diag.Error(kv->keyPos, Format("tile name '%s' is given twice", Shown(kv->key).c_str()));
     }
-    if (!haveCount) diag.Error(SourcePos{path}, "the tile names need 'count', the number of tiles on a sheet");
+    if (!haveCount)
+        diag.Error(SourcePos{path}, "the tile names need 'count', the number of tiles on a sheet");
     for (const auto& [name, index] : names.index)
         if (index >= names.count)
-            diag.Error(SourcePos{path}, Format("tile '%s' (%d) lies beyond the sheet's %d tiles", name.c_str(), index,
-                                               names.count));
+            diag.Error(SourcePos{path}, Format("tile '%s' (%d) lies beyond the sheet's %d tiles",
+                                               name.c_str(), index, names.count));
     return names;
 }
 

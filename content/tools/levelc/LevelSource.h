@@ -73,7 +73,7 @@ struct LevelSource {
     int cellH = 32;
     int width = 0; // playfield size in cells
     int height = 0;
-    bool running = false; // the way to the exit may need running jumps
+    bool running = false;            // the way to the exit may need running jumps
     std::map<int, std::string> info; // info sign tag 1..15 -> text (Latin-1)
     std::map<int, SourcePos> infoPos;
     std::vector<SequenceSource> sequences; // sequence k at index k - 1

@@ -34,7 +34,8 @@ template <class T> void DataRows(std::string& out, const std::vector<T>& values,
 
 std::string LevelIniText(const std::vector<LevelSource>& levels) {
     std::string out;
-    Line(out, "; Level maps of the game, written by levelc from content/levels. Do not edit: edit the sources.");
+    Line(out,
+         "; Level maps of the game, written by levelc from content/levels. Do not edit: edit the sources.");
     Line(out, "[Global]");
     Line(out, Format("TileCount=%zu", levels.size()));
     Line(out, "");
@@ -94,7 +95,8 @@ std::string IniText(const std::vector<SettingsSection>& sections, const std::str
     if (!comment.empty()) Line(out, "; " + comment);
     for (const SettingsSection& section : sections) {
         Line(out, "[" + section.name + "]");
-        for (const auto& [key, value] : section.values) Line(out, key + "=" + value);
+        for (const auto& [key, value] : section.values)
+            Line(out, key + "=" + value);
         Line(out, "");
     }
     return out;

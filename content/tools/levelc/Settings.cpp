@@ -14,14 +14,28 @@ namespace {
 
 constexpr int32_t kAnyInt = 1000000;
 
-KeySpec Int(const char* key, int32_t lo, int32_t hi) { return KeySpec{key, ValueKind::Int, lo, hi}; }
-KeySpec Bool(const char* key) { return KeySpec{key, ValueKind::Bool, 0, 1}; }
-KeySpec Shown(const char* key) { return KeySpec{key, ValueKind::Shown}; }
-KeySpec Z() { return Int("Z", -10000, 10000); }
-KeySpec Anim() { return Int("AnimSpeed", 0, 1000); }
-KeySpec Speed(const char* key) { return Int(key, -4000, 4000); }
+KeySpec Int(const char* key, int32_t lo, int32_t hi) {
+    return KeySpec{key, ValueKind::Int, lo, hi};
+}
+KeySpec Bool(const char* key) {
+    return KeySpec{key, ValueKind::Bool, 0, 1};
+}
+KeySpec Shown(const char* key) {
+    return KeySpec{key, ValueKind::Shown};
+}
+KeySpec Z() {
+    return Int("Z", -10000, 10000);
+}
+KeySpec Anim() {
+    return Int("AnimSpeed", 0, 1000);
+}
+KeySpec Speed(const char* key) {
+    return Int(key, -4000, 4000);
+}
 
-std::string TagSectionName(const SectionSpec& spec, int tag) { return Format("%s%02X", spec.name, tag); }
+std::string TagSectionName(const SectionSpec& spec, int tag) {
+    return Format("%s%02X", spec.name, tag);
+}
 
 bool InRanges(const std::vector<std::pair<int, int>>& ranges, int tag) {
     for (const auto& [lo, hi] : ranges)
@@ -72,13 +86,15 @@ bool CheckValue(const KeySpec& spec, const std::string& value, const SourcePos& 
         }
         return true;
     }
-    case ValueKind::Text: return true;
+    case ValueKind::Text:
+        return true;
     case ValueKind::Shown:
     case ValueKind::Format: {
         for (size_t i = 0; i < value.size(); ++i)
             if (!DrawableChar(static_cast<unsigned char>(value[i]))) {
                 diag.Error(pos.At(pos.col + static_cast<int>(i)),
-                           Format("'%s' is not in the game's fonts", levelc::Shown(std::string(1, value[i])).c_str()));
+                           Format("'%s' is not in the game's fonts",
+                                  levelc::Shown(std::string(1, value[i])).c_str()));
                 return false;
             }
         if (spec.kind == ValueKind::Format) {
@@ -176,7 +192,8 @@ void ReadSettingsFile(const std::string& path, const std::vector<SectionSpec>& s
         const std::string key = Trim(std::string_view(line.text).substr(0, eq));
         const KeySpec* keySpec = FindKey(*currentSpec, key);
         if (!keySpec) {
-            diag.Error(pos, Format("[%s] has no key '%s'", current->name.c_str(), levelc::Shown(key).c_str()));
+            diag.Error(pos,
+                       Format("[%s] has no key '%s'", current->name.c_str(), levelc::Shown(key).c_str()));
             continue;
         }
         if (current->Find(keySpec->key)) {
@@ -184,8 +201,10 @@ void ReadSettingsFile(const std::string& path, const std::vector<SectionSpec>& s
             continue;
         }
         const size_t valueStart = line.text.find_first_not_of(" \t", eq + 1);
-        std::string value = valueStart == std::string::npos ? std::string() : Trim(line.text.substr(valueStart));
-        SourcePos valuePos{path, line.number, static_cast<int>(valueStart == std::string::npos ? eq + 2 : valueStart + 1)};
+        std::string value =
+            valueStart == std::string::npos ? std::string() : Trim(line.text.substr(valueStart));
+        SourcePos valuePos{path, line.number,
+                           static_cast<int>(valueStart == std::string::npos ? eq + 2 : valueStart + 1)};
         // Quotes keep spaces at either end of a text.
         if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
             value = value.substr(1, value.size() - 2);
@@ -234,8 +253,8 @@ const std::vector<SectionSpec>& GameSettingsSchema() {
         {"Player",
          {},
          {Z(), Anim(), Int("FloatTime", 0, 10000), Int("AutomoveFactor", 1, 20), Int("Lives", 1, 99),
-          Int("MaxLives", 1, 99), Int("WalkSpeed", 1, 2000), Int("JumpHeight", 1, 2000), Int("FallSpeed", 1, 4000),
-          Int("AutomoveAnimSpeed", 0, 1000)},
+          Int("MaxLives", 1, 99), Int("WalkSpeed", 1, 2000), Int("JumpHeight", 1, 2000),
+          Int("FallSpeed", 1, 4000), Int("AutomoveAnimSpeed", 0, 1000)},
          false,
          true},
         {"PlayerDust", {}, {Z(), Anim()}, false, true},
@@ -246,7 +265,11 @@ const std::vector<SectionSpec>& GameSettingsSchema() {
          false,
          true},
         {"Credits", {}, {KeySpec{"MOD", ValueKind::Module}}, false, true},
-        {"StateMsg", {}, {Shown("GetReady"), Shown("GameOver"), Shown("Pause"), Shown("LevelComplete")}, false, true},
+        {"StateMsg",
+         {},
+         {Shown("GetReady"), Shown("GameOver"), Shown("Pause"), Shown("LevelComplete")},
+         false,
+         true},
         {"Summary",
          {},
          {KeySpec{"Points", ValueKind::Format}, KeySpec{"Enemies", ValueKind::Format},
@@ -269,8 +292,12 @@ const std::vector<SectionSpec>& GameSettingsSchema() {
         {"Enemy",
          {{0x80, 0x81}, {0x88, 0x8F}},
          {Speed("DX"), Int("HitCount", 1, 99), Z(), Anim(), Int("Damage", 0, 1000)}},
-        {"Enemy", {{0x82, 0x83}}, {Speed("DX"), Speed("DY"), Int("HitCount", 1, 99), Z(), Anim(), Int("Damage", 0, 1000)}},
-        {"Enemy", {{0x84, 0x85}}, {Speed("DY"), Speed("DX"), Int("HitCount", 1, 99), Z(), Anim(), Int("Damage", 0, 1000)}},
+        {"Enemy",
+         {{0x82, 0x83}},
+         {Speed("DX"), Speed("DY"), Int("HitCount", 1, 99), Z(), Anim(), Int("Damage", 0, 1000)}},
+        {"Enemy",
+         {{0x84, 0x85}},
+         {Speed("DY"), Speed("DX"), Int("HitCount", 1, 99), Z(), Anim(), Int("Damage", 0, 1000)}},
         {"Platform",
          {{0x90, 0x9F}},
          {KeySpec{"Image", ValueKind::Image}, Speed("DX"), Speed("DY"), Int("DistanceX", 0, 1000),
@@ -299,7 +326,8 @@ Settings ReadSettings(const std::vector<std::string>& files, const std::vector<S
                       Diagnostics& diag) {
     Settings settings;
     std::map<std::string, const SectionSpec*> specs;
-    for (const std::string& file : files) ReadSettingsFile(file, schema, settings, specs, diag);
+    for (const std::string& file : files)
+        ReadSettingsFile(file, schema, settings, specs, diag);
     for (const SettingsSection& section : settings.sections) {
         const SectionSpec* spec = specs[section.name];
         for (const KeySpec& key : spec->keys)
@@ -364,14 +392,16 @@ void CheckSettingsAgainstLevels(const Settings& settings, const std::vector<Leve
             diag.Error(game->pos, Format("StartLevel %d is not one of the %zu levels", start, levels.size()));
 }
 
-std::vector<SettingsSection> GlobalSections(const Settings& settings, const std::vector<LevelSource>& levels) {
+std::vector<SettingsSection> GlobalSections(const Settings& settings,
+                                            const std::vector<LevelSource>& levels) {
     std::vector<SettingsSection> out = settings.sections;
     for (const LevelSource& level : levels) {
         SettingsSection s;
         s.name = Format("Level%d", level.number);
         s.values.emplace_back("Name", level.name);
         s.values.emplace_back("MOD", level.music);
-        for (const auto& [tag, text] : level.info) s.values.emplace_back(std::to_string(tag), text);
+        for (const auto& [tag, text] : level.info)
+            s.values.emplace_back(std::to_string(tag), text);
         out.push_back(std::move(s));
     }
     for (const LevelSource& level : levels)

@@ -12,13 +12,13 @@
 namespace varnok::levelc {
 
 enum class ValueKind {
-    Int,     // a whole number within the key's range
-    Bool,    // 0 or 1
-    Text,    // any text
-    Shown,   // a text the game draws: only characters of its fonts
-    Format,  // a shown text with exactly two placeholders (%s or %d) for numbers
-    Module,  // a module file name in SND\ .
-    Image,   // the name of a picture in GFX\Images.dxg
+    Int,    // a whole number within the key's range
+    Bool,   // 0 or 1
+    Text,   // any text
+    Shown,  // a text the game draws: only characters of its fonts
+    Format, // a shown text with exactly two placeholders (%s or %d) for numbers
+    Module, // a module file name in SND\ .
+    Image,  // the name of a picture in GFX\Images.dxg
 };
 
 struct KeySpec {

@@ -97,21 +97,27 @@ std::vector<SourceLine> ReadSourceLines(const std::string& path, Diagnostics& di
 }
 
 std::string_view TrimView(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
-std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
+std::string Trim(std::string_view s) {
+    return std::string(TrimView(s));
+}
 
 std::vector<Word> SplitWords(std::string_view s, int firstCol) {
     std::vector<Word> words;
     size_t i = 0;
     while (i < s.size()) {
-        while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+        while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+            ++i;
         if (i >= s.size()) break;
         const size_t begin = i;
-        while (i < s.size() && s[i] != ' ' && s[i] != '\t') ++i;
+        while (i < s.size() && s[i] != ' ' && s[i] != '\t')
+            ++i;
         words.push_back(Word{std::string(s.substr(begin, i - begin)), firstCol + static_cast<int>(begin)});
     }
     return words;
@@ -139,8 +145,12 @@ bool DrawableChar(unsigned char c) {
     return c == 0xC4 || c == 0xD6 || c == 0xDC || c == 0xDF || c == 0xE4 || c == 0xF6 || c == 0xFC;
 }
 
-bool StorableChar(unsigned char c) { return c != 0xF2 && c != 0xF5 && c != 0xFF; }
+bool StorableChar(unsigned char c) {
+    return c != 0xF2 && c != 0xF5 && c != 0xFF;
+}
 
-std::string Shown(std::string_view latin1) { return Latin1ToUtf8(latin1); }
+std::string Shown(std::string_view latin1) {
+    return Latin1ToUtf8(latin1);
+}
 
 } // namespace varnok::levelc

@@ -52,15 +52,18 @@ std::vector<std::string> FilesWithExtension(const std::string& dir, const std::s
     std::vector<std::string> files;
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
-        if (e.is_regular_file() && SameText(e.path().extension().string(), ext)) files.push_back(e.path().string());
+        if (e.is_regular_file() && SameText(e.path().extension().string(), ext))
+            files.push_back(e.path().string());
     if (ec) throw EFileError("cannot read the folder " + dir);
     std::sort(files.begin(), files.end());
     return files;
 }
 
 void PrintMessages(const Diagnostics& diag) {
-    for (const std::string& w : diag.Warnings()) std::cerr << w << "\n";
-    for (const std::string& e : diag.Errors()) std::cerr << e << "\n";
+    for (const std::string& w : diag.Warnings())
+        std::cerr << w << "\n";
+    for (const std::string& e : diag.Errors())
+        std::cerr << e << "\n";
 }
 
 int Run(int argc, char** argv) {
@@ -75,12 +78,18 @@ int Run(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::cout << kHelp;
             return 0;
-        } else if (arg == "--levels") levelsDir = value();
-        else if (arg == "--settings") settingsDir = value();
-        else if (arg == "--out") outDir = value();
-        else if (arg == "--check-only") checkOnly = true;
-        else if (arg == "--quiet") quiet = true;
-        else throw Exception("unknown argument " + arg + " (see levelc --help)");
+        } else if (arg == "--levels")
+            levelsDir = value();
+        else if (arg == "--settings")
+            settingsDir = value();
+        else if (arg == "--out")
+            outDir = value();
+        else if (arg == "--check-only")
+            checkOnly = true;
+        else if (arg == "--quiet")
+            quiet = true;
+        else
+            throw Exception("unknown argument " + arg + " (see levelc --help)");
     }
     if (levelsDir.empty() || settingsDir.empty() || (outDir.empty() && !checkOnly))
         throw Exception("levelc needs --levels, --settings and --out (see levelc --help)");
@@ -89,8 +98,10 @@ int Run(int argc, char** argv) {
     std::vector<std::string> settingsFiles;
     std::string displayFile;
     for (const std::string& f : FilesWithExtension(settingsDir, ".ini")) {
-        if (SameText(fs::path(f).filename().string(), "DirectX.ini")) displayFile = f;
-        else settingsFiles.push_back(f);
+        if (SameText(fs::path(f).filename().string(), "DirectX.ini"))
+            displayFile = f;
+        else
+            settingsFiles.push_back(f);
     }
     if (displayFile.empty()) diag.Error(SourcePos{settingsDir}, "the settings folder has no DirectX.ini");
     const Settings settings = ReadSettings(settingsFiles, GameSettingsSchema(), diag);
@@ -102,14 +113,16 @@ int Run(int argc, char** argv) {
     if (fs::exists(sizesFile)) sizes = ReadSpriteSizes(sizesFile, diag);
 
     std::vector<LevelSource> levels;
-    for (const std::string& f : FilesWithExtension(levelsDir, ".lvl")) levels.push_back(ParseLevelFile(f, diag));
+    for (const std::string& f : FilesWithExtension(levelsDir, ".lvl"))
+        levels.push_back(ParseLevelFile(f, diag));
     if (levels.empty()) diag.Error(SourcePos{levelsDir}, "the levels folder has no *.lvl files");
     std::sort(levels.begin(), levels.end(),
               [](const LevelSource& a, const LevelSource& b) { return a.number < b.number; });
     for (size_t i = 0; i < levels.size(); ++i)
         if (levels[i].number != static_cast<int>(i + 1)) {
-            diag.Error(levels[i].pos, Format("levels are numbered 1 to %zu without gaps; this one is number %d",
-                                             levels.size(), levels[i].number));
+            diag.Error(levels[i].pos,
+                       Format("levels are numbered 1 to %zu without gaps; this one is number %d",
+                              levels.size(), levels[i].number));
             break;
         }
     if (diag.ErrorCount() == 0) CheckSettingsAgainstLevels(settings, levels, diag);
@@ -117,20 +130,23 @@ int Run(int argc, char** argv) {
         for (const LevelSource& level : levels) {
             const WalkResult walk = CheckLevel(level, settings, sizes, diag);
             if (!quiet && walk.exitReached)
-                std::cout << Format("level %d \"%s\": %d x %d cells, %zu layers, exit reached, %d of %d items reachable\n",
-                                    level.number, Shown(level.name).c_str(), level.width, level.height,
-                                    level.layers.size(), walk.itemsReached, walk.itemsTotal);
+                std::cout << Format(
+                    "level %d \"%s\": %d x %d cells, %zu layers, exit reached, %d of %d items reachable\n",
+                    level.number, Shown(level.name).c_str(), level.width, level.height, level.layers.size(),
+                    walk.itemsReached, walk.itemsTotal);
         }
     PrintMessages(diag);
     if (diag.ErrorCount() != 0) return 1;
     if (checkOnly) return 0;
 
     WriteTextFile((fs::path(outDir) / "DAT" / "LEVEL.INI").string(), LevelIniText(levels));
-    WriteTextFile((fs::path(outDir) / "DAT" / "GLOBAL.INI").string(),
-                  IniText(GlobalSections(settings, levels),
-                          "Settings of the game, written by levelc from content/settings and content/levels."));
-    WriteTextFile((fs::path(outDir) / "DirectX.ini").string(),
-                  IniText(display.sections, "Display settings, written by levelc from content/settings/DirectX.ini."));
+    WriteTextFile(
+        (fs::path(outDir) / "DAT" / "GLOBAL.INI").string(),
+        IniText(GlobalSections(settings, levels),
+                "Settings of the game, written by levelc from content/settings and content/levels."));
+    WriteTextFile(
+        (fs::path(outDir) / "DirectX.ini").string(),
+        IniText(display.sections, "Display settings, written by levelc from content/settings/DirectX.ini."));
     return 0;
 }
 
