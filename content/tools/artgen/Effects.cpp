@@ -51,7 +51,8 @@ std::vector<Canvas> Dust(const ItemSpec& s) {
         double t = (i + 0.5) / s.Frames;
         double spread = 4 + t * (s.Width / 2 - 8);
         double r = 3 + 3.5 * std::sin(t * 3.14159) + t * 1.5;
-        double cy = s.Height - 1 - r - t * 3;
+        // Resting on the bottom row (the feet) at first, then rising a little.
+        double cy = s.Height - r - t * 2.5;
         for (int side : {-1, 1}) {
             Mask m(s.Width, s.Height);
             double cx = s.Width / 2.0 + side * spread;

@@ -35,7 +35,8 @@ struct Pen {
         m.FillPolygon(pts);
     }
     void Dot(double x, double y, int w, int h, Rgba col) const {
-        int px = static_cast<int>(std::floor(left ? c.Width() - x - w : x));
+        const int ix = static_cast<int>(std::floor(x));
+        const int px = left ? c.Width() - ix - w : ix;
         c.FillRect(px, static_cast<int>(y), w, h, col);
     }
     void Paint(const Mask& m, const std::string& ramp) const { PaintShape(c, m, ramp); }
@@ -65,18 +66,18 @@ std::vector<Canvas> Walker(const ItemSpec& s, const WalkerDraw& draw) {
 void Snail(const Pen& p, double ph) {
     const double a = ph * 2 * kPi, stretch = 1.5 * std::sin(a);
     Mask body = p.New();
-    p.Taper(body, 3, 28, 22 + stretch, 27, 3, 3.6);
+    p.Taper(body, 5, 28, 22 + stretch, 27, 2.6, 3.4);
     p.Taper(body, 22 + stretch, 27, 25 + stretch, 18, 3.6, 3.4);
     p.Paint(body, "slime");
     for (int k = 0; k < 2; ++k) {
         Mask stalk = p.New();
         double tip = 8 + std::sin(a + k) * 1.2;
-        p.Capsule(stalk, 25 + stretch + k * 1.5, 16, 27 + stretch + k * 3, tip, 0.8);
-        p.Circle(stalk, 27 + stretch + k * 3, tip, 1.7);
+        p.Capsule(stalk, 23 + stretch + k * 1.5, 16, 24 + stretch + k * 2.3, tip, 0.8);
+        p.Circle(stalk, 24 + stretch + k * 2.3, tip, 1.6);
         p.Paint(stalk, "slime");
     }
-    for (int k = 0; k < 2; ++k) p.Dot(27 + stretch + k * 3, 7.5 + std::sin(a + k) * 1.2, 1, 1, Outline());
-    p.Dot(28 + stretch, 20, 2, 1, C("slime.0"));
+    for (int k = 0; k < 2; ++k) p.Dot(24 + stretch + k * 2.3, 7.5 + std::sin(a + k) * 1.2, 1, 1, Outline());
+    p.Dot(25.5 + stretch, 20, 2, 1, C("slime.0"));
     Mask shell = p.New();
     p.Circle(shell, 13, 17, 9.5);
     p.Paint(shell, "shell");
@@ -190,16 +191,16 @@ void Knight(const Pen& p, double ph) {
     p.Dot(15, h - 27, 2, 5, C("gold.3"));
     p.Dot(13.5, h - 25.5, 5, 2, C("gold.3"));
     Mask helmet = p.New();
-    p.Circle(helmet, 16, h - 40, 7.5);
+    p.Circle(helmet, 16, h - 39, 7);
     p.Paint(helmet, "silver");
     p.Dot(17, h - 41, 7, 2, Outline());
     p.Dot(21, h - 41, 2, 1, C("red.3"));
     Mask plume = p.New();
-    p.Taper(plume, 15, h - 47, 6, h - 44 + std::sin(a) * 0.8, 2.2, 1.0);
+    p.Taper(plume, 15, h - 45, 6, h - 42 + std::sin(a) * 0.8, 2.0, 1.0);
     p.Paint(plume, "red");
     // Sword held forward, shield on the back arm.
     Mask sword = p.New();
-    p.Capsule(sword, 22, h - 24, 31, h - 33 + std::sin(a) * 1, 0.9);
+    p.Capsule(sword, 22, h - 24, 29, h - 32 + std::sin(a) * 1, 0.9);
     p.Paint(sword, "silver");
     Mask hand = p.New();
     p.Circle(hand, 22, h - 24, 2.2);

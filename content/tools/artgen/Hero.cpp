@@ -384,7 +384,7 @@ HeroPose BallPose(double angle) {
     p.spin = angle;
     p.spinX = 17;
     p.spinY = 26;
-    p.size = 0.86;
+    p.size = 0.8;
     p.scarf = angle / 40.0;
     return p;
 }

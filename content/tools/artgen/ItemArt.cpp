@@ -47,9 +47,10 @@ std::vector<Canvas> LifeIcon(const ItemSpec& s) {
     Canvas big = DrawHero(p, 48, 72, 1.5);
     Canvas c(s.Width, s.Height);
     c.Draw(big.Crop(8, 1, 32, 32), 0, 0);
-    // Close the cut below the chin with the outline colour.
-    for (int x = 0; x < s.Width; ++x)
-        if (c.Opaque(x, s.Height - 1)) c.Set(x, s.Height - 1, Outline());
+    // Close the cut edges (below the chin) with the outline colour.
+    for (int y = 0; y < s.Height; ++y)
+        for (int x = 0; x < s.Width; ++x)
+            if ((x == 0 || y == 0 || x == s.Width - 1 || y == s.Height - 1) && c.Opaque(x, y)) c.Set(x, y, Outline());
     return {c};
 }
 
@@ -580,7 +581,7 @@ std::vector<Canvas> Goodie(const ItemSpec& s) {
                 if (clipOut.Get(x, y)) c.Set(x, y, kClear);
         Shape(c, ring, "gold");
         double a = i * 2 * kPi / s.Frames;
-        Sparkle(c, static_cast<int>(s.Width / 2.0 + 13 * std::cos(a)), static_cast<int>(s.Height / 2.0 + 13 * std::sin(a)), 2,
+        Sparkle(c, static_cast<int>(s.Width / 2.0 + 11 * std::cos(a)), static_cast<int>(s.Height / 2.0 + 11 * std::sin(a)), 2,
                 C("gold.4"), C("white.4"));
     });
 }

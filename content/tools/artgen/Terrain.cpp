@@ -11,7 +11,9 @@ int Wrap(int v) { return ((v % 32) + 32) % 32; }
 
 // Shortest distance between two coordinates on a 32-pixel ring.
 double RingDelta(double a, double b) {
-    double d = std::fmod(a - b + 48.0, 32.0) - 16.0;
+    double d = std::fmod(a - b, 32.0);
+    if (d < -16.0) d += 32.0;
+    if (d >= 16.0) d -= 32.0;
     return d;
 }
 

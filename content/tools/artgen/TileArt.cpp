@@ -727,7 +727,7 @@ void Distance(const Theme& t, std::vector<Canvas>& tiles) {
                 if (s == 0 && k == 0) Sparkle(c, x, y, 1, C("white.2"), C("white.4"));
             }
     }
-    // Clouds: left end, repeating middle, right end.
+    // A cloud three tiles wide.
     {
         Canvas cloud(96, 32);
         Mask m(96, 32);
@@ -885,7 +885,8 @@ void Animations(const Theme& t, std::vector<Canvas>& tiles) {
     for (int f = 0; f < 4; ++f) {
         Canvas& light = Tile(tiles, 120 + f);
         Canvas& extra = Tile(tiles, 124 + f);
-        const double ph = f * kPi / 2;
+        // A quarter turn per frame, starting off the axes so no two frames coincide.
+        const double ph = f * kPi / 2 + 0.6;
         switch (t.kind) {
         case ThemeKind::Meadow: { // butterfly fluttering over a flower
             Mask stem(32, 32);
