@@ -220,6 +220,9 @@ void Surface::SetRLE(bool enabled) {
 
 void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent) {
     if (srcRect.IsEmpty()) return;
+    // Wholly outside: not worth a call into SDL (tiled layers ask for a ring
+    // of cells around the screen).
+    if (x >= Width() || y >= Height() || x + srcRect.Width() <= 0 || y + srcRect.Height() <= 0) return;
     DropTwin();
     SDL_Surface* from = S(src.surface_);
     SDL_Rect sr = ToSdl(srcRect);
@@ -230,24 +233,56 @@ void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool t
     if (dropKey) SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
 }
 
-SDL_Surface* Surface::PlainTwin() const {
-    // Alpha modulation and scaling must not touch a run-length encoded surface:
-    // SDL decodes it with the modulation applied, which damages its pixels. Such
-    // blits use an unencoded copy, made once and dropped when the pixels change.
-    if (!rle_) return S(surface_);
-    if (!twin_) {
-        SDL_Surface* copy = SDL_ConvertSurface(S(surface_), S(surface_)->format, 0);
-        if (!copy) return S(surface_);
-        SDL_SetSurfaceRLE(copy, 0);
-        SDL_SetColorKey(copy, colorKey_ ? SDL_TRUE : SDL_FALSE, colorKey_.value_or(0));
-        twin_ = copy;
+SDL_Surface* Surface::MakeTwin(bool rle, int alpha) const {
+    SDL_Surface* copy = SDL_ConvertSurface(S(surface_), S(surface_)->format, 0);
+    if (!copy) return nullptr;
+    SDL_SetSurfaceRLE(copy, 0);
+    SDL_SetColorKey(copy, colorKey_ ? SDL_TRUE : SDL_FALSE, colorKey_.value_or(0));
+    if (alpha < 255) {
+        SDL_SetSurfaceBlendMode(copy, SDL_BLENDMODE_BLEND);
+        SDL_SetSurfaceAlphaMod(copy, static_cast<Uint8>(alpha));
     }
-    return S(twin_);
+    if (rle) SDL_SetSurfaceRLE(copy, 1);
+    return copy;
+}
+
+SDL_Surface* Surface::PlainTwin() const {
+    // Scaling must not touch a run-length encoded surface: SDL would decode it,
+    // which damages pixels when a modulation is set. Scaled blits use an
+    // unencoded copy, made once and dropped when the pixels change.
+    if (!rle_) return S(surface_);
+    for (auto& [key, twin] : twins_)
+        if (key == -1) return S(twin);
+    SDL_Surface* twin = MakeTwin(false, 255);
+    if (!twin) return S(surface_);
+    twins_.emplace_back(-1, twin);
+    return twin;
+}
+
+SDL_Surface* Surface::AlphaTwin(int alpha) const {
+    // Changing the alpha of an encoded surface makes SDL decode it with the
+    // old alpha applied. Each alpha in use gets its own encoded copy instead,
+    // whose alpha never changes; a few are kept, the oldest dropped first.
+    for (auto& [key, twin] : twins_)
+        if (key == alpha) return S(twin);
+    SDL_Surface* twin = MakeTwin(rle_, alpha);
+    if (!twin) return nullptr;
+    constexpr size_t kMaxTwins = 6;
+    if (twins_.size() >= kMaxTwins) {
+        for (auto it = twins_.begin(); it != twins_.end(); ++it)
+            if (it->first != -1) {
+                SDL_FreeSurface(S(it->second));
+                twins_.erase(it);
+                break;
+            }
+    }
+    twins_.emplace_back(alpha, twin);
+    return twin;
 }
 
 void Surface::DropTwin() {
-    if (twin_) SDL_FreeSurface(S(twin_));
-    twin_ = nullptr;
+    for (auto& [key, twin] : twins_) SDL_FreeSurface(S(twin));
+    twins_.clear();
 }
 
 void Surface::DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha) {
@@ -257,17 +292,21 @@ void Surface::DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, b
         return;
     }
     DropTwin();
-    SDL_Surface* from = src.PlainTwin();
     SDL_Rect sr = ToSdl(srcRect);
     SDL_Rect dr{x, y, sr.w, sr.h};
-    const bool dropKey = !transparent && src.colorKey_;
-    if (dropKey) SDL_SetColorKey(from, SDL_FALSE, 0);
-    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_BLEND);
-    SDL_SetSurfaceAlphaMod(from, static_cast<Uint8>(alpha));
-    SDL_BlitSurface(from, &sr, S(surface_), &dr);
-    SDL_SetSurfaceAlphaMod(from, 255);
-    SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_NONE);
-    if (dropKey) SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
+    if (!transparent && src.colorKey_) {
+        // Rare: an opaque blended blit of a keyed surface, through a plain copy.
+        SDL_Surface* from = src.PlainTwin();
+        SDL_SetColorKey(from, SDL_FALSE, 0);
+        SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_BLEND);
+        SDL_SetSurfaceAlphaMod(from, static_cast<Uint8>(alpha));
+        SDL_BlitSurface(from, &sr, S(surface_), &dr);
+        SDL_SetSurfaceAlphaMod(from, 255);
+        SDL_SetSurfaceBlendMode(from, SDL_BLENDMODE_NONE);
+        SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
+        return;
+    }
+    if (SDL_Surface* from = src.AlphaTwin(alpha)) SDL_BlitSurface(from, &sr, S(surface_), &dr);
 }
 
 void Surface::StretchDraw(const Rect& dest, const Surface& src, const Rect& srcRect, bool transparent) {

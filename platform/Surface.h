@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 struct SDL_Surface;
 
@@ -91,10 +93,15 @@ public:
 
 private:
     ::SDL_Surface* PlainTwin() const;
+    ::SDL_Surface* AlphaTwin(int alpha) const;
+    ::SDL_Surface* MakeTwin(bool rle, int alpha) const;
     void DropTwin();
 
     void* surface_ = nullptr; // SDL_Surface*
-    mutable void* twin_ = nullptr; // unencoded copy for alpha and scaled blits (SDL_Surface*)
+    // Copies of the pixels for blits that must not touch a run-length encoded
+    // surface: key -1 an unencoded copy for scaling, 1..254 encoded copies
+    // with that alpha fixed (SDL_Surface*), the most recent last.
+    mutable std::vector<std::pair<int, void*>> twins_;
     std::optional<uint32_t> colorKey_;
     bool rle_ = false;
     std::unique_ptr<Canvas> canvas_;
