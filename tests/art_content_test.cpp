@@ -4,6 +4,7 @@
 // match the tile catalogue. Then the art generator: its handling of bad
 // sources and the pieces it draws with (shapes, shading, palette, BMP files,
 // seamless textures, poses, tile joins).
+#include "content/tools/artgen/Draw.h"
 #include "content/tools/artgen/Hero.h"
 #include "content/tools/artgen/Items.h"
 #include "content/tools/artgen/Output.h"
@@ -914,4 +915,71 @@ TEST(ArtgenEffects, DustStartsAtTheFeetAndFadeCoversInTheEnd) {
         prev.Subtract(Silhouette(f[static_cast<size_t>(i)]));
         EXPECT_TRUE(prev.Empty()) << i;
     }
+}
+
+TEST(ArtgenStyle, GamePaletteRampsRunFromDarkToLight) {
+    // Shading picks shades by position: a ramp out of order would light the wrong side.
+    std::ifstream in(SourceDir() + "/content/art/palette.txt");
+    std::string line;
+    int ramps = 0;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string name, hex;
+        if (!(words >> name) || name[0] == '#') continue;
+        ++ramps;
+        double previous = -1;
+        int shades = 0;
+        while (words >> hex) {
+            artgen::Rgba c;
+            ASSERT_TRUE(artgen::ParseHex(hex, c)) << name;
+            EXPECT_FALSE(c.r > 240 && c.g < 16 && c.b > 240) << name << ": the key colour";
+            const double luma = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+            EXPECT_GT(luma, previous) << name << " shade " << shades;
+            previous = luma;
+            ++shades;
+        }
+        if (name != "outline") {
+            EXPECT_EQ(shades, 5) << name;
+        }
+    }
+    EXPECT_GT(ramps, 30);
+}
+
+TEST(ArtgenEffects, DitherMatrixUsesEveryThresholdOnce) {
+    std::vector<int> seen(64, 0);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) ++seen[static_cast<size_t>(artgen::Bayer8(x, y))];
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(seen[static_cast<size_t>(i)], 1) << i;
+    EXPECT_EQ(artgen::Bayer8(3, 5), artgen::Bayer8(11, 13)); // repeats every 8 pixels
+}
+
+TEST(ArtTiles, CatalogueDescribesEveryIndexOnce) {
+    std::ifstream in(SourceDir() + "/content/art/tiles/CATALOGUE.md");
+    std::string line;
+    std::vector<int> count(130, 0);
+    std::regex row(R"(^\| ([\d, -]+) \| ([\d, -]+) \|)");
+    while (std::getline(in, line)) {
+        std::smatch m;
+        if (!std::regex_search(line, m, row)) continue;
+        // "50, 51, 52" or "100-103": the pattern numbers, then the codes (pattern + 1).
+        auto numbers = [](const std::string& text) {
+            std::vector<int> out;
+            std::smatch n;
+            std::string rest = text;
+            while (std::regex_search(rest, n, std::regex(R"((\d+)(?:-(\d+))?)"))) {
+                int a = std::stoi(n[1]), b = n[2].matched ? std::stoi(n[2]) : a;
+                for (int i = a; i <= b; ++i) out.push_back(i);
+                rest = n.suffix();
+            }
+            return out;
+        };
+        std::vector<int> patterns = numbers(m[1]), codes = numbers(m[2]);
+        ASSERT_EQ(patterns.size(), codes.size()) << line;
+        for (size_t i = 0; i < patterns.size(); ++i) {
+            EXPECT_EQ(codes[i], patterns[i] + 1) << line;
+            ASSERT_LT(patterns[i], 130) << line;
+            ++count[static_cast<size_t>(patterns[i])];
+        }
+    }
+    for (int i = 0; i < 130; ++i) EXPECT_EQ(count[static_cast<size_t>(i)], 1) << "tile " << i;
 }

@@ -680,21 +680,29 @@ void Distance(const Theme& t, std::vector<Canvas>& tiles) {
     hill(81, '_', nearR, false, 0);
     hill(82, '\\', nearR, false, 0);
     hill(83, 'F', nearR, false, 0);
+    // A hill top with a tree (a tower in caves and castle) in front of it, darker than the hill.
     hill(84, '_', nearR, false, 0);
     {
-        // A tree or tower on a hilltop.
         Canvas& c = Tile(tiles, 84);
+        PaintOptions o;
+        o.outlineColor = Mix(nearR[0], Outline(), 0.3);
+        o.softness = 1;
         if (t.kind == ThemeKind::Castle || t.kind == ThemeKind::Caves) {
             Mask m(32, 32);
             m.FillRect(10, 6, 12, 26);
-            for (int x = 10; x < 22; x += 4) m.FillRect(x, 2, 2, 4);
-            c.FillMask(m, nearR[1]);
+            for (int x = 10; x < 22; x += 4) m.FillRect(x, 3, 2, 3);
+            Ramp wall{nearR[0], nearR[0], nearR[1], nearR[1], nearR[2]};
+            Paint(c, m, wall, o);
             c.FillRect(15, 12, 2, 4, C("gold.4"));
         } else {
-            Mask m(32, 32);
-            m.FillCircle(16, 10, 7);
-            m.FillRect(15, 14, 3, 10);
-            c.FillMask(m, Faded(R(t.leaf), haze, 0.4)[2]);
+            Ramp leaf{nearR[0], nearR[0], nearR[1], nearR[2], nearR[3]};
+            Mask trunk(32, 32);
+            trunk.FillRect(15, 22, 3, 10);
+            Paint(c, trunk, Faded(R("wood"), haze, 0.3), o);
+            Mask crown(32, 32);
+            if (t.kind == ThemeKind::Forest || t.kind == ThemeKind::Ice) crown.FillPolygon({{16, 2}, {26, 25}, {6, 25}});
+            else crown.FillCircle(16, 13, 10);
+            Paint(c, crown, leaf, o);
         }
     }
     const bool snowcaps = t.kind == ThemeKind::Meadow || t.kind == ThemeKind::Ice;
