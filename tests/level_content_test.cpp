@@ -527,6 +527,55 @@ TEST_F(Levelc, RefusesLevelsThatCannotBeFinishedOrWouldTrapThePlayer) {
     ExpectRefused("error: the auto-move path from this start runs in a circle and never ends");
 }
 
+TEST_F(Levelc, TextsBecomeLatin1AndMustFitTheFonts) {
+    // UTF-8 in the sources, 8-bit text in the game's files.
+    const std::string more = "[info]\n1 = Gr\xC3\xBC\xC3\x9F dich!\n";
+    std::vector<std::string> rows = FlatLevel();
+    rows[12][10] = '1';
+    WriteLevel(rows, "1 = . tag 1\n", more);
+    RunResult r = Run();
+    ASSERT_EQ(r.exitCode, 0) << r.output;
+    TMemIniFileCrypted global(dir_ / "out/DAT/GLOBAL.INI");
+    EXPECT_EQ(global.GetString("Level1", "1", ""), "Gr\xFC\xDF dich!");
+
+    // A character beyond Latin-1, and one the fonts lack (the info text is
+    // three lines above the first map row).
+    std::filesystem::remove_all(dir_.Path() / "out");
+    WriteLevel(rows, "1 = . tag 1\n", "[info]\n1 = 5 \xE2\x82\xAC\n");
+    ExpectRefused(Format("test.lvl:%d:7: error: character U+20AC cannot be written in the game's 8-bit texts",
+                         RowLine(0) - 3));
+    WriteLevel(rows, "1 = . tag 1\n", "[info]\n1 = a~b\n");
+    ExpectRefused(Format("test.lvl:%d:6: error: '~' is not in the game's fonts", RowLine(0) - 3));
+}
+
+TEST_F(Levelc, RefusesLevelsThatDoNotFitTogether) {
+    // Numbers must run from 1 without gaps.
+    WriteLevel(FlatLevel());
+    std::string text = test::ReadFileBytes(dir_ / "levels/test.lvl");
+    std::string second = text;
+    second.replace(second.find("number = 1"), 10, "number = 3");
+    test::WriteFileBytes(dir_ / "levels/test2.lvl", second);
+    ExpectRefused("levels are numbered 1 to 2 without gaps; this one is number 3");
+
+    // The game keeps one set of switch settings for all levels.
+    std::vector<std::string> rows = FlatLevel();
+    rows[12][5] = 's';
+    const char* sw = "[switch 0x10]\nimage = Switch1\non = bridge-on top\noff = . none\n";
+    WriteLevel(rows, "s = . tag 0x10\n", sw);
+    second = test::ReadFileBytes(dir_ / "levels/test.lvl");
+    second.replace(second.find("number = 1"), 10, "number = 2");
+    test::WriteFileBytes(dir_ / "levels/test2.lvl", second);
+    ExpectRefused("error: switch 0x10 is already defined by level 1");
+    std::filesystem::remove(dir_.Path() / "levels" / "test2.lvl");
+
+    // A tag whose settings section is missing.
+    rows = FlatLevel();
+    rows[12][8] = 'f';
+    WriteLevel(rows, "f = . tag 0xD7\n");
+    ExpectRefused(
+        Format("test.lvl:%d:10: error: tag 0xD7 needs a section [BadiesD7] in the settings", RowLine(12)));
+}
+
 TEST_F(Levelc, RefusesBadSettingsWithTheirPlace) {
     WriteLevel(FlatLevel());
     std::string game = test::ReadFileBytes(dir_ / "settings/game.ini");

@@ -604,16 +604,15 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
             which = static_cast<int>(i);
             return Catch::Springboard;
         }
-    if (!b.Jumping || b.LastMoveY > 0)
-        for (size_t i = 0; i < platforms_.size(); ++i)
-            for (size_t k = 0; k < platforms_[i].places.size(); ++k) {
-                const auto [px, py] = platforms_[i].places[k];
-                const Rect rect{px, py, px + platforms_[i].w, py + platforms_[i].h};
-                if (box.Overlaps(rect) && prevBottom <= py) {
-                    which = static_cast<int>(i << 16 | k);
-                    return Catch::Platform;
-                }
+    for (size_t i = 0; i < platforms_.size(); ++i)
+        for (size_t k = 0; k < platforms_[i].places.size(); ++k) {
+            const auto [px, py] = platforms_[i].places[k];
+            const Rect rect{px, py, px + platforms_[i].w, py + platforms_[i].h};
+            if (box.Overlaps(rect) && prevBottom <= py) {
+                which = static_cast<int>(i << 16 | k);
+                return Catch::Platform;
             }
+        }
     const int centre = static_cast<int>(Trunc(b.X)) + b.W / 2;
     for (size_t i = 0; i < autoStarts_.size(); ++i) {
         const Rect& a = autoStarts_[i].rect;
