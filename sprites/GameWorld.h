@@ -125,6 +125,9 @@ public:
     TScrollDelta ScrollDelta;
     // The info message shown during play (set by info signs).
     std::string InfoText;
+    // The run flag (Shift held), as the game screen's key handlers last set
+    // it; the player lengthens its trace while it is set.
+    bool ShiftDown = false;
 
     // The playfield map (bounds and tags). Raises a list error when the level has none.
     TMapItem& BoundMap() { return Level.CurrentTileSet.Maps.Items(Level.BoundLayerIndex); }
