@@ -9,6 +9,7 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Keys.h"
+#include "sprites/PlayerSprite.h"
 #include "tools/Debug.h"
 
 #include <fstream>
@@ -163,13 +164,35 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     const TSpriteEngine& engine = form.DXSpriteEngine.Engine();
     j << "  \"Engine\": {\"X\": " << engine.X << ", \"Y\": " << engine.Y << ", \"Sprites\": " << engine.AllCount()
       << "},\n";
+    j << "  \"Layers\": [";
+    bool firstLayer = true;
+    for (const auto& ref : form.World.Actors.LayerSprites) {
+        const TScrollingLayer* layer = ref.Get();
+        if (!layer) continue;
+        j << (firstLayer ? "" : ", ") << "{\"Name\": " << JsonString(layer->LayerName) << ", \"X\": " << layer->X
+          << ", \"Y\": " << layer->Y << ", \"Hidden\": " << (layer->Hidden ? "true" : "false") << "}";
+        firstLayer = false;
+    }
+    j << "],\n";
     j << "  \"TimerEnabled\": " << (form.DXTimer.Enabled() ? "true" : "false") << ",\n";
     j << "  \"GodModeOn\": " << (g.GodModeOn ? "true" : "false") << ",\n";
     j << "  \"NoTilesOn\": " << (g.NoTilesOn ? "true" : "false") << ",\n";
     j << "  \"FadeActive\": " << (form.FadeActive ? "true" : "false") << ",\n";
     j << "  \"MusicFile\": " << JsonString(g.CurrentMusicFile) << ",\n";
     j << "  \"Caption\": " << JsonString(form.Caption()) << ",\n";
-    j << "  \"DebugSwitch\": " << (form.DebugSwitch ? "true" : "false") << "\n";
+    j << "  \"DebugSwitch\": " << (form.DebugSwitch ? "true" : "false") << ",\n";
+    j << "  \"ShownScore\": " << g.ShownScore << ",\n";
+    j << "  \"InfoText\": " << JsonString(form.World.InfoText) << ",\n";
+    j << "  \"LevelSeconds\": " << form.World.Geometry.LevelSeconds << ",\n";
+    if (const TPlayerSprite* p = form.World.Actors.GamePlayer.Get()) {
+        auto flag = [](bool b) { return b ? "true" : "false"; };
+        j << "  \"Player\": {\"X\": " << p->X << ", \"Y\": " << p->Y << ", \"Lives\": " << p->Lives
+          << ", \"Health\": " << p->Health << ", \"Score\": " << p->Score << ", \"Jumping\": " << flag(p->Jumping)
+          << ", \"Falling\": " << flag(p->Falling) << ", \"KillJumping\": " << flag(p->KillJumping)
+          << ", \"AutoMoving\": " << flag(p->AutoMoving) << ", \"AnimStart\": " << p->AnimStart << "}\n";
+    } else {
+        j << "  \"Player\": null\n";
+    }
     j << "}\n";
     return j.str();
 }
@@ -234,7 +257,7 @@ int RunGame(const THarnessOptions& options) {
         }
         if (options.Ticks && tick + 1 >= *options.Ticks) break;
     }
-    return 0;
+    return app.ExitCode();
 }
 
 } // namespace varnok

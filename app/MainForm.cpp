@@ -7,6 +7,9 @@
 #include "level/CryptedINI.h"
 #include "media/MusicPlayer.h"
 #include "media/NPMOD.h"
+#include "sprites/MySprite.h"
+#include "sprites/PlayerSprite.h"
+#include "sprites/Population.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
 #include "tools/Debug.h"
@@ -19,8 +22,8 @@ using platform::GetTickCount;
 
 TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore,
                      std::vector<std::string> params)
-    : LevelStore(levelStore), GlobalStore(globalStore), DXDraw(app.MainWindow()), DXSound(app.Headless()),
-      app_(app), params_(std::move(params)) {
+    : app_(app), LevelStore(levelStore), GlobalStore(globalStore), DXDraw(app.MainWindow()), DXSound(app.Headless()),
+      params_(std::move(params)) {
     MusicPlayer = std::make_unique<TModPlayer>(
         DXSound, [this](const std::string& text, const std::string& caption) { app_.ShowMessage(text, caption); },
         [this] { app_.Beep(); });
@@ -309,7 +312,7 @@ void TMainForm::KeyUp(int& key, int shift) {
 
 void TMainForm::MouseDown(platform::MouseButton button, int shift, int x, int y) {
     Guarded([&] {
-        if (DXDraw.OnMouseDown) DXDraw.OnMouseDown(button, shift, x, y);
+        DXDrawMouseDown(button, shift, x, y);
     });
 }
 
@@ -329,9 +332,14 @@ void TMainForm::DXDrawFinalize() {
     SetTimer(false);
     if (!Game.ReleaseOnFinalize) return;
     // The level's sprites go with the display; a mode switch keeps them.
-    DXSpriteEngine.Engine().Clear();
-    DXSpriteEngine.Engine().X = 0;
-    DXSpriteEngine.Engine().Y = 0;
+    TSpriteEngine& engine = DXSpriteEngine.Engine();
+    delete World.Actors.GamePlayer.Get();
+    for (auto& trace : World.Actors.TraceSprites) delete trace.Get();
+    delete World.Actors.DustSprite.Get();
+    engine.Clear();
+    engine.X = 0;
+    engine.Y = 0;
+    DXImageListLayer.Items.Clear();
 }
 
 void TMainForm::Game1Click() {
@@ -421,16 +429,132 @@ void TMainForm::RefreshPlayfieldLayer() {
 }
 
 void TMainForm::InitLevel(int n) {
-    MusicFile = DataPath("SND\\" + GlobalStore.GetString("Level" + std::to_string(n), "MOD", ""));
+    TSpriteEngine& engine = DXSpriteEngine.Engine();
+    const std::string section = "Level" + std::to_string(n);
+    MusicFile = DataPath("SND\\" + GlobalStore.GetString(section, "MOD", ""));
+
+    // Nothing of the previous level survives.
+    engine.Clear();
+    DXImageListLayer.Items.Clear();
+    World.Actors = TActorRegistry{};
+    World.Lists.Clear();
+    World.Geometry = TLevelGeometry{};
+    World.InfoText.clear();
+    engine.X = 0;
+    engine.Y = 0;
+
     try {
         CheckLevelCount(LevelStore, Level);
     } catch (const EFatalDataError& e) {
         // No level at all: the program ends after this event.
         app_.ShowMessage(e.what());
-        app_.Terminate();
+        app_.Terminate(1);
         return;
     }
     LoadLevel(LevelStore, n, Level);
+    BuildLayers();
+
+    Game.NoTilesOn = GlobalStore.GetBool("Game", "NoTiles", false);
+    ActionNoTiles.SetChecked(Game.NoTilesOn);
+    TLevelGeometry& g = World.Geometry;
+    g.CellHeight = Level.CurrentTileSet.TileHeight;
+    g.CellWidth = Level.CurrentTileSet.TileWidth;
+    const TMapItem& bounds = World.BoundMap();
+    const int displayWidth = DXDraw.Display.Width, displayHeight = DXDraw.Display.Height;
+    g.MaxScrollX = bounds.Width() * g.CellWidth - displayWidth;
+    g.MaxScrollY = bounds.Height() * g.CellHeight - displayHeight;
+
+    // The player's helpers: the dust and the speed trail.
+    TPictureCollectionItem& dustImage = DXImageList.Items.Find("PlayerDust");
+    TDustSprite& dust = TSprite::Create<TDustSprite>(engine);
+    dust.Image = &dustImage;
+    dust.Width = dustImage.PatternWidth;
+    dust.Height = dustImage.PatternHeight;
+    dust.SetZ(GlobalStore.GetInteger("PlayerDust", "Z", 100));
+    dust.AnimStart = 0;
+    dust.AnimPos = 0;
+    dust.AnimCount = dustImage.PatternCount();
+    dust.AnimSpeed = GlobalStore.GetInteger("PlayerDust", "AnimSpeed", 20) / 1000.0;
+    dust.AnimLoop = true;
+    dust.Visible = false;
+    World.Actors.DustSprite = dust;
+
+    TPictureCollectionItem& traceImage = DXImageList.Items.Find("PlayerTrace");
+    for (int i = 0; i < 7; ++i) {
+        TImageSprite& trace = TSprite::Create<TImageSprite>(engine);
+        trace.Image = &traceImage;
+        trace.Width = traceImage.PatternWidth;
+        trace.Height = traceImage.PatternHeight;
+        trace.SetZ(GlobalStore.GetInteger("PlayerTrace", "Z", 4));
+        trace.AnimStart = 0;
+        trace.AnimPos = i;
+        trace.AnimCount = traceImage.PatternCount();
+        trace.AnimSpeed = GlobalStore.GetInteger("PlayerTrace", "AnimSpeed", 3) / 1000.0;
+        trace.AnimLoop = true;
+        trace.Visible = false;
+        World.Actors.TraceSprites[static_cast<size_t>(i)] = trace;
+    }
+
+    // The player.
+    TPictureCollectionItem& playerImage = DXImageList.Items.Find(Game.PlayerImageName);
+    TPlayerSprite& player = TSprite::Create<TPlayerSprite>(engine);
+    player.Image = &playerImage;
+    player.Width = playerImage.PatternWidth;
+    player.Height = playerImage.PatternHeight;
+    player.SetZ(GlobalStore.GetInteger("Player", "Z", 4));
+    player.AnimStart = 0;
+    player.AnimSpeed = GlobalStore.GetInteger("Player", "AnimSpeed", 12) / 1000.0;
+    player.FloatTime = GlobalStore.GetInteger("Player", "FloatTime", 1000);
+    player.AutomoveFactor = GlobalStore.GetInteger("Player", "AutomoveFactor", 4);
+    player.AnimLoop = true;
+    player.Lives = GlobalStore.GetInteger("Player", "Lives", 3);
+    player.Health = 100;
+    player.Score = 0;
+    World.Actors.GamePlayer = player;
+
+    // God mode switched on by the player stays on from level to level.
+    Game.GodModeOn = GlobalStore.GetBool("Game", "GodMode", false) || ActionGodMode.Checked();
+    if (Game.GodModeOn && !ActionGodMode.Checked()) ActionGodMode.SetChecked(true);
+    player.MaxLives = GlobalStore.GetInteger("Player", "MaxLives", 3);
+
+    g.ScrollMarginLeft = static_cast<int32_t>(Trunc(displayWidth / 8.0)) * 3;
+    g.ScrollMarginRight = displayWidth - g.ScrollMarginLeft;
+    g.ScrollMarginTop = static_cast<int32_t>(Trunc(displayHeight / 16.0)) * 4;
+    g.ScrollMarginBottom = displayHeight - g.ScrollMarginTop;
+
+    PopulateLevel(World, engine, World.BoundMap());
+
+    player.X = (g.PlayerStartCol + 1) * g.CellWidth;
+    player.Y = (g.PlayerStartRow + 1) * g.CellHeight - player.Height;
+
+    // The doors.
+    auto makeDoor = [&](const char* image, int32_t col, int32_t row, bool entry) -> TLevelSprite& {
+        TPictureCollectionItem& item = DXImageList.Items.Find(image);
+        TLevelSprite& door = TSprite::Create<TLevelSprite>(engine);
+        door.Image = &item;
+        door.Height = item.Height();
+        door.Width = item.Width();
+        door.SetZ(1);
+        door.X = col * g.CellWidth;
+        door.Y = (row + 1) * g.CellHeight - door.Height;
+        door.IsEntry = entry;
+        door.IsExit = !entry;
+        return door;
+    };
+    World.Actors.LevelEntrySprite = makeDoor("F0", g.PlayerStartCol, g.PlayerStartRow, true);
+    World.Actors.LevelExitSprite = makeDoor("F1", g.ExitCol, g.ExitRow, false);
+
+    // The camera: the player in view, the level's ends respected.
+    if (g.MaxScrollX > player.X) {
+        if (player.X > displayWidth - player.Width) engine.X = g.ScrollMarginLeft - player.X;
+    } else {
+        engine.X = -g.MaxScrollX;
+    }
+    if (g.MaxScrollY > player.Y) {
+        if (player.Y + player.Height > displayHeight) engine.Y = g.ScrollMarginTop - player.Y;
+    } else {
+        engine.Y = -g.MaxScrollY;
+    }
 }
 
 } // namespace varnok

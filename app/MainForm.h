@@ -7,6 +7,7 @@
 #include "app/ImageListBinding.h"
 #include "level/ImageList.h"
 #include "media/DXFontEx.h"
+#include "media/DXInput.h"
 #include "media/WaveList.h"
 #include "platform/Sound.h"
 #include "sprites/GameWorld.h"
@@ -34,6 +35,9 @@ class Window;
 }
 
 class TMainForm final : public platform::EventSink, public TWorldServices {
+    // First, as the components below are built with it.
+    platform::Application& app_;
+
 public:
     // The stores must outlive the form. params are the command-line
     // parameters after the program name.
@@ -94,12 +98,12 @@ public:
     TDXWaveList DXWaveListPlayer{&DXSound};
     TGameWorld World{Game, Level, GlobalStore, DXImageList, *this};
     std::unique_ptr<TMusicPlayer> MusicPlayer;
+    TDXInput DXInput{app_};
 
     // Own fields of the main window.
     bool FadeActive = false;
     bool FadeOut = false;
     double FadePos = 0;
-    bool ShiftDown = false;
     bool AltDown = false;
     std::string InfoText;
     bool TimerWasEnabled = false;
@@ -152,6 +156,22 @@ public:
     void RefreshPlayfieldLayer() override;
     // The fade step of the game screen.
     void DrawFade(uint32_t lag);
+    // The game tick's steps.
+    void ScrollToPlayer();
+    void HandlePlayerInput();
+    void PlaceTrace();
+    void DrawBoundsOverlay();
+    void DrawSpecialCellsOverlay();
+    void LevelAdvance();
+    void DXDrawMouseDown(platform::MouseButton button, int shift, int x, int y);
+    // Heads-up display, messages and overlays.
+    void DrawHud(uint32_t lag);
+    void DrawGetReady(const std::string& text, uint32_t period);
+    void DrawBlinkingMessage(const std::string& text, uint32_t period);
+    void DrawInfoText();
+    void DrawDebugText(uint32_t lag);
+    void DrawDebugGrid();
+    void DrawLevelSummary(uint32_t period);
 
     // Display events.
     void DXDrawInitialize();
@@ -169,12 +189,13 @@ public:
 
 private:
     void CreateMenus();
+    void UpdateModifierFlags(int shift, bool set);
+    template <typename F> void ForEachVisibleCell(F&& visit);
     bool InputLocked(int& key) const;
     bool HandleShortCut(int key, int shift);
     void SetTimer(bool enabled) { DXTimer.SetEnabled(enabled); }
     template <typename F> void Guarded(F&& f);
 
-    platform::Application& app_;
     TImageListBinding imageListBinding_{DXDraw, DXImageList};
     TImageListBinding layerListBinding_{DXDraw, DXImageListLayer};
     TImageListBinding creditsListBinding_{DXDraw, DXImageListCredits};

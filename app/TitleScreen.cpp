@@ -29,6 +29,16 @@ void TMainForm::TimerTitle(uint32_t lag) {
         DXFontStatus.DrawTextAlpha(surface, x, kEntries[i].code == Game.GameState ? 255 : 127, texts[i],
                                    kEntries[i].y);
     }
+    // The distribution notice, two centred lines of small print at the bottom.
+    const TPictureCollectionItem& small = DXImageList.Items.Find(DXFontCopyright.Font());
+    const std::string notice[2] = {
+        GlobalStore.GetString("Menu", "Notice1", "VARNOK (freeware version) - free to copy and share"),
+        GlobalStore.GetString("Menu", "Notice2", "not for sale - no warranty of any kind")};
+    for (int i = 0; i < 2; ++i) {
+        const int x = DXDraw.SurfaceWidth() / 2 - static_cast<int>(notice[i].size()) * small.PatternWidth / 2;
+        DXFontCopyright.DrawText(surface, x, notice[i],
+                                 DXDraw.SurfaceHeight() - (2 - i) * (small.PatternHeight + 2) - 4);
+    }
     // Without blending (full screen at 8 bits) a marker shows the selection.
     if (DXDraw.HasOption(platform::doFullScreen) && surface.BitCount() == 8) {
         for (int i = 0; i < 3; ++i)

@@ -78,7 +78,13 @@ public:
 
     bool Active() const { return active_; }
 
-    void Terminate() { terminated_ = true; }
+    // Ends the message loop; a non-zero code tells the shell that a fatal
+    // error ended the program.
+    void Terminate(int exitCode = 0) {
+        terminated_ = true;
+        if (exitCode != 0) exitCode_ = exitCode;
+    }
+    int ExitCode() const { return exitCode_; }
     bool Terminated() const { return terminated_; }
 
     // A message box over the main window, or standard error without a display.
@@ -93,6 +99,7 @@ private:
     bool videoOk_ = false;
     bool active_ = true;
     bool terminated_ = false;
+    int exitCode_ = 0;
     std::string title_;
     std::unique_ptr<Window> window_;
     std::array<bool, 256> keys_{};

@@ -139,6 +139,16 @@ TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.errors.find("Images.dxg"), std::string::npos) << r.errors;
 
+    // A store without levels ends the program when a game starts.
+    test::TempDir noLevels;
+    test::WriteTestDataFolder(noLevels / "data", "[Global]\nTileCount=0\n", "");
+    test::WriteFileBytes(noLevels / "keys.txt", "40 down Enter\n");
+    r = RunVarnok(noLevels, "--headless --ticks 100 --data " + (noLevels / "data") + " --input " +
+                                (noLevels / "keys.txt") + " --state " + (noLevels / "s.json") + "@60");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.errors.find("Keine Tiles definiert!"), std::string::npos) << r.errors;
+    EXPECT_FALSE(fs::exists(noLevels / "s.json"));
+
     r = RunVarnok(dir, "--headless --frobnicate");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.errors.find("usage: varnok"), std::string::npos);

@@ -1,7 +1,10 @@
 #include "tests/support/TestData.h"
 
 #include "common/Image.h"
+#include "level/CryptedINI.h"
 #include "level/ImageList.h"
+#include "level/TSINI.h"
+#include "level/Dib.h"
 #include "media/WaveListFile.h"
 #include "tests/support/TestSupport.h"
 
@@ -73,6 +76,26 @@ void WriteTestImages(const std::string& folder) {
                 p[3] = 255;
             }
     AddItem(list, "FadeInOut", fade, 32, 32);
+    // The player: 10 x 9 patterns of 32 x 48, a figure whose colour tells the
+    // frame group (walk right 20-29, left 30-39, jumps 40-57, fall 60-61,
+    // stand 70-79, kill jump 80-89).
+    RgbaImage player = Filled(320, 432, 255, 0, 255);
+    for (int f = 0; f < 90; ++f)
+        for (int y = 4; y < 48; ++y)
+            for (int x = 6; x < 26; ++x) {
+                uint8_t* p = player.At((f % 10) * 32 + x, (f / 10) * 48 + y);
+                p[0] = static_cast<uint8_t>(40 + (f / 10) * 24);
+                p[1] = static_cast<uint8_t>(200 - (f / 10) * 20);
+                p[2] = static_cast<uint8_t>(60 + (f % 10) * 10);
+            }
+    AddItem(list, "Player", player, 32, 48);
+    AddItem(list, "PlayerDust", Filled(64, 8, 200, 200, 200), 16, 8);
+    AddItem(list, "PlayerTrace", Filled(128, 48, 120, 120, 250), 32, 48);
+    AddItem(list, "F0", Filled(32, 64, 0, 160, 0), 32, 64);
+    AddItem(list, "F1", Filled(32, 64, 200, 0, 0), 32, 64);
+    AddItem(list, "Info", Filled(64, 32, 230, 230, 40), 32, 32);
+    AddItem(list, "Heart", Filled(16, 16, 255, 40, 80), 16, 16);
+    AddItem(list, "Lives", Filled(32, 32, 40, 220, 220), 32, 32);
     AddItem(list, "FONTsmall", Glyphs(16, 16), 16, 16);
     AddItem(list, "FONTlarge", Glyphs(32, 32), 32, 32);
     AddItem(list, "CopyrightFont", Glyphs(8, 8), 8, 8);
@@ -113,11 +136,79 @@ void WriteTestSounds(const std::string& folder) {
     WriteFileBytes((std::filesystem::path(folder) / "SND" / "Sounds.dxw").string(), WriteWaveListFile(entries));
 }
 
+std::string TestLevelIni(int levels) {
+    std::string ini = "[Global]\nTileCount=" + std::to_string(levels) + "\n";
+    for (int n = 1; n <= levels; ++n) {
+        const std::string l = "Level" + std::to_string(n);
+        ini += "[" + l + "]\nTileWidth=32\nTileHeight=32\nBitmap=GFX\\Level" + std::to_string(n) +
+               ".bmp\nTransparentR=255\nTransparentG=0\nTransparentB=255\nLayerCount=2\nSequenceCount=1\n";
+        // The playfield: 40 x 15 cells, ground in the two bottom rows, the
+        // start at (2, 12), the exit at (37, 12).
+        ini += "[" + l + "Layer3]\nRows=40\nCols=15\n[" + l + "Layer3Data]\n";
+        for (int y = 0; y < 15; ++y) {
+            for (int x = 0; x < 40; ++x) ini += std::string(x ? "," : "") + (y >= 13 ? "1" : (y == 12 && x == 20 ? "-1" : "0"));
+            ini += "\n";
+        }
+        ini += "[" + l + "Layer3Bound]\n";
+        for (int y = 0; y < 15; ++y) {
+            for (int x = 0; x < 40; ++x) {
+                int word = y >= 13 ? 15 : 0;
+                if (y == 12 && x == 2) word = 0xF000;
+                if (y == 12 && x == 37) word = 0xF100;
+                ini += std::string(x ? "," : "") + std::to_string(word);
+            }
+            ini += "\n";
+        }
+        // A backdrop at half the camera's speed: stripes of two tiles.
+        ini += "[" + l + "Layer5]\nRows=20\nCols=15\nScrollX=2\nScrollY=2\n[" + l + "Layer5Data]\n";
+        for (int y = 0; y < 15; ++y) {
+            for (int x = 0; x < 20; ++x) ini += std::string(x ? "," : "") + ((x / 2) % 2 ? "2" : "3");
+            ini += "\n";
+        }
+        ini += "[" + l + "SeqLength]\n" + l + "Seq1=2\n[" + l + "Seq1]\n4,4,1,4\n";
+    }
+    return ini;
+}
+
+std::string TestGlobalIni(int levels) {
+    std::string ini = "[Game]\nStartLevel=1\n[Menu]\nStart=Los\n";
+    for (int n = 1; n <= levels; ++n) ini += "[Level" + std::to_string(n) + "]\nName=Test " + std::to_string(n) + "\n";
+    return ini;
+}
+
+void WriteTestTiles(const std::string& folder, int levels) {
+    // Four tiles: ground, two backdrop colours, water.
+    RgbaImage sheet = Filled(128, 32, 255, 0, 255);
+    const uint8_t colors[4][3] = {{150, 90, 40}, {60, 80, 160}, {90, 120, 200}, {40, 160, 230}};
+    for (int t = 0; t < 4; ++t)
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                uint8_t* p = sheet.At(t * 32 + x, y);
+                const bool edge = x == 0 || y == 0;
+                p[0] = edge ? colors[t][0] / 2 : colors[t][0];
+                p[1] = edge ? colors[t][1] / 2 : colors[t][1];
+                p[2] = edge ? colors[t][2] / 2 : colors[t][2];
+            }
+    for (int n = 1; n <= levels; ++n)
+        WriteFileBytes((std::filesystem::path(folder) / "GFX" / ("Level" + std::to_string(n) + ".bmp")).string(),
+                       EncodeBmpFile(sheet));
+}
+
 void WriteTestDataFolder(const std::string& folder, const std::string& levelIni, const std::string& globalIni) {
     WriteFileBytes((std::filesystem::path(folder) / "DAT" / "LEVEL.INI").string(), levelIni);
     WriteFileBytes((std::filesystem::path(folder) / "DAT" / "GLOBAL.INI").string(), globalIni);
     WriteTestImages(folder);
     WriteTestSounds(folder);
+}
+
+void WriteTestGame(const std::string& folder, int levels) {
+    WriteTestDataFolder(folder, TestLevelIni(levels), TestGlobalIni(levels));
+    WriteTestTiles(folder, levels);
+    // The level image lists, as the start-up conversion makes them.
+    TMemIniFileCrypted store((std::filesystem::path(folder) / "DAT" / "LEVEL.INI").string());
+    std::string root = folder;
+    if (root.empty() || root.back() != '/') root += '/';
+    ConvertTileBitmaps(root, store);
 }
 
 } // namespace varnok::test

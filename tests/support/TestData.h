@@ -16,4 +16,12 @@ void WriteTestSounds(const std::string& folder);
 // Writes DAT/LEVEL.INI and DAT/GLOBAL.INI under folder, plus the test images and sounds.
 void WriteTestDataFolder(const std::string& folder, const std::string& levelIni, const std::string& globalIni);
 
+// A small game: `levels` levels of 40 x 15 cells (ground, start at (2, 12),
+// exit at (37, 12), a half-speed backdrop layer, one animated tile), their tile
+// sheets GFX/Level<n>.bmp already converted, images, sounds and settings.
+std::string TestLevelIni(int levels);
+std::string TestGlobalIni(int levels);
+void WriteTestTiles(const std::string& folder, int levels);
+void WriteTestGame(const std::string& folder, int levels);
+
 } // namespace varnok::test
