@@ -395,6 +395,7 @@ struct PlatformActor {
     bool moving = false;
     bool movesX = false, movesY = false;
     std::vector<std::pair<int, int>> places; // top-left corners
+    Rect reach;                              // what all places cover together
     SourcePos pos;
 
     void Spread() {
@@ -415,6 +416,7 @@ struct PlatformActor {
         for (int x : xs)
             for (int y : ys)
                 places.emplace_back(x, y);
+        reach = Rect{xs.front(), ys.front(), xs.back() + w, ys.back() + h};
     }
 };
 
@@ -604,7 +606,8 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
             which = static_cast<int>(i);
             return Catch::Springboard;
         }
-    for (size_t i = 0; i < platforms_.size(); ++i)
+    for (size_t i = 0; i < platforms_.size(); ++i) {
+        if (!box.Overlaps(platforms_[i].reach)) continue;
         for (size_t k = 0; k < platforms_[i].places.size(); ++k) {
             const auto [px, py] = platforms_[i].places[k];
             const Rect rect{px, py, px + platforms_[i].w, py + platforms_[i].h};
@@ -613,6 +616,7 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
                 return Catch::Platform;
             }
         }
+    }
     const int centre = static_cast<int>(Trunc(b.X)) + b.W / 2;
     for (size_t i = 0; i < autoStarts_.size(); ++i) {
         const Rect& a = autoStarts_[i].rect;
@@ -625,8 +629,8 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
 }
 
 void Walker::Visit(const State& s) {
-    // Standing places closer than four pixels count as one.
-    const int x = s.kind == Kind::Ground ? s.x / 4 : s.x;
+    // Standing places closer than eight pixels count as one.
+    const int x = s.kind == Kind::Ground ? s.x / 8 : s.x;
     const uint64_t key = static_cast<uint64_t>(s.kind) << 60 |
                          static_cast<uint64_t>(s.index & 0xFFFFFF) << 36 |
                          static_cast<uint64_t>(x & 0x3FFFF) << 18 | static_cast<uint64_t>(s.y & 0x3FFFF);
