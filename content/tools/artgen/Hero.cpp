@@ -458,8 +458,22 @@ std::vector<Canvas> AutomovePlayer(const ItemSpec& s) {
 
 // The hero waving, large, for the credits screen.
 std::vector<Canvas> CreditsFigure(const ItemSpec& s) {
+    std::vector<Canvas> drawn;
+    int left = s.Width, right = -1;
+    for (int i = 0; i < s.Frames; ++i) {
+        drawn.push_back(DrawHero(WavePose(i, s.Frames), s.Width, s.Height, 1.85));
+        for (int y = 0; y < s.Height; ++y)
+            for (int x = 0; x < s.Width; ++x)
+                if (drawn.back().Opaque(x, y)) left = std::min(left, x), right = std::max(right, x);
+    }
+    // Centre the figure (all frames by the same amount, so it does not jitter).
+    const int shift = (s.Width - 1 - right - left) / 2;
     std::vector<Canvas> frames;
-    for (int i = 0; i < s.Frames; ++i) frames.push_back(DrawHero(WavePose(i, s.Frames), s.Width, s.Height, 1.85));
+    for (const Canvas& d : drawn) {
+        Canvas f(s.Width, s.Height);
+        f.Draw(d, shift, 0);
+        frames.push_back(f);
+    }
     return frames;
 }
 
