@@ -181,6 +181,7 @@ void TMainForm::FormShow() {
 
 void TMainForm::SetStateEvents() {
     SetTimer(false);
+    DXInput.PollInput();
     Game.InputLockUntil = GetTickCount() + 500;
     switch (Game.GameState) {
     case gs::TitleStart:

@@ -6,6 +6,7 @@
 #include "common/Paths.h"
 #include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
+#include "sprites/PlayerSprite.h"
 #include "tools/Debug.h"
 
 #include <gtest/gtest.h>
@@ -310,6 +311,35 @@ TEST_F(ShellTest, LevelMenuShowsAtMostFiveLevelsAndPicksTheStartLevel) {
     form->Game.StartLevelNumber = 9; // set by the settings: no item to check
     form->mnuLevelsClick();
     for (auto& item : menu->Items) EXPECT_FALSE(item->Checked);
+}
+
+TEST_F(ShellTest, ScoreRollHeartsAndTheDebugCellReport) {
+    Start({"-KV3916"});
+    Wait(500);
+    Press(VK_RETURN);
+    Wait(500);
+    Press('A');
+    ASSERT_EQ(State(), gs::Playing);
+    TPlayerSprite* player = form->World.Actors.GamePlayer.Get();
+    ASSERT_NE(player, nullptr);
+    // The shown score climbs by 5 plus 1/5000 of the gap per millisecond.
+    player->Score = 10000;
+    form->DrawHud(16);
+    EXPECT_EQ(form->Game.ShownScore, 5 + static_cast<int>((10000 - 5) * 16 / 5000.0));
+    player->Score = form->Game.ShownScore + 3; // a gap of 5 or less snaps
+    form->DrawHud(16);
+    EXPECT_EQ(form->Game.ShownScore, player->Score);
+    player->Score = 0; // a lower score is not rolled back
+    form->DrawHud(16);
+    EXPECT_GT(form->Game.ShownScore, 0);
+
+    // With the debug switch, a click in play reports the cell under it: the
+    // test level's ground starts at row 13.
+    form->MouseDown(platform::MouseButton::Left, 0, 40, 13 * 32 + 5);
+    EXPECT_EQ(form->Caption(), "1,13 (HByte=0, LByte=15 tile=1)");
+    form->Game.GameState = gs::Paused;
+    form->MouseDown(platform::MouseButton::Left, 0, 100, 100);
+    EXPECT_EQ(form->Caption(), "1,13 (HByte=0, LByte=15 tile=1)");
 }
 
 TEST(PlayerPan, LeftEdgeCentreRightEdge) {
