@@ -217,7 +217,8 @@ int RunGame(const THarnessOptions& options) {
     TDataStores stores;
     try {
         stores = OpenDataFiles(ProgramFolder());
-    } catch (const EFatalDataError& e) {
+    } catch (const std::exception& e) {
+        // Missing data files, or stores that cannot be read.
         app.ShowMessage(e.what());
         return 1;
     }

@@ -1,5 +1,7 @@
 #include "level/TSINI.h"
 
+#include "common/DebugLog.h"
+
 #include "common/Color.h"
 #include "common/Paths.h"
 #include "common/StrUtils.h"
@@ -102,24 +104,30 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
     const int32_t count = levelStore.GetInteger("GLOBAL", "TileCount", 0);
     if (count <= 0) return;
     for (int32_t n : LevelBitmapNumbers(folder, count)) {
-        const std::string section = LevelSection(n);
-        TPictureCollection list;
-        TPictureCollectionItem& item = list.Add();
-        item.SetName("TileSet");
-        // The picture comes from the Bitmap key, whatever file the test above
-        // found. Only regular files are read: a device or pipe would never end.
-        const std::string picture = ResolvePath(folder, levelStore.GetString(section, "Bitmap", ""));
-        if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
-        item.Picture.LoadFromFile(picture);
-        item.PatternWidth = levelStore.GetInteger(section, "TileWidth", 1);
-        item.PatternHeight = levelStore.GetInteger(section, "TileHeight", 1);
-        item.Transparent = true;
-        item.SetTransparentColor(
-            RGB(static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentR", 255)),
-                static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentG", 0)),
-                static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentB", 255))));
-        item.SystemMemory = false;
-        list.SaveToFile(ResolvePath(folder, Format("GFX\\Level%d.dxg", n)));
+        // A bitmap that cannot be converted costs its own level only: the
+        // error is logged and the other levels are converted.
+        try {
+            const std::string section = LevelSection(n);
+            TPictureCollection list;
+            TPictureCollectionItem& item = list.Add();
+            item.SetName("TileSet");
+            // The picture comes from the Bitmap key, whatever file the test above
+            // found. Only regular files are read: a device or pipe would never end.
+            const std::string picture = ResolvePath(folder, levelStore.GetString(section, "Bitmap", ""));
+            if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
+            item.Picture.LoadFromFile(picture);
+            item.PatternWidth = levelStore.GetInteger(section, "TileWidth", 1);
+            item.PatternHeight = levelStore.GetInteger(section, "TileHeight", 1);
+            item.Transparent = true;
+            item.SetTransparentColor(
+                RGB(static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentR", 255)),
+                    static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentG", 0)),
+                    static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentB", 255))));
+            item.SystemMemory = false;
+            list.SaveToFile(ResolvePath(folder, Format("GFX\\Level%d.dxg", n)));
+        } catch (const Exception& e) {
+            AddMessage(Format("Level %d: %s", n, e.what()));
+        }
     }
 }
 
