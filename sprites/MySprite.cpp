@@ -1,7 +1,9 @@
 #include "sprites/MySprite.h"
 
+#include "platform/Clock.h"
 #include "sprites/ActorSupport.h"
 #include "sprites/GameWorld.h"
+#include "sprites/PlayerSprite.h"
 
 namespace varnok {
 
@@ -15,6 +17,27 @@ void TLevelSprite::DoMove(int32_t moveCount) {
         }
     }
     if (InsideScreen(*this)) Collision();
+}
+
+void TLevelSprite::DoCollision(TSprite& sprite, bool& done) {
+    TGameWorld& world = TGameWorld::Of(*this);
+    TPlayerSprite* player = world.Actors.GamePlayer.Get();
+    if (!player || &sprite != player) return;
+    if (IsExit) {
+        world.Services.PlaySound("Complete", 0);
+        world.Services.HaltMusic();
+        world.Game.GameState = gs::LevelComplete;
+        world.Geometry.LevelSeconds =
+            static_cast<int32_t>((platform::GetTickCount() - player->LevelStartTick) / 1000);
+    }
+    if (IsInfo) {
+        // Already showing this sign's text.
+        if (MessageTime != 0 && player->LastInfoSign == Index) return;
+        world.Services.PlaySound("Bump", world.Services.PlayerPan(*player));
+        MessageTime = MessageDuration;
+        player->LastInfoSign = Index;
+        world.InfoText = Text;
+    }
 }
 
 void TDustSprite::PlaceAtFeetOf(const TSprite& sprite) {

@@ -5,9 +5,9 @@
 // EnemySprite.h, included here so that this header brings every actor of
 // this family.
 //
-// The dust behaves fully; info signs count down the time their text shows.
-// The other actors, and the signs' and doors' reaction to the player, are not
-// part of these classes yet: for now they stand still and only animate.
+// Info signs, doors and the dust behave fully. The items, springboards,
+// keycards, laser locks and path starts do not react to the player yet: for
+// now they stand still and only animate.
 #include "sprites/EnemySprite.h"
 #include "sprites/ImageSprite.h"
 
@@ -94,6 +94,7 @@ class TLevelSprite final : public TImageSprite {
 
   protected:
     void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // The dust puff under the player's feet: shown by Restart, it plays its
