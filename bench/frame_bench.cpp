@@ -138,3 +138,22 @@ void BM_WorstCaseEngineOnly(benchmark::State& state) {
 BENCHMARK(BM_WorstCaseEngineOnly);
 
 } // namespace
+
+namespace {
+void BM_ThirdFilledEngineOnly(benchmark::State& state) {
+    static WorstCase scene(3);
+    for (auto _ : state) {
+        scene.engine.Draw();
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_ThirdFilledEngineOnly);
+void BM_BackgroundOnly(benchmark::State& state) {
+    static WorstCase scene(3);
+    for (auto _ : state) {
+        scene.images.Items.Find("Background").Draw(scene.screen, 0, 0, 0);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_BackgroundOnly);
+} // namespace

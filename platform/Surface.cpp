@@ -225,6 +225,15 @@ void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool t
     if (x >= Width() || y >= Height() || x + srcRect.Width() <= 0 || y + srcRect.Height() <= 0) return;
     DropTwin();
     SDL_Surface* from = S(src.surface_);
+    // An opaque picture covering this whole surface is copied with memcpy:
+    // SDL's own copy streams past the cache and evicts this surface, which
+    // makes every later blit of the frame slower.
+    if ((!transparent || !src.colorKey_) && x == 0 && y == 0 && srcRect == src.ClientRect() &&
+        src.Width() == Width() && src.Height() == Height() && !SDL_MUSTLOCK(from) && !SDL_MUSTLOCK(S(surface_)) &&
+        from->format->format == S(surface_)->format->format && from->pitch == S(surface_)->pitch) {
+        std::memcpy(S(surface_)->pixels, from->pixels, static_cast<size_t>(from->pitch) * from->h);
+        return;
+    }
     SDL_Rect sr = ToSdl(srcRect);
     SDL_Rect dr{x, y, sr.w, sr.h};
     const bool dropKey = !transparent && src.colorKey_;
@@ -336,6 +345,12 @@ void Surface::CopyFrom(const Surface& src) {
         return;
     }
     Draw(0, 0, src, src.ClientRect(), false);
+}
+
+void Surface::SdlBlitWhole(const Surface& src) {
+    DropTwin();
+    SDL_Rect dr{0, 0, src.Width(), src.Height()};
+    SDL_BlitSurface(S(src.surface_), nullptr, S(surface_), &dr);
 }
 
 void Surface::SetPalette(const Palette& palette) {
