@@ -882,17 +882,17 @@ TEST(ArtgenEnemies, WalkerHalvesAreMirrorImages) {
     artgen::AddEnemyGenerators(g);
     for (const char* name : {"snail", "beetle", "hedgehog", "penguin", "knight"}) {
         SCOPED_TRACE(name);
-        artgen::ItemSpec spec;
-        spec.Width = 32;
-        spec.Height = std::string(name) == "knight" ? 48 : 32;
-        spec.Frames = 12;
-        std::vector<Canvas> frames = g[name](spec);
+        artgen::ItemSpec desc;
+        desc.Width = 32;
+        desc.Height = std::string(name) == "knight" ? 48 : 32;
+        desc.Frames = 12;
+        std::vector<Canvas> frames = g[name](desc);
         ASSERT_EQ(frames.size(), 12u);
         for (int i = 0; i < 6; ++i) EXPECT_TRUE(SameMask(Silhouette(frames[static_cast<size_t>(i)]),
                                                          Silhouette(frames[static_cast<size_t>(i + 6)], true)))
                                         << i;
-        spec.Frames = 5;
-        EXPECT_THROW(g[name](spec), varnok::EConvertError); // halves need an even count
+        desc.Frames = 5;
+        EXPECT_THROW(g[name](desc), varnok::EConvertError); // halves need an even count
     }
 }
 

@@ -105,7 +105,7 @@ const PixelArt& LoadPix(const std::string& rel) {
 }
 
 void AddPixGenerators(GeneratorTable& t) {
-    t["pix"] = [](const ItemSpec& spec) { return LoadPix(spec.Arg).Frames; };
+    t["pix"] = [](const ItemSpec& desc) { return LoadPix(desc.Arg).Frames; };
 }
 
 } // namespace artgen

@@ -130,15 +130,15 @@ std::vector<Canvas> Title(const ItemSpec& s) {
     c.Draw(hero, 22, 416 - 144);
     Canvas snail(32, 32);
     {
-        ItemSpec spec;
-        spec.Width = spec.Height = 32;
-        spec.Frames = 12;
+        ItemSpec desc;
+        desc.Width = desc.Height = 32;
+        desc.Frames = 12;
         GeneratorTable g;
         AddEnemyGenerators(g);
-        std::vector<Canvas> snails = g["snail"](spec);
+        std::vector<Canvas> snails = g["snail"](desc);
         c.Draw(snails[8].Enlarged(2), 470, 416 - 64);
-        spec.Frames = 6;
-        std::vector<Canvas> bats = g["bat"](spec);
+        desc.Frames = 6;
+        std::vector<Canvas> bats = g["bat"](desc);
         c.Draw(bats[1].Enlarged(2), 560, 250);
     }
     Logo(c, "VARNOK", 320, 28);

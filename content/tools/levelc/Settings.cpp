@@ -33,8 +33,8 @@ KeySpec Speed(const char* key) {
     return Int(key, -4000, 4000);
 }
 
-std::string TagSectionName(const SectionSpec& spec, int tag) {
-    return Format("%s%02X", spec.name, tag);
+std::string TagSectionName(const SectionSpec& desc, int tag) {
+    return Format("%s%02X", desc.name, tag);
 }
 
 bool InRanges(const std::vector<std::pair<int, int>>& ranges, int tag) {
@@ -43,32 +43,32 @@ bool InRanges(const std::vector<std::pair<int, int>>& ranges, int tag) {
     return false;
 }
 
-// Finds the spec of a section name; tag receives the tag of a tagged name.
+// Finds the description of a section name; tag receives the tag of a tagged name.
 const SectionSpec* FindSpec(const std::vector<SectionSpec>& schema, const std::string& name, int& tag) {
     tag = -1;
     // Fixed names first: "Objects" is a fixed section and the prefix of ObjectsB0.
-    for (const SectionSpec& spec : schema)
-        if (spec.tags.empty() && SameText(name, spec.name)) return &spec;
-    for (const SectionSpec& spec : schema) {
-        if (spec.tags.empty()) continue;
-        const std::string prefix = spec.name;
+    for (const SectionSpec& desc : schema)
+        if (desc.tags.empty() && SameText(name, desc.name)) return &desc;
+    for (const SectionSpec& desc : schema) {
+        if (desc.tags.empty()) continue;
+        const std::string prefix = desc.name;
         if (name.size() != prefix.size() + 2 || !SameText(name.substr(0, prefix.size()), prefix)) continue;
         const std::optional<int32_t> n = TryStrToInt("0x" + name.substr(prefix.size()));
-        if (!n || !InRanges(spec.tags, *n)) continue;
+        if (!n || !InRanges(desc.tags, *n)) continue;
         tag = *n;
-        return &spec;
+        return &desc;
     }
     return nullptr;
 }
 
-const KeySpec* FindKey(const SectionSpec& spec, const std::string& key) {
-    for (const KeySpec& k : spec.keys)
+const KeySpec* FindKey(const SectionSpec& desc, const std::string& key) {
+    for (const KeySpec& k : desc.keys)
         if (SameText(k.key, key)) return &k;
     return nullptr;
 }
 
 // Checks one value; returns false after reporting a problem.
-bool CheckValue(const KeySpec& spec, const std::string& value, const SourcePos& pos, Diagnostics& diag) {
+bool CheckValue(const KeySpec& desc, const std::string& value, const SourcePos& pos, Diagnostics& diag) {
     for (size_t i = 0; i < value.size(); ++i)
         if (!StorableChar(static_cast<unsigned char>(value[i]))) {
             diag.Error(pos.At(pos.col + static_cast<int>(i)),
@@ -76,12 +76,12 @@ bool CheckValue(const KeySpec& spec, const std::string& value, const SourcePos& 
                               levelc::Shown(std::string(1, value[i])).c_str()));
             return false;
         }
-    switch (spec.kind) {
+    switch (desc.kind) {
     case ValueKind::Int:
     case ValueKind::Bool: {
         const std::optional<int32_t> n = ParseNumber(value);
-        if (!n || *n < spec.lo || *n > spec.hi) {
-            diag.Error(pos, Format("%s is a number from %d to %d", spec.key, spec.lo, spec.hi));
+        if (!n || *n < desc.lo || *n > desc.hi) {
+            diag.Error(pos, Format("%s is a number from %d to %d", desc.key, desc.lo, desc.hi));
             return false;
         }
         return true;
@@ -97,7 +97,7 @@ bool CheckValue(const KeySpec& spec, const std::string& value, const SourcePos& 
                                   levelc::Shown(std::string(1, value[i])).c_str()));
                 return false;
             }
-        if (spec.kind == ValueKind::Format) {
+        if (desc.kind == ValueKind::Format) {
             int placeholders = 0;
             for (size_t i = 0; i < value.size(); ++i) {
                 if (value[i] != '%') continue;
@@ -110,7 +110,7 @@ bool CheckValue(const KeySpec& spec, const std::string& value, const SourcePos& 
                 return false;
             }
             if (placeholders != 2) {
-                diag.Error(pos, Format("%s needs two placeholders (%%s or %%d) for its numbers", spec.key));
+                diag.Error(pos, Format("%s needs two placeholders (%%s or %%d) for its numbers", desc.key));
                 return false;
             }
         }
@@ -118,13 +118,13 @@ bool CheckValue(const KeySpec& spec, const std::string& value, const SourcePos& 
     }
     case ValueKind::Module:
         if (value.empty() || value.find_first_of("/\\") != std::string::npos) {
-            diag.Error(pos, Format("%s is a module file name in SND\\, without a folder", spec.key));
+            diag.Error(pos, Format("%s is a module file name in SND\\, without a folder", desc.key));
             return false;
         }
         return true;
     case ValueKind::Image:
         if (value.empty()) {
-            diag.Error(pos, Format("%s names a picture of GFX\\Images.dxg", spec.key));
+            diag.Error(pos, Format("%s names a picture of GFX\\Images.dxg", desc.key));
             return false;
         }
         return true;
@@ -158,26 +158,26 @@ void ReadSettingsFile(const std::string& path, const std::vector<SectionSpec>& s
                 continue;
             }
             int tag = -1;
-            const SectionSpec* spec = FindSpec(schema, name, tag);
-            if (!spec) {
+            const SectionSpec* desc = FindSpec(schema, name, tag);
+            if (!desc) {
                 diag.Error(pos, Format("unknown section [%s]", levelc::Shown(name).c_str()));
                 continue;
             }
-            if (spec->fromLevels) {
+            if (desc->fromLevels) {
                 diag.Error(pos, Format("[%s] is written from the level sources, not from the settings",
                                        levelc::Shown(name).c_str()));
                 continue;
             }
-            const std::string canonical = tag < 0 ? std::string(spec->name) : TagSectionName(*spec, tag);
+            const std::string canonical = tag < 0 ? std::string(desc->name) : TagSectionName(*desc, tag);
             if (settings.Find(canonical)) {
                 diag.Error(pos, Format("section [%s] is given twice", canonical.c_str()));
                 continue;
             }
             settings.sections.push_back(SettingsSection{canonical, pos, {}, {}});
             current = &settings.sections.back();
-            currentSpec = spec;
+            currentSpec = desc;
             refused = false;
-            specs[canonical] = spec;
+            specs[canonical] = desc;
             continue;
         }
         const size_t eq = line.text.find('=');
@@ -329,15 +329,15 @@ Settings ReadSettings(const std::vector<std::string>& files, const std::vector<S
     for (const std::string& file : files)
         ReadSettingsFile(file, schema, settings, specs, diag);
     for (const SettingsSection& section : settings.sections) {
-        const SectionSpec* spec = specs[section.name];
-        for (const KeySpec& key : spec->keys)
+        const SectionSpec* desc = specs[section.name];
+        for (const KeySpec& key : desc->keys)
             if (!section.Find(key.key))
                 diag.Error(section.pos, Format("[%s] needs %s", section.name.c_str(), key.key));
     }
-    for (const SectionSpec& spec : schema)
-        if (spec.required && !settings.Find(spec.name))
+    for (const SectionSpec& desc : schema)
+        if (desc.required && !settings.Find(desc.name))
             diag.Error(SourcePos{files.empty() ? std::string("settings") : files.front()},
-                       Format("the settings need a section [%s]", spec.name));
+                       Format("the settings need a section [%s]", desc.name));
     if (const SettingsSection* display = settings.Find("Display")) {
         const int32_t bits = display->Int("BitCount", 16);
         if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
