@@ -1,4 +1,5 @@
 #include "app/Harness.h"
+#include "common/Files.h"
 
 #include "app/MainForm.h"
 #include "common/Exception.h"
@@ -143,11 +144,7 @@ std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text) 
 }
 
 std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFileError("Cannot open input script " + path);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ParseInputScript(ss.str());
+    return ParseInputScript(ReadWholeFile(path));
 }
 
 std::string StateJson(TMainForm& form, uint64_t tick) {

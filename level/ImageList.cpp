@@ -1,4 +1,5 @@
 #include "level/ImageList.h"
+#include "common/Files.h"
 
 #include "common/ComponentStream.h"
 #include "common/StrUtils.h"
@@ -29,15 +30,6 @@ constexpr TColor kSystemColors[31] = {
     RGB(0, 0, 0),       RGB(0, 0, 128),     RGB(166, 202, 240), RGB(192, 192, 192), RGB(49, 106, 197),
     RGB(236, 233, 216),
 };
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFileError(Format("Cannot open file \"%s\"", path.c_str()));
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) throw EFileError(Format("Cannot read file \"%s\"", path.c_str()));
-    return ss.str();
-}
 
 std::string U32Bytes(size_t v) {
     std::string s(4, '\0');

@@ -1,4 +1,5 @@
 #include "level/ImageListManifest.h"
+#include "common/Files.h"
 
 #include "common/Exception.h"
 #include "common/Image.h"
@@ -162,12 +163,8 @@ void ParseImageListManifest(std::string_view text, const std::string& baseDir,
 }
 
 void LoadImageListManifest(const std::string& path, TPictureCollection& collection) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFileError("cannot open " + path);
-    std::ostringstream ss;
-    ss << in.rdbuf();
     const std::string base = fs::path(path).parent_path().string();
-    ParseImageListManifest(ss.str(), base.empty() ? "." : base, collection);
+    ParseImageListManifest(ReadWholeFile(path), base.empty() ? "." : base, collection);
 }
 
 std::string ExtractImageList(const TPictureCollection& collection, const std::string& dir) {

@@ -1,10 +1,10 @@
 #include "media/NPMOD.h"
+#include "common/Exception.h"
+#include "common/Files.h"
 
 #include "common/Paths.h"
 #include "platform/Sound.h"
 
-#include <fstream>
-#include <sstream>
 
 namespace varnok {
 
@@ -74,10 +74,12 @@ void TModPlayer::OpenModule(const std::string& file) {
     if (!started_) Start();
     if (!started_) return;
     if (!file.empty() && FileExists(file)) {
-        std::ifstream in(file, std::ios::binary);
-        std::ostringstream data;
-        data << in.rdbuf();
-        const std::string bytes = data.str();
+        std::string bytes;
+        try {
+            bytes = ReadWholeFile(file);
+        } catch (const Exception&) {
+            // Unreadable: nothing is loaded, as for a missing file.
+        }
         int error = 0;
         const char* message = nullptr;
         void* created = api_.create(bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, &error, &message,

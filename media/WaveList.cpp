@@ -1,4 +1,5 @@
 #include "media/WaveList.h"
+#include "common/Files.h"
 
 #include "common/Exception.h"
 #include "common/StrUtils.h"
@@ -77,11 +78,7 @@ void TWaveCollectionItem::SetVolume(int32_t volume) {
 }
 
 void TDXWaveList::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFileError("Cannot open file \"" + path + "\"");
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    LoadFromBytes(ss.str());
+    LoadFromBytes(ReadWholeFile(path));
 }
 
 void TDXWaveList::LoadFromBytes(std::string_view bytes) { Fill(ReadWaveListFile(bytes)); }

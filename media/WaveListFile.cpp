@@ -1,4 +1,5 @@
 #include "media/WaveListFile.h"
+#include "common/Files.h"
 
 #include "common/ComponentStream.h"
 #include "common/Exception.h"
@@ -228,12 +229,7 @@ void TWaveListData::LoadFromBytes(std::string_view bytes) {
 }
 
 void TWaveListData::LoadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFileError(Format("Cannot open file \"%s\": %s", path.c_str(), std::strerror(errno)));
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) throw EFileError(Format("Cannot read file \"%s\"", path.c_str()));
-    LoadFromBytes(content.str());
+    LoadFromBytes(ReadWholeFile(path));
 }
 
 void TWaveListData::SaveToFile(const std::string& path) const {
