@@ -334,10 +334,7 @@ void TMainForm::DXDrawFinalize() {
     if (!Game.ReleaseOnFinalize) return;
     // The level's sprites go with the display; a mode switch keeps them.
     TSpriteEngine& engine = DXSpriteEngine.Engine();
-    delete World.Actors.GamePlayer.Get();
-    for (auto& trace : World.Actors.TraceSprites) delete trace.Get();
-    delete World.Actors.DustSprite.Get();
-    engine.Clear();
+    engine.Clear(); // the player, its trace and dust with everything else
     engine.X = 0;
     engine.Y = 0;
     DXImageListLayer.Items.Clear();

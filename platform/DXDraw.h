@@ -14,7 +14,6 @@
 namespace varnok::platform {
 
 class Window;
-enum class MouseButton;
 
 enum TDXDrawOption : uint32_t {
     doFullScreen = 1u << 0,
@@ -75,7 +74,6 @@ public:
 
     std::function<void()> OnInitialize;
     std::function<void()> OnFinalize;
-    std::function<void(MouseButton button, int shift, int x, int y)> OnMouseDown;
 
     Window* GetWindow() const { return window_; }
 

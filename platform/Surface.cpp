@@ -334,19 +334,6 @@ void Surface::StretchDraw(const Rect& dest, const Surface& src, const Rect& srcR
     if (dropKey) SDL_SetColorKey(from, SDL_TRUE, *src.colorKey_);
 }
 
-void Surface::CopyFrom(const Surface& src) {
-    SDL_Surface* to = S(surface_);
-    SDL_Surface* from = S(src.surface_);
-    DropTwin();
-    if (from->w == to->w && from->h == to->h && from->format->format == to->format->format &&
-        !SDL_MUSTLOCK(from) && !SDL_MUSTLOCK(to) && from->pitch == to->pitch) {
-        // A plain copy keeps the back surface in the cache, unlike SDL's streaming blit.
-        std::memcpy(to->pixels, from->pixels, static_cast<size_t>(to->pitch) * to->h);
-        return;
-    }
-    Draw(0, 0, src, src.ClientRect(), false);
-}
-
 void Surface::SdlBlitWhole(const Surface& src) {
     DropTwin();
     SDL_Rect dr{0, 0, src.Width(), src.Height()};

@@ -78,8 +78,6 @@ public:
     void DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha);
     // Scales src's srcRect into dest (nearest neighbour).
     void StretchDraw(const Rect& dest, const Surface& src, const Rect& srcRect, bool transparent);
-    // Copies a whole surface of the same size and format (fast path for opaque full-screen pictures).
-    void CopyFrom(const Surface& src);
     // SDL's own opaque blit of a whole surface: the reference unit of the
     // drawing benchmarks, kept apart from Draw's faster copy.
     void SdlBlitWhole(const Surface& src);

@@ -38,8 +38,6 @@ Window::Window(const std::string& caption, int gameWidth, int gameHeight)
     renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) throw Exception(std::string("Renderer cannot be created: ") + SDL_GetError());
-    SDL_RendererInfo info;
-    if (SDL_GetRendererInfo(R(renderer_), &info) == 0) vsync_ = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
     SDL_DisplayMode mode;
     if (SDL_GetWindowDisplayMode(W(window_), &mode) == 0 && mode.refresh_rate > 0) refreshRate_ = mode.refresh_rate;
 

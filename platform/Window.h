@@ -66,7 +66,6 @@ private:
     int gameHeight_;
     int menuHeight_ = 0;
     bool menuVisible_ = true;
-    bool vsync_ = false;
     int refreshRate_ = 60;
     uint32_t lastPresent_ = 0;
     std::string caption_;

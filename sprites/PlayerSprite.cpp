@@ -115,7 +115,7 @@ int32_t TPlayerSprite::CellH() const {
     return Engine() && Engine()->World ? TGameWorld::Of(*this).Geometry.CellHeight : 0;
 }
 
-uint8_t TPlayerSprite::CodeAt(int64_t px, int64_t py) const {
+uint16_t TPlayerSprite::BoundWordAt(int64_t px, int64_t py) const {
     const TMapItem* map = Map();
     const int32_t cw = CellW();
     const int32_t ch = CellH();
@@ -126,21 +126,12 @@ uint8_t TPlayerSprite::CodeAt(int64_t px, int64_t py) const {
     if (col < std::numeric_limits<int32_t>::min() || col > std::numeric_limits<int32_t>::max() ||
         row < std::numeric_limits<int32_t>::min() || row > std::numeric_limits<int32_t>::max())
         return 0;
-    return map->BoundLow(static_cast<int32_t>(col), static_cast<int32_t>(row));
+    return map->BoundAt(static_cast<int32_t>(col), static_cast<int32_t>(row));
 }
 
-uint8_t TPlayerSprite::TagAt(int64_t px, int64_t py) const {
-    const TMapItem* map = Map();
-    const int32_t cw = CellW();
-    const int32_t ch = CellH();
-    if (!map || cw <= 0 || ch <= 0) return 0;
-    const int64_t col = px / cw;
-    const int64_t row = py / ch;
-    if (col < std::numeric_limits<int32_t>::min() || col > std::numeric_limits<int32_t>::max() ||
-        row < std::numeric_limits<int32_t>::min() || row > std::numeric_limits<int32_t>::max())
-        return 0;
-    return map->BoundHigh(static_cast<int32_t>(col), static_cast<int32_t>(row));
-}
+uint8_t TPlayerSprite::CodeAt(int64_t px, int64_t py) const { return static_cast<uint8_t>(BoundWordAt(px, py) & 0xFF); }
+
+uint8_t TPlayerSprite::TagAt(int64_t px, int64_t py) const { return static_cast<uint8_t>(BoundWordAt(px, py) >> 8); }
 
 // ---- Tile tests -------------------------------------------------------------
 

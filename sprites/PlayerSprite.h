@@ -109,6 +109,8 @@ class TPlayerSprite final : public TImageSprite {
     uint8_t CodeAt(int64_t px, int64_t py) const;
     // Tag of the playfield cell holding pixel (px, py).
     uint8_t TagAt(int64_t px, int64_t py) const;
+    // The whole bound word of that cell (0 likewise).
+    uint16_t BoundWordAt(int64_t px, int64_t py) const;
     const TMapItem* Map() const;
     int32_t CellW() const;
     int32_t CellH() const;
