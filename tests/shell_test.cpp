@@ -194,10 +194,8 @@ TEST_F(ShellTest, ModifierFlagsFollowKeyEventsButNotInsideTheLockOut) {
 
 TEST_F(ShellTest, UnhandledStateKeepsTheHandlersAndTheTimerRuns) {
     Start();
-    DebugLog().SetEcho(false);
     form->Game.GameState = gs::Playing;
     form->SetStateEvents();
-    DebugLog().SetEcho(true);
     EXPECT_EQ(form->OnTimer(), &TMainForm::TimerTitle);
     EXPECT_TRUE(form->DXTimer.Enabled());
 }
@@ -332,6 +330,28 @@ TEST_F(ShellTest, ScoreRollHeartsAndTheDebugCellReport) {
     player->Score = 0; // a lower score is not rolled back
     form->DrawHud(16);
     EXPECT_GT(form->Game.ShownScore, 0);
+
+    // Hearts: Health div 20, right-aligned from x 635 leftward (16 px each);
+    // lives from x 4 at y 442, 38 px apart.
+    platform::Surface& screen = form->DXDraw.BackSurface();
+    auto color = [&](int x, int y) { return screen.PixelToColor(screen.GetPixel(x, y)); };
+    screen.Fill(0);
+    player->Health = 59;
+    player->Lives = 2;
+    form->DrawHud(16);
+    EXPECT_EQ(GetRValue(color(627, 12)), 255); // heart 1
+    EXPECT_EQ(GetRValue(color(611, 12)), 255); // heart 2
+    EXPECT_EQ(color(595, 12), clBlack);        // no third heart
+    EXPECT_GT(GetGValue(color(46, 450)), 200); // life 2
+    EXPECT_EQ(color(84, 450), clBlack);        // no third life
+
+    // The no-tiles view draws the bound edges: the ground's top edge is blue.
+    form->Game.NoTilesOn = true;
+    form->TimerGame(16);
+    const int groundTop = 13 * 32 + static_cast<int>(form->DXSpriteEngine.Engine().Y);
+    EXPECT_EQ(color(100, groundTop), clBlue);
+    EXPECT_EQ(color(100, groundTop - 8), clBlack);
+    form->Game.NoTilesOn = false;
 
     // With the debug switch, a click in play reports the cell under it: the
     // test level's ground starts at row 13.
