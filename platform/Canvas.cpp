@@ -94,6 +94,7 @@ void Canvas::TextOut(int x, int y, const std::string& text) {
     SDL_SetSurfaceBlendMode(rendered, SDL_BLENDMODE_BLEND);
     SDL_BlitSurface(rendered, nullptr, target, &dest);
     SDL_FreeSurface(rendered);
+    surface_.PixelsChanged();
 }
 
 int Canvas::TextWidth(const std::string& text) {

@@ -105,7 +105,7 @@ Surface::Surface(int width, int height, int bitCount) {
 }
 
 Surface::~Surface() {
-    DropTwin();
+    PixelsChanged();
     if (surface_) SDL_FreeSurface(S(surface_));
 }
 
@@ -189,33 +189,78 @@ uint32_t Surface::GetPixel(int x, int y) const {
 void Surface::SetPixel(int x, int y, uint32_t pixel) {
     SDL_Surface* s = S(surface_);
     if (x < 0 || y < 0 || x >= s->w || y >= s->h) return;
-    DropTwin();
+    PixelsChanged();
     PixelLock lock(s);
     if (lock.Ok()) WritePixel(s, x, y, pixel);
 }
 
 void Surface::Fill(uint32_t pixel) {
-    DropTwin();
+    PixelsChanged();
     SDL_FillRect(S(surface_), nullptr, pixel);
 }
 
 void Surface::FillRect(const Rect& rect, uint32_t pixel) {
     if (rect.IsEmpty()) return;
-    DropTwin();
+    PixelsChanged();
     SDL_Rect r = ToSdl(rect);
     SDL_FillRect(S(surface_), &r, pixel);
 }
 
 void Surface::SetColorKey(std::optional<uint32_t> key) {
-    DropTwin();
+    PixelsChanged();
     colorKey_ = key;
     SDL_SetColorKey(S(surface_), key ? SDL_TRUE : SDL_FALSE, key.value_or(0));
 }
 
 void Surface::SetRLE(bool enabled) {
-    DropTwin();
+    PixelsChanged();
     rle_ = enabled;
-    SDL_SetSurfaceRLE(S(surface_), enabled ? 1 : 0);
+    // Keyed blits of 16 bits and up run through our own opaque-run tables;
+    // paletted ones are left to SDL's run-length encoding.
+    SDL_SetSurfaceRLE(S(surface_), SdlRle() ? 1 : 0);
+}
+
+bool Surface::SdlRle() const { return rle_ && S(surface_)->format->BytesPerPixel == 1; }
+
+bool Surface::DirectDraw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha) {
+    SDL_Surface* to = S(surface_);
+    const SDL_Surface* from = S(src.surface_);
+    // Same pixel format, no palette mapping, no overlap, pixels at hand.
+    const int bpp = to->format->BytesPerPixel;
+    if (&src == this || from->format->format != to->format->format || bpp < 2 || SDL_MUSTLOCK(to) ||
+        SDL_MUSTLOCK(from) || (alpha < 255 && to->format->format != SDL_PIXELFORMAT_RGB565))
+        return false;
+    // Clipped as SDL clips: the rectangle to the source first, then what
+    // lands outside this surface.
+    const int left = std::max(srcRect.Left, 0), top = std::max(srcRect.Top, 0);
+    const int right = std::min(srcRect.Right, from->w), bottom = std::min(srcRect.Bottom, from->h);
+    if (right <= left || bottom <= top) return true;
+    const int64_t dx = static_cast<int64_t>(x) + (left - srcRect.Left);
+    const int64_t dy = static_cast<int64_t>(y) + (top - srcRect.Top);
+    blit::Target t;
+    t.pixels = static_cast<uint8_t*>(to->pixels);
+    t.pitch = to->pitch;
+    t.clipLeft = static_cast<int>(std::clamp<int64_t>(-dx, 0, right - left));
+    t.clipTop = static_cast<int>(std::clamp<int64_t>(-dy, 0, bottom - top));
+    t.clipRight = static_cast<int>(std::clamp<int64_t>(to->w - dx, 0, right - left));
+    t.clipBottom = static_cast<int>(std::clamp<int64_t>(to->h - dy, 0, bottom - top));
+    if (t.clipRight <= t.clipLeft || t.clipBottom <= t.clipTop) return true;
+    t.x = static_cast<int>(dx);
+    t.y = static_cast<int>(dy);
+    const uint8_t* pixels = static_cast<const uint8_t*>(from->pixels);
+    if (transparent && src.colorKey_) {
+        // Runs belong to the rectangle, so every blit from it shares them
+        // however it is clipped.
+        const auto runs =
+            src.runCache_.Find(pixels, from->pitch, bpp, *src.colorKey_, left, top, right - left, bottom - top);
+        if (alpha < 255) blit::BlendRuns565(t, right - left, bottom - top, pixels, runs, alpha);
+        else blit::CopyRuns(t, right - left, bottom - top, pixels, bpp, runs);
+        return true;
+    }
+    const uint8_t* topLeft = pixels + static_cast<ptrdiff_t>(top) * from->pitch + static_cast<ptrdiff_t>(left) * bpp;
+    if (alpha < 255) blit::BlendRect565(t, topLeft, from->pitch, alpha);
+    else blit::CopyRect(t, topLeft, from->pitch, bpp);
+    return true;
 }
 
 void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent) {
@@ -223,17 +268,12 @@ void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool t
     // Wholly outside: not worth a call into SDL (tiled layers ask for a ring
     // of cells around the screen).
     if (x >= Width() || y >= Height() || x + srcRect.Width() <= 0 || y + srcRect.Height() <= 0) return;
-    DropTwin();
+    PixelsChanged();
+    // Our own loops where the formats allow: SDL's opaque copy streams past the
+    // cache and evicts this surface, and its keyed blits test every pixel or
+    // need run-length encoding that blended blits would damage.
+    if (DirectDraw(x, y, src, srcRect, transparent, 255)) return;
     SDL_Surface* from = S(src.surface_);
-    // An opaque picture covering this whole surface is copied with memcpy:
-    // SDL's own copy streams past the cache and evicts this surface, which
-    // makes every later blit of the frame slower.
-    if ((!transparent || !src.colorKey_) && x == 0 && y == 0 && srcRect == src.ClientRect() &&
-        src.Width() == Width() && src.Height() == Height() && !SDL_MUSTLOCK(from) && !SDL_MUSTLOCK(S(surface_)) &&
-        from->format->format == S(surface_)->format->format && from->pitch == S(surface_)->pitch) {
-        std::memcpy(S(surface_)->pixels, from->pixels, static_cast<size_t>(from->pitch) * from->h);
-        return;
-    }
     SDL_Rect sr = ToSdl(srcRect);
     SDL_Rect dr{x, y, sr.w, sr.h};
     const bool dropKey = !transparent && src.colorKey_;
@@ -259,7 +299,7 @@ SDL_Surface* Surface::PlainTwin() const {
     // Scaling must not touch a run-length encoded surface: SDL would decode it,
     // which damages pixels when a modulation is set. Scaled blits use an
     // unencoded copy, made once and dropped when the pixels change.
-    if (!rle_) return S(surface_);
+    if (!SdlRle()) return S(surface_);
     for (auto& [key, twin] : twins_)
         if (key == -1) return S(twin);
     SDL_Surface* twin = MakeTwin(false, 255);
@@ -289,9 +329,10 @@ SDL_Surface* Surface::AlphaTwin(int alpha) const {
     return twin;
 }
 
-void Surface::DropTwin() {
+void Surface::PixelsChanged() {
     for (auto& [key, twin] : twins_) SDL_FreeSurface(S(twin));
     twins_.clear();
+    if (!runCache_.Empty()) runCache_.Clear();
 }
 
 void Surface::DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha) {
@@ -300,7 +341,8 @@ void Surface::DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, b
         Draw(x, y, src, srcRect, transparent);
         return;
     }
-    DropTwin();
+    PixelsChanged();
+    if (DirectDraw(x, y, src, srcRect, transparent, alpha)) return;
     SDL_Rect sr = ToSdl(srcRect);
     SDL_Rect dr{x, y, sr.w, sr.h};
     if (!transparent && src.colorKey_) {
@@ -324,7 +366,7 @@ void Surface::StretchDraw(const Rect& dest, const Surface& src, const Rect& srcR
         Draw(dest.Left, dest.Top, src, srcRect, transparent);
         return;
     }
-    DropTwin();
+    PixelsChanged();
     SDL_Surface* from = src.PlainTwin();
     SDL_Rect sr = ToSdl(srcRect);
     SDL_Rect dr = ToSdl(dest);
@@ -335,7 +377,7 @@ void Surface::StretchDraw(const Rect& dest, const Surface& src, const Rect& srcR
 }
 
 void Surface::SdlBlitWhole(const Surface& src) {
-    DropTwin();
+    PixelsChanged();
     SDL_Rect dr{0, 0, src.Width(), src.Height()};
     SDL_BlitSurface(S(src.surface_), nullptr, S(surface_), &dr);
 }
@@ -343,7 +385,7 @@ void Surface::SdlBlitWhole(const Surface& src) {
 void Surface::SetPalette(const Palette& palette) {
     SDL_Surface* s = S(surface_);
     if (!s->format->palette) return;
-    DropTwin();
+    PixelsChanged();
     SDL_Color colors[256];
     for (int i = 0; i < 256; ++i)
         colors[i] = SDL_Color{GetRValue(palette[i]), GetGValue(palette[i]), GetBValue(palette[i]), 255};

@@ -5,6 +5,7 @@
 // pixel value. Rectangles are half-open: Right and Bottom are not included.
 #include "common/Color.h"
 #include "common/Image.h"
+#include "platform/Blit.h"
 
 #include <array>
 #include <cstdint>
@@ -68,7 +69,8 @@ public:
     // Colour-key transparency of this surface when it is the source of a blit.
     void SetColorKey(std::optional<uint32_t> key);
     std::optional<uint32_t> ColorKey() const { return colorKey_; }
-    // Run-length acceleration of colour-keyed blits from this surface.
+    // Run-length acceleration of colour-keyed blits from this surface: for a
+    // picture that is drawn often and changes rarely.
     void SetRLE(bool enabled);
 
     // Blits src's srcRect to (x, y) of this surface, clipped on both sides.
@@ -91,12 +93,18 @@ public:
 
     // The platform's own handle (an SDL surface); only for platform/ code.
     void* NativeHandle() const { return surface_; }
+    // To be called after writing the pixels through the handle: drops what
+    // was derived from the old pixels.
+    void PixelsChanged();
 
 private:
     ::SDL_Surface* PlainTwin() const;
     ::SDL_Surface* AlphaTwin(int alpha) const;
     ::SDL_Surface* MakeTwin(bool rle, int alpha) const;
-    void DropTwin();
+    bool SdlRle() const;
+    // Keyed, opaque and (on RGB565) blended blits between surfaces of one
+    // format through our own pixel loops; false when SDL must do it.
+    bool DirectDraw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha);
 
     void* surface_ = nullptr; // SDL_Surface*
     // Copies of the pixels for blits that must not touch a run-length encoded
@@ -105,6 +113,8 @@ private:
     mutable std::vector<std::pair<int, void*>> twins_;
     std::optional<uint32_t> colorKey_;
     bool rle_ = false;
+    // Opaque runs of the rectangles keyed blits read, found on first use.
+    mutable blit::RunCache runCache_;
     std::unique_ptr<Canvas> canvas_;
 };
 

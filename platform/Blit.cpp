@@ -1,0 +1,249 @@
+#include "platform/Blit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace varnok::platform::blit {
+
+namespace {
+
+// Copies n bytes with a few unaligned moves instead of a call: the runs of
+// tiles and figures are short (up to a few dozen pixels), where a library call
+// or a string instruction costs more than the copy itself.
+inline void CopyBytes(uint8_t* d, const uint8_t* s, size_t n) {
+    if (n >= 32) {
+        while (n > 64) {
+            uint8_t a[64];
+            std::memcpy(a, s, 64);
+            std::memcpy(d, a, 64);
+            d += 64;
+            s += 64;
+            n -= 64;
+        }
+        // 32..64 bytes: four 16-byte moves, the last two overlapping the first.
+        uint8_t a[16], b[16], c[16], e[16];
+        std::memcpy(a, s, 16);
+        std::memcpy(b, s + 16, 16);
+        std::memcpy(c, s + n - 32, 16);
+        std::memcpy(e, s + n - 16, 16);
+        std::memcpy(d, a, 16);
+        std::memcpy(d + 16, b, 16);
+        std::memcpy(d + n - 32, c, 16);
+        std::memcpy(d + n - 16, e, 16);
+    } else if (n >= 16) {
+        uint8_t a[16], b[16];
+        std::memcpy(a, s, 16);
+        std::memcpy(b, s + n - 16, 16);
+        std::memcpy(d, a, 16);
+        std::memcpy(d + n - 16, b, 16);
+    } else if (n >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) d[i] = s[i];
+    }
+}
+
+uint32_t ReadPixel(const uint8_t* p, int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 1: return p[0];
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    case 3: return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+    default: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    }
+}
+
+// Alpha 0..255 as a factor of 256ths, so that 255 reproduces the source.
+inline int Factor(int alpha) { return alpha + (alpha >> 7); }
+
+inline uint16_t BlendPixel(uint16_t d, uint16_t s, int f) {
+    const int dr = d >> 11, dg = (d >> 5) & 63, db = d & 31;
+    const int sr = s >> 11, sg = (s >> 5) & 63, sb = s & 31;
+    const int r = dr + (((sr - dr) * f + 128) >> 8);
+    const int g = dg + (((sg - dg) * f + 128) >> 8);
+    const int b = db + (((sb - db) * f + 128) >> 8);
+    return static_cast<uint16_t>(r << 11 | g << 5 | b);
+}
+
+void BlendRowFactor(uint16_t* dst, const uint16_t* src, int n, int f) {
+    int i = 0;
+#if defined(__SSE2__)
+    // Eight pixels at a time with the same arithmetic as BlendPixel: the
+    // channel differences times the factor stay within 16 signed bits.
+    const __m128i factor = _mm_set1_epi16(static_cast<short>(f));
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i m6 = _mm_set1_epi16(63), m5 = _mm_set1_epi16(31);
+    for (; i + 8 <= n; i += 8) {
+        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        const __m128i sr = _mm_srli_epi16(s, 11), dr = _mm_srli_epi16(d, 11);
+        const __m128i sg = _mm_and_si128(_mm_srli_epi16(s, 5), m6), dg = _mm_and_si128(_mm_srli_epi16(d, 5), m6);
+        const __m128i sb = _mm_and_si128(s, m5), db = _mm_and_si128(d, m5);
+        const __m128i r = _mm_add_epi16(
+            dr, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(sr, dr), factor), half), 8));
+        const __m128i g = _mm_add_epi16(
+            dg, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(sg, dg), factor), half), 8));
+        const __m128i b = _mm_add_epi16(
+            db, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(sb, db), factor), half), 8));
+        const __m128i out = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), out);
+    }
+#endif
+    for (; i < n; ++i) dst[i] = BlendPixel(dst[i], src[i], f);
+}
+
+} // namespace
+
+std::span<const Run> RunCache::Find(const uint8_t* pixels, int pitch, int bytesPerPixel, uint32_t key, int left,
+                                    int top, int width, int height) {
+    const uint64_t rect = (static_cast<uint64_t>(left) << 48 | static_cast<uint64_t>(top) << 32 |
+                           static_cast<uint64_t>(width) << 16 | static_cast<uint64_t>(height)) + 1;
+    auto probe = [&](uint64_t r) {
+        const size_t mask = slots_.size() - 1;
+        size_t i = static_cast<size_t>((r * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+        while (slots_[i].rect != 0 && slots_[i].rect != r) i = (i + 1) & mask;
+        return i;
+    };
+    if (slots_.empty()) slots_.resize(64);
+    size_t i = probe(rect);
+    if (slots_[i].rect == rect)
+        return {runs_.data() + slots_[i].first, slots_[i].count};
+
+    // New rectangle: keep the table at most half full; past a few thousand
+    // rectangles start over rather than grow without end.
+    if ((used_ + 1) * 2 > slots_.size()) {
+        if (slots_.size() >= 8192) {
+            Clear();
+            slots_.resize(64);
+        } else {
+            std::vector<Slot> old(slots_.size() * 2);
+            old.swap(slots_);
+            for (const Slot& s : old)
+                if (s.rect != 0) slots_[probe(s.rect)] = s;
+        }
+        i = probe(rect);
+    }
+    Slot& slot = slots_[i];
+    slot.rect = rect;
+    slot.first = static_cast<uint32_t>(runs_.size());
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = pixels + static_cast<ptrdiff_t>(top + y) * pitch;
+        int x = left;
+        const int right = left + width;
+        while (x < right) {
+            while (x < right && ReadPixel(row + x * bytesPerPixel, bytesPerPixel) == key) ++x;
+            const int start = x;
+            while (x < right && ReadPixel(row + x * bytesPerPixel, bytesPerPixel) != key) ++x;
+            if (x > start)
+                runs_.push_back(Run{static_cast<uint32_t>((top + y) * static_cast<int64_t>(pitch) + start * bytesPerPixel),
+                                    static_cast<uint16_t>(y), static_cast<uint16_t>(start - left),
+                                    static_cast<uint16_t>(x - start)});
+        }
+    }
+    slot.count = static_cast<uint32_t>(runs_.size() - slot.first);
+    ++used_;
+    return {runs_.data() + slot.first, slot.count};
+}
+
+void RunCache::Clear() {
+    slots_.clear();
+    runs_.clear();
+    used_ = 0;
+}
+
+namespace {
+
+// Calls fn(destination, run, pixelsSkipped, pixelCount) for the visible part
+// of each run. Most blits are not clipped at all and take the short loop.
+template <int Bpp, typename Fn>
+inline void ForVisibleRuns(const Target& target, int width, int height, std::span<const Run> runs, Fn&& fn) {
+    const Target t = target; // locals stay in registers across the stores
+    if (t.clipLeft == 0 && t.clipTop == 0 && t.clipRight == width && t.clipBottom == height) {
+        uint8_t* const origin = t.pixels + static_cast<ptrdiff_t>(t.y) * t.pitch + static_cast<ptrdiff_t>(t.x) * Bpp;
+        for (const Run& run : runs)
+            fn(origin + static_cast<ptrdiff_t>(run.y) * t.pitch + run.x * Bpp, run, 0, static_cast<int>(run.length));
+        return;
+    }
+    for (const Run& run : runs) {
+        if (run.y < t.clipTop || run.y >= t.clipBottom) continue;
+        const int a = std::max<int>(run.x, t.clipLeft);
+        const int b = std::min<int>(run.x + run.length, t.clipRight);
+        if (b <= a) continue;
+        fn(t.pixels + static_cast<ptrdiff_t>(t.y + run.y) * t.pitch + static_cast<ptrdiff_t>(t.x + a) * Bpp, run,
+           a - run.x, b - a);
+    }
+}
+
+template <int Bpp>
+void CopyRunsOf(const Target& t, int width, int height, const uint8_t* srcPixels, std::span<const Run> runs) {
+    ForVisibleRuns<Bpp>(t, width, height, runs, [srcPixels](uint8_t* d, const Run& run, int skip, int n) {
+        CopyBytes(d, srcPixels + run.srcOffset + static_cast<size_t>(skip) * Bpp, static_cast<size_t>(n) * Bpp);
+    });
+}
+
+} // namespace
+
+void CopyRuns(const Target& t, int width, int height, const uint8_t* srcPixels, int bytesPerPixel,
+              std::span<const Run> runs) {
+    switch (bytesPerPixel) {
+    case 1: CopyRunsOf<1>(t, width, height, srcPixels, runs); break;
+    case 2: CopyRunsOf<2>(t, width, height, srcPixels, runs); break;
+    case 3: CopyRunsOf<3>(t, width, height, srcPixels, runs); break;
+    default: CopyRunsOf<4>(t, width, height, srcPixels, runs); break;
+    }
+}
+
+void CopyRect(const Target& t, const uint8_t* srcTopLeft, int srcPitch, int bytesPerPixel) {
+    const size_t bytes = static_cast<size_t>(t.clipRight - t.clipLeft) * bytesPerPixel;
+    const uint8_t* s = srcTopLeft + static_cast<ptrdiff_t>(t.clipTop) * srcPitch + t.clipLeft * bytesPerPixel;
+    uint8_t* d = t.pixels + static_cast<ptrdiff_t>(t.y + t.clipTop) * t.pitch +
+                 static_cast<ptrdiff_t>(t.x + t.clipLeft) * bytesPerPixel;
+    for (int y = t.clipTop; y < t.clipBottom; ++y, s += srcPitch, d += t.pitch) {
+        if (bytes > 256) std::memcpy(d, s, bytes);
+        else CopyBytes(d, s, bytes);
+    }
+}
+
+void BlendRuns565(const Target& t, int width, int height, const uint8_t* srcPixels, std::span<const Run> runs,
+                  int alpha) {
+    const int f = Factor(std::clamp(alpha, 0, 255));
+    ForVisibleRuns<2>(t, width, height, runs, [&](uint8_t* d, const Run& run, int skip, int n) {
+        BlendRowFactor(reinterpret_cast<uint16_t*>(d),
+                       reinterpret_cast<const uint16_t*>(srcPixels + run.srcOffset) + skip, n, f);
+    });
+}
+
+void BlendRect565(const Target& t, const uint8_t* srcTopLeft, int srcPitch, int alpha) {
+    const int f = Factor(std::clamp(alpha, 0, 255));
+    const uint8_t* s = srcTopLeft + static_cast<ptrdiff_t>(t.clipTop) * srcPitch + t.clipLeft * 2;
+    uint8_t* d = t.pixels + static_cast<ptrdiff_t>(t.y + t.clipTop) * t.pitch + static_cast<ptrdiff_t>(t.x + t.clipLeft) * 2;
+    for (int y = t.clipTop; y < t.clipBottom; ++y, s += srcPitch, d += t.pitch)
+        BlendRowFactor(reinterpret_cast<uint16_t*>(d), reinterpret_cast<const uint16_t*>(s), t.clipRight - t.clipLeft, f);
+}
+
+void BlendRow565(uint16_t* dst, const uint16_t* src, int n, int alpha) {
+    BlendRowFactor(dst, src, n, Factor(std::clamp(alpha, 0, 255)));
+}
+
+} // namespace varnok::platform::blit
