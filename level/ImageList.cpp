@@ -205,6 +205,7 @@ platform::Rect TPictureCollectionItem::PatternRects(int index) const {
 }
 
 void TPictureCollectionItem::DropSurfaces() {
+    places_.clear();
     surfaces_.clear();
     restored_ = false;
     count_ = 0;
@@ -291,10 +292,17 @@ void TPictureCollectionItem::Restore() {
     cellHeight_ = g.ch;
     patternWidth_ = g.pw;
     patternHeight_ = g.ph;
+    // Tiles and figures are drawn thousands of times a frame: their places
+    // are looked up rather than worked out with four divisions each.
+    constexpr int kMaxPlaceTable = 65536;
+    if (count_ <= kMaxPlaceTable) {
+        places_.resize(static_cast<size_t>(count_));
+        for (int i = 0; i < count_; ++i) places_[static_cast<size_t>(i)] = ComputePlace(i);
+    }
 }
 
-bool TPictureCollectionItem::Place(int pattern, PatternPlace& place) const {
-    if (!initialized_ || !restored_ || pattern < 0 || pattern >= count_) return false;
+TPictureCollectionItem::PatternPlace TPictureCollectionItem::ComputePlace(int pattern) const {
+    PatternPlace place;
     const int r = pattern / across_, c = pattern % across_;
     const int bx = c / blockCols_, by = r / blockRows_;
     place.surface = surfaces_[static_cast<size_t>(by) * blocksAcross_ + bx].get();
@@ -302,6 +310,12 @@ bool TPictureCollectionItem::Place(int pattern, PatternPlace& place) const {
     const int64_t top = static_cast<int64_t>(r - by * blockRows_) * cellHeight_;
     place.rect =
         platform::Bounds(static_cast<int>(left), static_cast<int>(top), patternWidth_, patternHeight_);
+    return place;
+}
+
+bool TPictureCollectionItem::Place(int pattern, PatternPlace& place) const {
+    if (!initialized_ || !restored_ || pattern < 0 || pattern >= count_) return false;
+    place = places_.empty() ? ComputePlace(pattern) : places_[static_cast<size_t>(pattern)];
     return true;
 }
 

@@ -160,6 +160,7 @@ class TPictureCollectionItem {
         platform::Rect rect;
     };
     bool Place(int pattern, PatternPlace& place) const;
+    PatternPlace ComputePlace(int pattern) const;
     void DropSurfaces();
 
     TPictureCollection* owner_;
@@ -181,6 +182,7 @@ class TPictureCollectionItem {
     int patternWidth_ = 0;
     int patternHeight_ = 0;
     std::vector<std::unique_ptr<platform::Surface>> surfaces_;
+    std::vector<PatternPlace> places_; // per pattern, unless there are very many
 };
 
 class TPictureCollection {

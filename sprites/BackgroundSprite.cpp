@@ -71,9 +71,25 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
         if (pattern >= 0) Image->Draw(*surface, static_cast<int>(cx * w + ox), static_cast<int>(cy * h + oy), pattern);
     };
     if (Tile) {
-        for (int64_t cy = -1; cy <= down; ++cy)
-            for (int64_t cx = -1; cx <= across; ++cx)
-                drawCell(WrapIndex(cx + skipX - sx, mapWidth_), WrapIndex(cy + skipY - sy, mapHeight_), cx, cy);
+        // Only the cells that reach onto the surface; the map indices wrap
+        // step by step instead of by a division per cell.
+        auto visible = [](int64_t first, int64_t last, int64_t offset, int64_t size, int64_t extent) {
+            while (first <= last && first * size + offset + size <= 0) ++first;
+            while (last >= first && last * size + offset >= extent) --last;
+            return std::pair{first, last};
+        };
+        const auto [cx0, cx1] = visible(-1, across, ox, w, screen.Right);
+        const auto [cy0, cy1] = visible(-1, down, oy, h, screen.Bottom);
+        const int64_t col0 = WrapIndex(cx0 + skipX - sx, mapWidth_);
+        int64_t row = WrapIndex(cy0 + skipY - sy, mapHeight_);
+        for (int64_t cy = cy0; cy <= cy1; ++cy) {
+            int64_t col = col0;
+            for (int64_t cx = cx0; cx <= cx1; ++cx) {
+                drawCell(col, row, cx, cy);
+                if (++col == mapWidth_) col = 0;
+            }
+            if (++row == mapHeight_) row = 0;
+        }
     } else {
         const int64_t endX = std::min<int64_t>(sx + mapWidth_ - skipX, across);
         const int64_t endY = std::min<int64_t>(sy + mapHeight_ - skipY, down);

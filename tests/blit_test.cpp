@@ -1,0 +1,199 @@
+// Keyed, opaque and blended blits through the surface's own pixel loops,
+// checked against a pixel-by-pixel model of what a blit must do.
+#include "platform/Blit.h"
+#include "platform/Surface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+using namespace varnok;
+using platform::Rect;
+using platform::Surface;
+
+namespace {
+
+constexpr uint32_t kKey16 = 0xF81F; // magenta in RGB565
+
+// A source with a ragged shape per 8 x 8 cell: holes of the key colour of
+// varying width in each row, so that rows have zero, one or two runs, and
+// one row in eight wholly opaque (long runs).
+std::unique_ptr<Surface> RaggedSource(int bitCount, int w, int h) {
+    auto s = std::make_unique<Surface>(w, h, bitCount);
+    const uint32_t key = s->ColorMatch(RGB(255, 0, 255));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int cx = x % 8, cy = y % 8;
+            const bool hole = cy != 6 && (cx < cy % 3 || cx == 5 - cy % 4 || (cy == 7 && cx > 1));
+            s->SetPixel(x, y, hole ? key : s->ColorMatch(RGB(x * 9 % 250, y * 13 % 250, (x + y) * 5 % 250)));
+        }
+    s->SetColorKey(key);
+    return s;
+}
+
+std::unique_ptr<Surface> Backdrop(int bitCount, int w, int h) {
+    auto s = std::make_unique<Surface>(w, h, bitCount);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) s->SetPixel(x, y, s->ColorMatch(RGB(20 + x % 7, 200, 30 + y % 11)));
+    return s;
+}
+
+// What a blit of src's rect to (x, y) must leave in dest: source pixels
+// inside both surfaces, key pixels skipped when transparent.
+void ModelDraw(std::vector<uint32_t>& dest, int dw, int dh, const Surface& src, const Rect& rect, int x, int y,
+               bool transparent) {
+    for (int sy = rect.Top; sy < rect.Bottom; ++sy)
+        for (int sx = rect.Left; sx < rect.Right; ++sx) {
+            if (sx < 0 || sy < 0 || sx >= src.Width() || sy >= src.Height()) continue;
+            const int dx = x + sx - rect.Left, dy = y + sy - rect.Top;
+            if (dx < 0 || dy < 0 || dx >= dw || dy >= dh) continue;
+            const uint32_t p = src.GetPixel(sx, sy);
+            if (transparent && src.ColorKey() && p == *src.ColorKey()) continue;
+            dest[static_cast<size_t>(dy) * dw + dx] = p;
+        }
+}
+
+std::vector<uint32_t> Pixels(const Surface& s) {
+    std::vector<uint32_t> v;
+    for (int y = 0; y < s.Height(); ++y)
+        for (int x = 0; x < s.Width(); ++x) v.push_back(s.GetPixel(x, y));
+    return v;
+}
+
+struct Placement {
+    int x, y;
+    Rect rect;
+};
+
+// Rectangles inside, across every edge of, and partly outside the source;
+// positions clipped on every side of the destination and wholly outside.
+std::vector<Placement> Placements() {
+    std::vector<Placement> out;
+    const Rect rects[] = {{0, 0, 8, 8},   {8, 8, 16, 16}, {3, 5, 21, 19}, {0, 0, 24, 24},
+                          {-4, -3, 9, 7}, {20, 18, 30, 30}, {16, 0, 24, 24}};
+    const int spots[][2] = {{0, 0}, {5, 4}, {-6, 3}, {3, -5}, {14, 9}, {-3, -2}, {18, 12}, {-30, 0}, {40, 2}};
+    for (const Rect& r : rects)
+        for (const auto& p : spots) out.push_back({p[0], p[1], r});
+    return out;
+}
+
+} // namespace
+
+TEST(Blit, KeyedAndOpaqueBlitsMatchThePixelModelOnEveryClip) {
+    for (int bits : {16, 24, 32}) {
+        const auto src = RaggedSource(bits, 24, 24);
+        for (bool transparent : {true, false}) {
+            auto dest = Backdrop(bits, 20, 16);
+            std::vector<uint32_t> model = Pixels(*dest);
+            // One destination collects every placement, so a stray write
+            // anywhere shows up in a later comparison as well.
+            for (const Placement& p : Placements()) {
+                dest->Draw(p.x, p.y, *src, p.rect, transparent);
+                ModelDraw(model, 20, 16, *src, p.rect, p.x, p.y, transparent);
+                ASSERT_EQ(Pixels(*dest), model) << bits << " bits, transparent " << transparent << ", rect "
+                                                << p.rect.Left << "," << p.rect.Top << " at " << p.x << "," << p.y;
+            }
+        }
+    }
+}
+
+TEST(Blit, RunsFollowChangesToTheSourcePixelsAndKey) {
+    auto src = RaggedSource(16, 16, 16);
+    Surface dest(16, 16, 16);
+    const Rect rect{0, 0, 16, 16};
+    dest.Draw(0, 0, *src, rect, true); // the runs are found and kept here
+
+    // A key pixel turned opaque and an opaque one turned into the key.
+    const uint32_t red = dest.ColorMatch(RGB(255, 0, 0));
+    ASSERT_EQ(src->GetPixel(0, 1), kKey16);
+    src->SetPixel(0, 1, red);
+    src->SetPixel(3, 3, kKey16);
+    dest.Fill(0);
+    dest.Draw(0, 0, *src, rect, true);
+    EXPECT_EQ(dest.GetPixel(0, 1), red);
+    EXPECT_EQ(dest.GetPixel(3, 3), 0u);
+
+    // A filled source has no holes left; a new key makes the fill transparent.
+    src->FillRect(Rect{0, 0, 16, 16}, red);
+    dest.Fill(0);
+    dest.Draw(0, 0, *src, rect, true);
+    EXPECT_EQ(dest.GetPixel(5, 7), red);
+    src->SetColorKey(red);
+    dest.Fill(0);
+    dest.Draw(0, 0, *src, rect, true);
+    EXPECT_EQ(dest.GetPixel(5, 7), 0u);
+}
+
+TEST(Blit, ManyDifferentRectanglesFromOneSourceStayCorrect) {
+    // More rectangles than the run cache keeps before it starts over.
+    const auto src = RaggedSource(16, 128, 128);
+    auto dest = Backdrop(16, 24, 24);
+    std::vector<uint32_t> model = Pixels(*dest);
+    for (int i = 0; i < 9000; ++i) {
+        const int left = i % 97, top = (i / 97) % 101, w = 1 + i % 23, h = 1 + i % 17;
+        const Rect rect{left, top, left + w, top + h};
+        const int x = i % 29 - 6, y = i % 31 - 7;
+        dest->Draw(x, y, *src, rect, true);
+        ModelDraw(model, 24, 24, *src, rect, x, y, true);
+        if (i % 500 == 0 || i > 8990) {
+            ASSERT_EQ(Pixels(*dest), model) << "rectangle " << i;
+        }
+    }
+}
+
+TEST(Blit, BlendedRowsAreCloseToTheExactMixAndAgreeAtEveryLength) {
+    // Every length from 1 to 40 pixels: the eight-at-a-time path with its
+    // overlapping tail must give what one pixel at a time gives.
+    std::vector<uint16_t> src(40), base(40);
+    for (int i = 0; i < 40; ++i) {
+        src[i] = static_cast<uint16_t>((i * 2731 + 17) & 0xFFFF);
+        base[i] = static_cast<uint16_t>((i * 40503 + 999) & 0xFFFF);
+    }
+    for (int alpha : {0, 1, 64, 127, 128, 200, 254, 255}) {
+        for (int n = 1; n <= 40; ++n) {
+            std::vector<uint16_t> row(base), single(base);
+            platform::blit::BlendRow565(row.data(), src.data(), n, alpha);
+            for (int i = 0; i < n; ++i) platform::blit::BlendRow565(&single[i], &src[i], 1, alpha);
+            ASSERT_EQ(row, single) << "alpha " << alpha << ", " << n << " pixels";
+        }
+        std::vector<uint16_t> row(base);
+        platform::blit::BlendRow565(row.data(), src.data(), 40, alpha);
+        for (int i = 0; i < 40; ++i) {
+            const int shifts[] = {11, 5, 0}, masks[] = {31, 63, 31};
+            for (int c = 0; c < 3; ++c) {
+                const double s = (src[i] >> shifts[c]) & masks[c], d = (base[i] >> shifts[c]) & masks[c];
+                const double exact = d + (s - d) * alpha / 255.0;
+                EXPECT_LE(std::abs(((row[i] >> shifts[c]) & masks[c]) - exact), 1.0)
+                    << "alpha " << alpha << " pixel " << i << " channel " << c;
+            }
+        }
+        if (alpha == 255) {
+            EXPECT_EQ(row, src);
+        }
+        if (alpha == 0) {
+            EXPECT_EQ(row, base);
+        }
+    }
+}
+
+TEST(Blit, BlendedBlitsTouchOnlyOpaqueVisiblePixels) {
+    const auto src = RaggedSource(16, 24, 24);
+    for (const Placement& p : Placements()) {
+        auto dest = Backdrop(16, 20, 16);
+        const std::vector<uint32_t> before = Pixels(*dest);
+        // The source pixel landing on each destination pixel, or none.
+        constexpr uint32_t kNone = 0xFFFFFFFF;
+        std::vector<uint32_t> landing(before.size(), kNone);
+        ModelDraw(landing, 20, 16, *src, p.rect, p.x, p.y, true);
+        dest->DrawAlpha(p.x, p.y, *src, p.rect, true, 128);
+        const std::vector<uint32_t> after = Pixels(*dest);
+        for (size_t i = 0; i < after.size(); ++i) {
+            if (landing[i] == kNone) {
+                ASSERT_EQ(after[i], before[i]) << "pixel " << i << " changed outside the shape";
+            } else if (landing[i] != before[i]) {
+                ASSERT_NE(after[i], before[i]) << "pixel " << i << " not blended";
+            }
+        }
+    }
+}
