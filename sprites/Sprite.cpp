@@ -83,8 +83,7 @@ void TSprite::Move(int32_t moveCount) {
 
 void TSprite::Draw() {
     if (!Visible) return;
-    if (engine_) drawBounds_ = GetBoundsRect();
-    if (engine_ && OverlapRect(drawBounds_, engine_->surfaceRect_)) {
+    if (engine_ && OverlapRect(GetBoundsRect(), engine_->surfaceRect_)) {
         DoDraw();
         ++engine_->drawCount_;
     }

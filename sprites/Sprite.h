@@ -99,10 +99,6 @@ protected:
     virtual platform::Rect GetBoundsRect() const;
     virtual bool TestCollision(const TSprite& sprite) const { return true; }
 
-    // The bounds that Draw tested just before calling DoDraw (saves computing
-    // them twice on the per-frame path).
-    const platform::Rect& DrawBounds() const { return drawBounds_; }
-
     // The surface and screen rectangle of the engine (none without an engine).
     platform::Surface* EngineSurface() const;
     platform::Rect EngineSurfaceRect() const;
@@ -120,7 +116,6 @@ private:
     std::vector<TSprite*> drawList_; // the same sprites by depth
     bool isDead_ = false;
     int32_t z_ = 0;
-    platform::Rect drawBounds_;
     std::shared_ptr<TSpriteLink> link_;
 };
 
