@@ -46,3 +46,30 @@ void BM_GameTick(benchmark::State& state) {
 BENCHMARK(BM_GameTick)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+namespace {
+
+// From nothing to the first title frame drawn: opening the data files, the
+// main form with its pictures, fonts and sounds, and one title tick.
+void BM_StartupToFirstTitleFrame(benchmark::State& state) {
+    for (auto _ : state) {
+        platform::SimulatedClock clock(0);
+        platform::ScopedClock scope(clock);
+        platform::Application app(true);
+        TDataStores stores;
+        try {
+            stores = OpenDataFiles(ProgramFolder());
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            return;
+        }
+        TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, {});
+        form.FormCreate();
+        form.FormShow();
+        form.TimerTitle(16);
+        benchmark::DoNotOptimize(form.Game.GameState);
+    }
+}
+BENCHMARK(BM_StartupToFirstTitleFrame)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
