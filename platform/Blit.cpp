@@ -149,9 +149,11 @@ std::span<const Run> RunCache::Find(const uint8_t* pixels, int pitch, int bytesP
         return {runs_.data() + slots_[i].first, slots_[i].count};
 
     // New rectangle: keep the table at most half full; past a few thousand
-    // rectangles start over rather than grow without end.
-    if ((used_ + 1) * 2 > slots_.size()) {
-        if (slots_.size() >= 8192) {
+    // rectangles or a million runs (12 MB) start over rather than grow
+    // without end.
+    constexpr size_t kMaxRuns = size_t{1} << 20;
+    if ((used_ + 1) * 2 > slots_.size() || runs_.size() > kMaxRuns) {
+        if (slots_.size() >= 8192 || runs_.size() > kMaxRuns) {
             Clear();
             slots_.resize(64);
         } else {

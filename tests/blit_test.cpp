@@ -142,6 +142,35 @@ TEST(Blit, ManyDifferentRectanglesFromOneSourceStayCorrect) {
     }
 }
 
+TEST(Blit, LargeCheckeredRectanglesPastTheRunLimitStayCorrect) {
+    // Every other pixel transparent: half a million runs per whole
+    // rectangle, so a few rectangles pass the point where the runs start over.
+    RgbaImage image(1000, 1000);
+    for (int y = 0; y < image.Height; ++y)
+        for (int x = 0; x < image.Width; ++x) {
+            uint8_t* p = image.At(x, y);
+            const bool hole = (x + y) % 2 == 0;
+            p[0] = hole ? 255 : static_cast<uint8_t>(x);
+            p[1] = hole ? 0 : static_cast<uint8_t>(y);
+            p[2] = hole ? 255 : 40;
+            p[3] = 255;
+        }
+    const auto src = Surface::FromImage(image, 16);
+    src->SetColorKey(kKey16);
+    auto dest = Backdrop(16, 24, 24);
+    std::vector<uint32_t> model = Pixels(*dest);
+    const Rect rects[] = {{0, 0, 1000, 1000}, {1, 0, 1000, 1000}, {0, 1, 1000, 1000}, {2, 0, 1000, 1000},
+                          {0, 2, 1000, 1000}, {1, 1, 1000, 1000}, {0, 0, 1000, 1000}};
+    int shift = 0;
+    for (const Rect& rect : rects) {
+        const int x = -(rect.Left * 7 + shift), y = -(rect.Top * 5 + shift);
+        dest->Draw(x, y, *src, rect, true);
+        ModelDraw(model, 24, 24, *src, rect, x, y, true);
+        ASSERT_EQ(Pixels(*dest), model) << "rectangle at " << rect.Left << "," << rect.Top;
+        shift += 3;
+    }
+}
+
 TEST(Blit, BlendedRowsAreCloseToTheExactMixAndAgreeAtEveryLength) {
     // Every length from 1 to 40 pixels: the eight-at-a-time path with its
     // overlapping tail must give what one pixel at a time gives.
