@@ -15,71 +15,32 @@ namespace varnok::platform::blit {
 
 namespace {
 
-// Copies n bytes with a few unaligned moves instead of a call: the runs of
-// tiles and figures are short (up to a few dozen pixels), where a library call
-// or a string instruction costs more than the copy itself.
+// Copies n bytes with a few unaligned fixed-size moves instead of a call: the
+// runs of tiles and figures are short (up to a few dozen pixels), where a
+// library call or a string instruction costs more than the copy itself.
+// Source and destination never overlap.
 [[gnu::always_inline]] inline void CopyBytes(uint8_t* d, const uint8_t* s, size_t n) {
     if (n > 64) {
         // Whole 64-byte blocks, then the last 64 bytes (overlapping what the
         // blocks copied) so that no shorter tail is needed.
         const uint8_t* const sEnd = s + n;
         uint8_t* const dEnd = d + n;
-        for (; n > 64; d += 64, s += 64, n -= 64) {
-            uint8_t a[64];
-            std::memcpy(a, s, 64);
-            std::memcpy(d, a, 64);
-        }
-        uint8_t a[64];
-        std::memcpy(a, sEnd - 64, 64);
-        std::memcpy(dEnd - 64, a, 64);
-    } else if (n >= 32) {
-        // 32..64 bytes: four 16-byte moves, the last two overlapping the first.
-        uint8_t a[16], b[16], c[16], e[16];
-        std::memcpy(a, s, 16);
-        std::memcpy(b, s + 16, 16);
-        std::memcpy(c, s + n - 32, 16);
-        std::memcpy(e, s + n - 16, 16);
-        std::memcpy(d, a, 16);
-        std::memcpy(d + 16, b, 16);
-        std::memcpy(d + n - 32, c, 16);
-        std::memcpy(d + n - 16, e, 16);
+        for (; n > 64; d += 64, s += 64, n -= 64) std::memcpy(d, s, 64);
+        std::memcpy(dEnd - 64, sEnd - 64, 64);
+    } else if (n >= 32) { // two moves, the second overlapping the first
+        std::memcpy(d, s, 32);
+        std::memcpy(d + n - 32, s + n - 32, 32);
     } else if (n >= 16) {
-        uint8_t a[16], b[16];
-        std::memcpy(a, s, 16);
-        std::memcpy(b, s + n - 16, 16);
-        std::memcpy(d, a, 16);
-        std::memcpy(d + n - 16, b, 16);
+        std::memcpy(d, s, 16);
+        std::memcpy(d + n - 16, s + n - 16, 16);
     } else if (n >= 8) {
-        uint64_t a, b;
-        std::memcpy(&a, s, 8);
-        std::memcpy(&b, s + n - 8, 8);
-        std::memcpy(d, &a, 8);
-        std::memcpy(d + n - 8, &b, 8);
+        std::memcpy(d, s, 8);
+        std::memcpy(d + n - 8, s + n - 8, 8);
     } else if (n >= 4) {
-        uint32_t a, b;
-        std::memcpy(&a, s, 4);
-        std::memcpy(&b, s + n - 4, 4);
-        std::memcpy(d, &a, 4);
-        std::memcpy(d + n - 4, &b, 4);
+        std::memcpy(d, s, 4);
+        std::memcpy(d + n - 4, s + n - 4, 4);
     } else {
         for (size_t i = 0; i < n; ++i) d[i] = s[i];
-    }
-}
-
-uint32_t ReadPixel(const uint8_t* p, int bytesPerPixel) {
-    switch (bytesPerPixel) {
-    case 1: return p[0];
-    case 2: {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    case 3: return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-    default: {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
     }
 }
 
@@ -217,34 +178,26 @@ inline void ForVisibleRuns(const Target& target, int width, int height, std::spa
 
 #if VARNOK_AVX2_COPY
 // Unclipped runs with 32-byte moves where the processor has them: half the
-// stores of the 16-byte copy for the typical run of 16 to 32 pixels.
+// stores of the 16-byte copy for the typical run of 16 to 32 pixels. Runs of
+// 32 bytes and more are copied in 32-byte blocks, the last block overlapping
+// the one before instead of a shorter tail.
 __attribute__((target("avx2"))) void CopyUnclippedAvx2(uint8_t* origin, ptrdiff_t pitch, const uint8_t* srcPixels,
                                                         const Run* run, const Run* end, int bpp) {
+    auto move32 = [](uint8_t* d, const uint8_t* s) __attribute__((target("avx2"))) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)));
+    };
     for (; run != end; ++run) {
         uint8_t* d = origin + static_cast<ptrdiff_t>(run->y) * pitch + run->x * bpp;
         const uint8_t* s = srcPixels + run->srcOffset;
         size_t n = static_cast<size_t>(run->length) * bpp;
-        if (n > 64) {
-            const uint8_t* const sEnd = s + n;
-            uint8_t* const dEnd = d + n;
-            for (; n > 64; d += 64, s += 64, n -= 64) {
-                const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
-                const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32));
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), a);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 32), b);
-            }
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sEnd - 64));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sEnd - 32));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dEnd - 64), a);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(dEnd - 32), b);
-        } else if (n >= 32) {
-            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
-            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + n - 32));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), a);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + n - 32), b);
-        } else {
+        if (n < 32) {
             CopyBytes(d, s, n);
+            continue;
         }
+        uint8_t* const dLast = d + n - 32;
+        const uint8_t* const sLast = s + n - 32;
+        for (; n > 32; d += 32, s += 32, n -= 32) move32(d, s);
+        move32(dLast, sLast);
     }
 }
 

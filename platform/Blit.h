@@ -4,10 +4,29 @@
 // Kept free of SDL so that they can be tested on plain buffers.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
 namespace varnok::platform::blit {
+
+// The pixel value at p of a surface with 1 to 4 bytes per pixel.
+inline uint32_t ReadPixel(const uint8_t* p, int bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 1: return p[0];
+    case 2: {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    }
+    case 3: return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
+    default: {
+        uint32_t v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    }
+}
 
 // One run of opaque (non-key) pixels of a source rectangle: row y and column x
 // relative to the rectangle, srcOffset the byte offset of its first pixel.

@@ -41,21 +41,8 @@ private:
 };
 
 uint32_t ReadPixel(const SDL_Surface* s, int x, int y) {
-    const uint8_t* p = static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
-    switch (s->format->BytesPerPixel) {
-    case 1: return *p;
-    case 2: {
-        uint16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    }
-    case 3: return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-    default: {
-        uint32_t v;
-        std::memcpy(&v, p, 4);
-        return v;
-    }
-    }
+    const int bpp = s->format->BytesPerPixel;
+    return blit::ReadPixel(static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * bpp, bpp);
 }
 
 void WritePixel(SDL_Surface* s, int x, int y, uint32_t pixel) {
@@ -105,7 +92,7 @@ Surface::Surface(int width, int height, int bitCount) {
 }
 
 Surface::~Surface() {
-    PixelsChanged();
+    DropTwins();
     if (surface_) SDL_FreeSurface(S(surface_));
 }
 
@@ -329,9 +316,13 @@ SDL_Surface* Surface::AlphaTwin(int alpha) const {
     return twin;
 }
 
-void Surface::PixelsChanged() {
+void Surface::DropTwins() const {
     for (auto& [key, twin] : twins_) SDL_FreeSurface(S(twin));
     twins_.clear();
+}
+
+void Surface::PixelsChanged() {
+    DropTwins();
     if (!runCache_.Empty()) runCache_.Clear();
 }
 

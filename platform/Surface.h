@@ -69,8 +69,10 @@ public:
     // Colour-key transparency of this surface when it is the source of a blit.
     void SetColorKey(std::optional<uint32_t> key);
     std::optional<uint32_t> ColorKey() const { return colorKey_; }
-    // Run-length acceleration of colour-keyed blits from this surface: for a
-    // picture that is drawn often and changes rarely.
+    // Marks a picture that is drawn often and changes rarely: paletted
+    // surfaces then get SDL's run-length encoding for keyed blits, others
+    // run-length encoded copies for blended blits at 24 and 32 bits. (Keyed
+    // blits of 16 bits and up always use the cached lists of opaque runs.)
     void SetRLE(bool enabled);
 
     // Blits src's srcRect to (x, y) of this surface, clipped on both sides.
@@ -101,6 +103,7 @@ private:
     ::SDL_Surface* PlainTwin() const;
     ::SDL_Surface* AlphaTwin(int alpha) const;
     ::SDL_Surface* MakeTwin(bool rle, int alpha) const;
+    void DropTwins() const;
     bool SdlRle() const;
     // Keyed, opaque and (on RGB565) blended blits between surfaces of one
     // format through our own pixel loops; false when SDL must do it.
