@@ -7,26 +7,47 @@
 
 #include <benchmark/benchmark.h>
 #include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 
 using namespace varnok;
 
 namespace {
 
+// The shipped game as the program starts it, headless on a simulated clock:
+// the data files opened, the main form created and shown.
+struct ShippedGame {
+    platform::SimulatedClock clock{0};
+    platform::ScopedClock scope{clock};
+    platform::Application app{true};
+    TDataStores stores;
+    std::unique_ptr<TMainForm> form;
+
+    // False (with the reason in error) when the data files cannot be opened.
+    bool Start(std::string& error) {
+        try {
+            stores = OpenDataFiles(ProgramFolder());
+        } catch (const std::exception& e) {
+            error = e.what();
+            return false;
+        }
+        form = std::make_unique<TMainForm>(app, *stores.LevelStore, *stores.GlobalStore, std::vector<std::string>{});
+        form->FormCreate();
+        form->FormShow();
+        return true;
+    }
+};
+
 void BM_GameTick(benchmark::State& state) {
     const int level = static_cast<int>(state.range(0));
-    platform::SimulatedClock clock(0);
-    platform::ScopedClock scope(clock);
-    platform::Application app(true);
-    TDataStores stores;
-    try {
-        stores = OpenDataFiles(ProgramFolder());
-    } catch (const std::exception& e) {
-        state.SkipWithError(e.what());
+    ShippedGame game;
+    std::string error;
+    if (!game.Start(error)) {
+        state.SkipWithError(error.c_str());
         return;
     }
-    TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, {});
-    form.FormCreate();
-    form.FormShow();
+    TMainForm& form = *game.form;
     if (level > form.LevelStore.GetInteger("Global", "TileCount", 0)) {
         state.SkipWithError("no such level");
         return;
@@ -38,36 +59,25 @@ void BM_GameTick(benchmark::State& state) {
     form.Game.GameState = gs::Playing;
     form.FadeActive = false;
     for (auto _ : state) {
-        clock.Advance(16);
+        game.clock.Advance(16);
         form.TimerGame(16);
     }
     state.counters["sprites"] = form.DXSpriteEngine.Engine().AllCount();
 }
 BENCHMARK(BM_GameTick)->DenseRange(1, 5)->Unit(benchmark::kMicrosecond);
 
-} // namespace
-
-namespace {
-
 // From nothing to the first title frame drawn: opening the data files, the
 // main form with its pictures, fonts and sounds, and one title tick.
 void BM_StartupToFirstTitleFrame(benchmark::State& state) {
     for (auto _ : state) {
-        platform::SimulatedClock clock(0);
-        platform::ScopedClock scope(clock);
-        platform::Application app(true);
-        TDataStores stores;
-        try {
-            stores = OpenDataFiles(ProgramFolder());
-        } catch (const std::exception& e) {
-            state.SkipWithError(e.what());
+        ShippedGame game;
+        std::string error;
+        if (!game.Start(error)) {
+            state.SkipWithError(error.c_str());
             return;
         }
-        TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, {});
-        form.FormCreate();
-        form.FormShow();
-        form.TimerTitle(16);
-        benchmark::DoNotOptimize(form.Game.GameState);
+        game.form->TimerTitle(16);
+        benchmark::DoNotOptimize(game.form->Game.GameState);
     }
 }
 BENCHMARK(BM_StartupToFirstTitleFrame)->Unit(benchmark::kMillisecond)->Iterations(5);
