@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as a plain and as an enciphered settings file, runs
 // the queries over every section and key, and checks that the saved form of
 // the store would load back to the same sections.
+#include "tests/fuzz/FuzzCheck.h"
 #include "level/CryptedINI.h"
 
 #include <cstdint>
@@ -13,12 +14,7 @@ using namespace varnok;
 
 namespace {
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 bool SameSections(const std::vector<TIniSection>& a, const std::vector<TIniSection>& b) {
     if (a.size() != b.size()) return false;

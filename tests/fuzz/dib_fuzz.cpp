@@ -4,6 +4,7 @@
 //
 // Build with clang and -DVARNOK_FUZZ=ON, then run for example
 //   build-fuzz/fuzz/dib_fuzz -max_total_time=120 CORPUS_DIR
+#include "tests/fuzz/FuzzCheck.h"
 #include "common/Exception.h"
 #include "level/Dib.h"
 
@@ -17,12 +18,7 @@ using namespace varnok;
 
 namespace {
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 void CheckPicture(const TDecodedPicture& p) {
     Check(p.Image.Width > 0 && p.Image.Height > 0, "a decoded picture has pixels");

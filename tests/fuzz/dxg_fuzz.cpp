@@ -6,6 +6,7 @@
 // Build with clang and -DVARNOK_FUZZ=ON, then run for example
 //   build-fuzz/fuzz/dxg_fuzz -max_total_time=120 CORPUS_DIR
 // (a few .dxg files made with dxgtool are good seeds for the corpus).
+#include "tests/fuzz/FuzzCheck.h"
 #include "common/Exception.h"
 #include "common/StrUtils.h"
 #include "level/ImageList.h"
@@ -21,12 +22,7 @@ using namespace varnok;
 
 namespace {
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 void DrawEveryPattern(TPictureCollection& list) {
     platform::Surface dest(64, 64, 16);

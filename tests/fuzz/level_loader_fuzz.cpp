@@ -2,6 +2,7 @@
 // tile bitmap conversion and the level loader over its first levels. Every
 // input must end in a loaded level or in one of the game's exceptions; a
 // loaded level must be consistent.
+#include "tests/fuzz/FuzzCheck.h"
 #include "level/Dib.h"
 #include "level/TSINI.h"
 
@@ -16,12 +17,7 @@ using namespace varnok;
 
 namespace {
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "check failed: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::Check;
 
 void CheckLevel(const TLevelData& level, bool loaded) {
     const TTileSetItem& set = level.CurrentTileSet;

@@ -4,9 +4,9 @@
 #include "Style.h"
 
 #include "common/Exception.h"
+#include "common/Files.h"
 #include "common/StrUtils.h"
 
-#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -89,13 +89,7 @@ PixelArt ParsePixelArt(const std::string& text, const std::string& name) {
     return art;
 }
 
-PixelArt ReadPixelArt(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw varnok::EFileError("Cannot open " + path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ParsePixelArt(ss.str(), path);
-}
+PixelArt ReadPixelArt(const std::string& path) { return ParsePixelArt(varnok::ReadWholeFile(path), path); }
 
 const PixelArt& LoadPix(const std::string& rel) {
     static std::map<std::string, std::unique_ptr<PixelArt>> cache;

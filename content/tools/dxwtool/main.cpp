@@ -2,6 +2,7 @@
 #include "media/WaveListFile.h"
 
 #include "common/Exception.h"
+#include "common/Files.h"
 #include "common/StrUtils.h"
 
 #include <cstdio>
@@ -38,13 +39,13 @@ Example:
 Exit status: 0 on success, 1 with a message on bad input.
 )";
 
+// The file's bytes, with the tool's own short message when it cannot be read.
 std::string ReadWhole(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Exception("cannot open " + path);
-    std::ostringstream s;
-    s << in.rdbuf();
-    if (in.bad()) throw Exception("cannot read " + path);
-    return s.str();
+    try {
+        return ReadWholeFile(path);
+    } catch (const EFileError&) {
+        throw Exception("cannot open " + path);
+    }
 }
 
 uint32_t Le32(const std::string& s, size_t at) {

@@ -1,9 +1,9 @@
 #include "SourceText.h"
 
+#include "common/Exception.h"
+#include "common/Files.h"
 #include "common/StrUtils.h"
 
-#include <fstream>
-#include <sstream>
 
 namespace varnok::levelc {
 
@@ -67,14 +67,13 @@ int DecodeUtf8Line(std::string_view in, std::string& out, std::string& problem) 
 
 std::vector<SourceLine> ReadSourceLines(const std::string& path, Diagnostics& diag) {
     std::vector<SourceLine> lines;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string bytes;
+    try {
+        bytes = ReadWholeFile(path);
+    } catch (const EFileError&) {
         diag.Error(SourcePos{path}, "cannot open the file");
         return lines;
     }
-    std::ostringstream all;
-    all << in.rdbuf();
-    const std::string bytes = all.str();
     size_t start = 0;
     int number = 0;
     while (start < bytes.size()) {

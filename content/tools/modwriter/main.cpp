@@ -3,13 +3,13 @@
 #include "Song.h"
 
 #include "common/Exception.h"
+#include "common/Files.h"
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -86,11 +86,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        std::ifstream in(argv[1], std::ios::binary);
-        if (!in) throw varnok::Exception("cannot open the song");
-        std::ostringstream text;
-        text << in.rdbuf();
-        const varnok::mod::Song song = varnok::mod::ParseSong(text.str());
+        const varnok::mod::Song song = varnok::mod::ParseSong(varnok::ReadWholeFile(argv[1]));
         const std::string bytes = varnok::mod::WriteModule(song);
         const std::string temp = std::string(argv[2]) + ".tmp";
         {

@@ -2,12 +2,12 @@
 #include "Synth.h"
 
 #include "common/Exception.h"
+#include "common/Files.h"
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -65,11 +65,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        std::ifstream in(argv[1], std::ios::binary);
-        if (!in) throw varnok::Exception("cannot open recipe");
-        std::ostringstream text;
-        text << in.rdbuf();
-        varnok::sfx::Recipe recipe = varnok::sfx::ParseRecipe(text.str());
+        varnok::sfx::Recipe recipe = varnok::sfx::ParseRecipe(varnok::ReadWholeFile(argv[1]));
         std::string wav = varnok::sfx::WavImage(varnok::sfx::ToPcm16(varnok::sfx::Render(recipe)), recipe.rate);
         std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
         if (!out || !out.write(wav.data(), static_cast<std::streamsize>(wav.size())))
