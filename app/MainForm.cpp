@@ -462,34 +462,29 @@ void TMainForm::InitLevel(int n) {
     g.MaxScrollX = bounds.Width() * g.CellWidth - displayWidth;
     g.MaxScrollY = bounds.Height() * g.CellHeight - displayHeight;
 
-    // The player's helpers: the dust and the speed trail.
+    // The player's helpers: the dust and the speed trail, hidden looping
+    // animations of their image, tuned from their settings section.
+    auto helper = [&](TImageSprite& sprite, TPictureCollectionItem& image, const char* section, int z,
+                      int animSpeed, double animPos) {
+        sprite.Image = &image;
+        sprite.Width = image.PatternWidth;
+        sprite.Height = image.PatternHeight;
+        sprite.SetZ(GlobalStore.GetInteger(section, "Z", z));
+        sprite.AnimStart = 0;
+        sprite.AnimPos = animPos;
+        sprite.AnimCount = image.PatternCount();
+        sprite.AnimSpeed = GlobalStore.GetInteger(section, "AnimSpeed", animSpeed) / 1000.0;
+        sprite.AnimLoop = true;
+        sprite.Visible = false;
+    };
     TPictureCollectionItem& dustImage = DXImageList.Items.Find("PlayerDust");
     TDustSprite& dust = TSprite::Create<TDustSprite>(engine);
-    dust.Image = &dustImage;
-    dust.Width = dustImage.PatternWidth;
-    dust.Height = dustImage.PatternHeight;
-    dust.SetZ(GlobalStore.GetInteger("PlayerDust", "Z", 100));
-    dust.AnimStart = 0;
-    dust.AnimPos = 0;
-    dust.AnimCount = dustImage.PatternCount();
-    dust.AnimSpeed = GlobalStore.GetInteger("PlayerDust", "AnimSpeed", 20) / 1000.0;
-    dust.AnimLoop = true;
-    dust.Visible = false;
+    helper(dust, dustImage, "PlayerDust", 100, 20, 0);
     World.Actors.DustSprite = dust;
-
     TPictureCollectionItem& traceImage = DXImageList.Items.Find("PlayerTrace");
     for (int i = 0; i < 7; ++i) {
         TImageSprite& trace = TSprite::Create<TImageSprite>(engine);
-        trace.Image = &traceImage;
-        trace.Width = traceImage.PatternWidth;
-        trace.Height = traceImage.PatternHeight;
-        trace.SetZ(GlobalStore.GetInteger("PlayerTrace", "Z", 4));
-        trace.AnimStart = 0;
-        trace.AnimPos = i;
-        trace.AnimCount = traceImage.PatternCount();
-        trace.AnimSpeed = GlobalStore.GetInteger("PlayerTrace", "AnimSpeed", 3) / 1000.0;
-        trace.AnimLoop = true;
-        trace.Visible = false;
+        helper(trace, traceImage, "PlayerTrace", 4, 3, i);
         World.Actors.TraceSprites[static_cast<size_t>(i)] = trace;
     }
 
