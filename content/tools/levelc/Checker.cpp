@@ -86,6 +86,34 @@ int Sign(int v) {
     return (v > 0) - (v < 0);
 }
 
+// A move of (dx, dy) whole pixels walked one pixel at a time along a line,
+// the way the player's movement walks it; sx and sy may be cleared on the way
+// (a wall stops that direction).
+struct PixelLine {
+    int sx, sy;
+    bool steep;
+    int lng, sht, err;
+
+    PixelLine(int dx, int dy)
+        : sx(Sign(dx)), sy(Sign(dy)), steep(std::abs(dy) > std::abs(dx)),
+          lng(std::max(std::abs(dx), std::abs(dy))), sht(std::min(std::abs(dx), std::abs(dy))), err(2 * sht - lng) {}
+
+    void Step(int& x, int& y) {
+        while (err >= 0) {
+            if (steep)
+                x += sx;
+            else
+                y += sy;
+            err -= 2 * lng;
+        }
+        if (steep)
+            y += sy;
+        else
+            x += sx;
+        err += 2 * sht;
+    }
+};
+
 class Motion {
   public:
     Motion(const Field& field, const Physics& phys) : f_(field), p_(phys) {}
@@ -172,11 +200,10 @@ class Motion {
     void MoveWithCollision(Body& b, double& tx, double& ty) const {
         int x = static_cast<int>(Round(b.X)), y = static_cast<int>(Round(b.Y));
         const int dx = static_cast<int>(Round(tx - b.X)), dy = static_cast<int>(Round(ty - b.Y));
-        int sx = Sign(dx), sy = Sign(dy);
-        const bool steep = std::abs(dy) > std::abs(dx);
-        const int lng = std::max(std::abs(dx), std::abs(dy)), sht = std::min(std::abs(dx), std::abs(dy));
-        int err = 2 * sht - lng;
-        for (int i = 0; i < lng; ++i) {
+        PixelLine line(dx, dy);
+        int& sx = line.sx;
+        int& sy = line.sy;
+        for (int i = 0; i < line.lng; ++i) {
             bool stop = false;
             if (!b.Jumping && !b.Falling) {
                 if (sx == -1) {
@@ -261,18 +288,7 @@ class Motion {
                 }
             }
             if (stop) break;
-            while (err >= 0) {
-                if (steep)
-                    x += sx;
-                else
-                    y += sy;
-                err -= 2 * lng;
-            }
-            if (steep)
-                y += sy;
-            else
-                x += sx;
-            err += 2 * sht;
+            line.Step(x, y);
         }
         tx = x;
         ty = y;
@@ -326,32 +342,18 @@ class Motion {
         const double tx = b.X + b.SpeedX * ms / 1000.0, ty = b.Y + b.SpeedY * ms / 1000.0;
         int x = static_cast<int>(Round(b.X)), y = static_cast<int>(Round(b.Y));
         const int dx = static_cast<int>(Round(tx - b.X)), dy = static_cast<int>(Round(ty - b.Y));
-        const int sx = Sign(dx), sy = Sign(dy);
-        const bool steep = std::abs(dy) > std::abs(dx);
-        const int lng = std::max(std::abs(dx), std::abs(dy)), sht = std::min(std::abs(dx), std::abs(dy));
-        int err = 2 * sht - lng;
-        for (int i = 0; i < lng; ++i) {
-            while (err >= 0) {
-                if (steep)
-                    x += sx;
-                else
-                    y += sy;
-                err -= 2 * lng;
-            }
-            if (steep)
-                y += sy;
-            else
-                x += sx;
-            err += 2 * sht;
+        PixelLine line(dx, dy);
+        for (int i = 0; i < line.lng; ++i) {
+            line.Step(x, y);
             const int k = f_.Tag(x / p_.cw, y / p_.ch);
             if (k == g) continue;
             if (k == 0) {
                 b.AutoMoving = false;
                 b.LastAutoMoveTag = 0;
-                if (steep)
-                    y += p_.ch * sy;
+                if (line.steep)
+                    y += p_.ch * line.sy;
                 else
-                    x += p_.cw * sx;
+                    x += p_.cw * line.sx;
                 StartFall(b);
                 break;
             }
