@@ -10,6 +10,9 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Keys.h"
+#include "sprites/GrateSprite.h"
+#include "sprites/MySprite.h"
+#include "sprites/PlatformSprite.h"
 #include "sprites/PlayerSprite.h"
 #include "tools/Debug.h"
 
@@ -54,6 +57,62 @@ std::string JsonString(const std::string& latin1) {
         }
     }
     return r + "\"";
+}
+
+const char* Flag(bool b) { return b ? "true" : "false"; }
+
+// One actor of the level: its class, the tag it came from, its position and
+// the fields of its kind that change while playing.
+std::string ActorJson(const TImageSprite& sprite, uint8_t tag) {
+    std::ostringstream j;
+    std::string kind = "TImageSprite";
+    std::ostringstream f;
+    if (auto* e3 = dynamic_cast<const TEnemySprite03*>(&sprite)) {
+        kind = "TEnemySprite03";
+        f << ", \"HitCount\": " << e3->HitCount << ", \"DX\": " << e3->DX << ", \"DY\": " << e3->DY;
+    } else if (auto* e1 = dynamic_cast<const TEnemySprite01*>(&sprite)) {
+        kind = "TEnemySprite01";
+        f << ", \"HitCount\": " << e1->HitCount << ", \"DX\": " << e1->DX << ", \"DY\": " << e1->DY;
+    } else if (auto* e2 = dynamic_cast<const TEnemySprite02*>(&sprite)) {
+        kind = "TEnemySprite02";
+        f << ", \"HitCount\": " << e2->HitCount << ", \"DX\": " << e2->DX << ", \"DY\": " << e2->DY
+          << ", \"Defeated\": " << Flag(e2->Defeated);
+    } else if (auto* point = dynamic_cast<const TPointSprite*>(&sprite)) {
+        kind = "TPointSprite";
+        f << ", \"Collected\": " << Flag(point->Collected);
+    } else if (auto* life = dynamic_cast<const TLiveSprite*>(&sprite)) {
+        kind = "TLiveSprite";
+        f << ", \"Collected\": " << Flag(life->Collected);
+    } else if (auto* block = dynamic_cast<const TBlockSprite*>(&sprite)) {
+        kind = "TBlockSprite";
+        f << ", \"HitCount\": " << block->HitCount << ", \"Broken\": " << Flag(block->Broken);
+    } else if (auto* grate = dynamic_cast<const TGrateSprite*>(&sprite)) {
+        kind = "TGrateSprite";
+        f << ", \"HitCount\": " << grate->HitCount << ", \"Broken\": " << Flag(grate->Broken);
+    } else if (auto* trigger = dynamic_cast<const TTriggerSprite*>(&sprite)) {
+        kind = "TTriggerSprite";
+        f << ", \"State\": " << trigger->State << ", \"Cooldown\": " << trigger->Cooldown;
+    } else if (auto* object = dynamic_cast<const TObjectSprite*>(&sprite)) {
+        kind = "TObjectSprite";
+        f << ", \"PressedTick\": " << object->PressedTick;
+    } else if (auto* platformTrigger = dynamic_cast<const TPlatformTrigger*>(&sprite)) {
+        kind = "TPlatformTrigger";
+        f << ", \"Used\": " << Flag(platformTrigger->Used);
+    } else if (auto* platform = dynamic_cast<const TPlatformSprite*>(&sprite)) {
+        kind = "TPlatformSprite";
+        f << ", \"DX\": " << platform->DX << ", \"DY\": " << platform->DY;
+    } else if (dynamic_cast<const TKeycardSprite*>(&sprite)) {
+        kind = "TKeycardSprite";
+    } else if (dynamic_cast<const TLaserLockSprite*>(&sprite)) {
+        kind = "TLaserLockSprite";
+    } else if (dynamic_cast<const TAutoMoveSprite*>(&sprite)) {
+        kind = "TAutoMoveSprite";
+    } else if (dynamic_cast<const TLevelSprite*>(&sprite)) {
+        kind = "TLevelSprite";
+    }
+    j << "{\"Kind\": \"" << kind << "\", \"Tag\": " << int{tag} << ", \"X\": " << sprite.X << ", \"Y\": " << sprite.Y
+      << f.str() << "}";
+    return j.str();
 }
 
 } // namespace
@@ -186,10 +245,23 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
         j << "  \"Player\": {\"X\": " << p->X << ", \"Y\": " << p->Y << ", \"Lives\": " << p->Lives
           << ", \"Health\": " << p->Health << ", \"Score\": " << p->Score << ", \"Jumping\": " << flag(p->Jumping)
           << ", \"Falling\": " << flag(p->Falling) << ", \"KillJumping\": " << flag(p->KillJumping)
-          << ", \"AutoMoving\": " << flag(p->AutoMoving) << ", \"AnimStart\": " << p->AnimStart << "}\n";
+          << ", \"AutoMoving\": " << flag(p->AutoMoving) << ", \"AnimStart\": " << p->AnimStart
+          << ", \"EnemiesKilled\": " << p->EnemiesKilled << ", \"Invulnerable\": " << flag(p->Invulnerable)
+          << ", \"OnPlatform\": " << flag(p->OnPlatform) << ", \"LastInfoSign\": " << p->LastInfoSign << "},\n";
     } else {
-        j << "  \"Player\": null\n";
+        j << "  \"Player\": null,\n";
     }
+    j << "  \"LevelPointsTotal\": " << form.World.Geometry.LevelPointsTotal << ",\n";
+    j << "  \"LevelEnemyTotal\": " << form.World.Geometry.LevelEnemyTotal << ",\n";
+    j << "  \"Actors\": [";
+    bool firstActor = true;
+    for (const TPopulatedActor& actor : form.World.Lists.All) {
+        const TImageSprite* sprite = actor.Sprite.Get();
+        if (!sprite || sprite->IsDead()) continue;
+        j << (firstActor ? "\n    " : ",\n    ") << ActorJson(*sprite, actor.Tag);
+        firstActor = false;
+    }
+    j << (firstActor ? "]\n" : "\n  ]\n");
     j << "}\n";
     return j.str();
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The three enemy kinds a level's population creates. The walker patrols a
 // floor, the two-half walker shows one half of its frames per direction, the
-// floater drifts inside a small rectangle. Their patrol and contact rules are
-// not part of these classes yet: for now they stand still and only animate.
+// floater drifts inside a small rectangle. All three hurt the player on
+// contact and give way to kill-jump stomps: after their last hit they stop,
+// drop out of the level and count as defeated.
 #include "platform/Surface.h"
 #include "sprites/ImageSprite.h"
 
@@ -27,12 +28,22 @@ class TEnemySprite01 : public TImageSprite {
     double MovedY = 0;
     int32_t Damage = 0;
     int32_t HitCount = 0;
+
+    // How fast a defeated enemy drops out of the level.
+    static constexpr int32_t DropSpeed = 320;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // A walker whose frames come in two halves, one per walking direction.
 class TEnemySprite03 final : public TEnemySprite01 {
   public:
     explicit TEnemySprite03(TSprite* parent) : TEnemySprite01(parent) {}
+
+  protected:
+    void DoMove(int32_t moveCount) override;
 };
 
 class TEnemySprite02 final : public TImageSprite {
@@ -46,6 +57,10 @@ class TEnemySprite02 final : public TImageSprite {
     platform::Rect Range; // world pixels it floats inside
     bool Defeated = false;
     int32_t HitCount = 0;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 } // namespace varnok

@@ -86,8 +86,16 @@ struct TActorRegistry {
     TLayerSprites LayerSprites;
 };
 
-// One list per actor kind, in creation order (row by row, left to right).
+// An actor the population made, with the map tag it came from.
+struct TPopulatedActor {
+    TSpriteRef<TImageSprite> Sprite;
+    uint8_t Tag = 0;
+};
+
+// One list per actor kind, in creation order (row by row, left to right),
+// and every actor in that order.
 struct TActorLists {
+    std::vector<TPopulatedActor> All;
     std::vector<TSpriteRef<TLevelSprite>> InfoSigns;
     std::vector<TSpriteRef<TTriggerSprite>> Triggers;
     std::vector<TSpriteRef<TBlockSprite>> Blocks;

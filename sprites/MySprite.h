@@ -3,11 +3,7 @@
 // keycards and the laser locks they open, auto-move path starts, info signs
 // and doors, and the player's landing dust. The enemies live in
 // EnemySprite.h, included here so that this header brings every actor of
-// this family.
-//
-// Info signs, doors and the dust behave fully. The items, springboards,
-// keycards, laser locks and path starts do not react to the player yet: for
-// now they stand still and only animate.
+// this family. Each of them reacts to the player alone.
 #include "sprites/EnemySprite.h"
 #include "sprites/ImageSprite.h"
 
@@ -25,6 +21,13 @@ class TPointSprite final : public TImageSprite {
     int32_t Value = 0;       // points
     int32_t VanishEnd = 0;   // milliseconds
     int32_t VanishClock = 0; // milliseconds
+
+    // A tick longer than this does not collect.
+    static constexpr int32_t LongestCollectingTick = 500;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // Health, extra-life and hazard items.
@@ -39,6 +42,13 @@ class TLiveSprite final : public TImageSprite {
     int32_t SpeedY = 0; // pixels per second
     double HomeY = 0;   // resting place of a pop-up item
     bool IsPopUp = false;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
+
+  private:
+    void PopUp(int32_t moveCount);
 };
 
 // A springboard.
@@ -48,6 +58,14 @@ class TObjectSprite final : public TImageSprite {
 
     int32_t JumpTiles = 0;    // launch height in cells
     uint32_t PressedTick = 0; // tick of the last launch, 0 when not pressed
+
+    // How far and how long the board jumps up at a launch.
+    static constexpr int32_t PressLift = 8;
+    static constexpr uint32_t PressTime = 60;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 class TKeycardSprite final : public TImageSprite {
@@ -55,6 +73,10 @@ class TKeycardSprite final : public TImageSprite {
     explicit TKeycardSprite(TSprite* parent) : TImageSprite(parent) {}
 
     uint8_t LockTag = 0; // tag of the laser locks it opens
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // Holds its map cell solid until its keycard is taken.
@@ -73,6 +95,11 @@ class TAutoMoveSprite final : public TImageSprite {
     explicit TAutoMoveSprite(TSprite* parent) : TImageSprite(parent) {}
 
     uint8_t Direction = 0; // the start's tag, 0xFA..0xFD
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    // Puts the player on the path with the path picture and the looped sound.
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // Info signs and the level's entry and exit doors. A sign shows its Text for

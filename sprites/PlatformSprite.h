@@ -1,8 +1,7 @@
 #pragma once
 // Moving platforms and the triggers that start them, the switches that
 // rewrite groups of map cells, and the credits screen's scrolling
-// background. Their movement and contact rules are not part of these classes
-// yet: for now the level actors stand still and only animate.
+// background.
 #include "platform/Surface.h"
 #include "sprites/BackgroundSprite.h"
 #include "sprites/ImageSprite.h"
@@ -23,6 +22,11 @@ class TPlatformSprite final : public TImageSprite {
     double MovedX = 0; // movement of the last tick
     double MovedY = 0;
     int32_t Group = 0; // low four bits of its tag
+
+  protected:
+    // Bounces between the ends of its range; carries a player standing on it.
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // Sets every platform of its group going, once.
@@ -34,6 +38,10 @@ class TPlatformTrigger final : public TImageSprite {
     int32_t DY = 0;
     int32_t Group = 0;
     bool Used = false;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // A switch: toggles the tile and bounds of every map cell tagged TargetTag.
@@ -48,6 +56,13 @@ class TTriggerSprite final : public TImageSprite {
     int32_t State = 0;    // 0 off, 1 on
     int32_t Cooldown = 0; // milliseconds until it reacts again
     int32_t TargetTag = 0;
+
+    // How long a switch rests after each toggle, in milliseconds.
+    static constexpr int32_t CooldownTime = 3000;
+
+  protected:
+    void DoMove(int32_t moveCount) override;
+    void DoCollision(TSprite& sprite, bool& done) override;
 };
 
 // The credits screen's background grid, scrolled vertically by Speed.
@@ -56,6 +71,9 @@ class TBgSprite final : public TBackgroundSprite {
     explicit TBgSprite(TSprite* parent) : TBackgroundSprite(parent) {}
 
     int32_t Speed = 0; // pixels per second
+
+  protected:
+    void DoMove(int32_t moveCount) override;
 };
 
 } // namespace varnok

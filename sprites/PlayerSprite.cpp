@@ -5,6 +5,7 @@
 #include "level/ImageList.h"
 #include "level/TSClasses.h"
 #include "platform/Clock.h"
+#include "sprites/ActorSupport.h"
 #include "sprites/GameWorld.h"
 #include "sprites/MySprite.h"
 #include "sprites/PlatformSprite.h"
@@ -245,14 +246,15 @@ void TPlayerSprite::MakeInvulnerable() {
 bool TPlayerSprite::TakeDamage(int32_t damage, THealthRefill refill) {
     TGameWorld& world = TGameWorld::Of(*this);
     if (Invulnerable || world.Game.GodModeOn) return false;
-    Health -= damage;
+    // Damage comes from the settings: the sums wrap at 32 bits.
+    Health = Wrap32(int64_t{Health} - damage);
     if (Health < 1) {
         if (Lives < 2) {
             Lives = 0;
             world.Game.GameState = gs::GameOver;
         } else {
             Lives -= 1;
-            Health = refill == THealthRefill::AddHundred ? Health + 100 : 100 - Health;
+            Health = Wrap32(refill == THealthRefill::AddHundred ? int64_t{Health} + 100 : 100 - int64_t{Health});
         }
     }
     MakeInvulnerable();

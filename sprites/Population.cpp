@@ -4,6 +4,7 @@
 #include "level/CryptedINI.h"
 #include "level/ImageList.h"
 #include "level/TSClasses.h"
+#include "sprites/ActorSupport.h"
 #include "sprites/GameWorld.h"
 #include "sprites/GrateSprite.h"
 #include "sprites/MySprite.h"
@@ -15,12 +16,6 @@
 namespace varnok {
 
 namespace {
-
-// Settings are free-form numbers: arithmetic on them wraps at 32 bits instead
-// of overflowing.
-int32_t Wrap32(int64_t v) {
-    return static_cast<int32_t>(static_cast<uint32_t>(v));
-}
 
 std::string Hex2(int tag) {
     return Format("%.2X", tag);
@@ -98,6 +93,7 @@ class TPopulation {
         sprite.Width = image.PatternWidth;
         sprite.Height = image.PatternHeight;
         sprite.AnimLoop = true;
+        world_.Lists.All.push_back({TSpriteRef<TImageSprite>(sprite), tag_});
         return sprite;
     }
 
@@ -143,6 +139,7 @@ class TPopulation {
     int32_t cellWidth_;
     int32_t cellHeight_;
     TKindCounts made_;
+    uint8_t tag_ = 0; // the tag of the cell being populated
 };
 
 void TPopulation::Count() {
@@ -219,6 +216,7 @@ void TPopulation::Create() {
 }
 
 void TPopulation::CreateAt(int32_t c, int32_t r, uint8_t tag) {
+    tag_ = tag;
     if (InRange(tag, 0x01, 0x0F))
         InfoSign(c, r, tag);
     else if (InRange(tag, 0x10, 0x1F))
