@@ -125,7 +125,8 @@ std::string HarnessUsage() {
            "  --input FILE          scripted keys: lines 'TICK down KEY' or 'TICK up KEY'\n"
            "  --screenshot PATH@T   write the screen as PNG after tick T (repeatable)\n"
            "  --state PATH@T        write the game state as JSON after tick T (repeatable)\n"
-           "  --data DIR            read the game data from DIR instead of the program folder\n";
+           "  --data DIR            read the game data from DIR instead of the program folder\n"
+           "  --level N             the title's Start begins with level N (as the debug Level menu)\n";
 }
 
 THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
@@ -170,6 +171,11 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
                 (arg == "--state" ? o.States : o.Screenshots).push_back(out);
         } else if (arg == "--data") {
             if (auto v = value(arg)) o.DataDir = *v;
+        } else if (arg == "--level") {
+            auto v = value(arg);
+            uint64_t n = 0;
+            if (v && (!ParseUnsigned(*v, n, 65535) || n == 0)) error = "--level wants a number from 1 to 65535";
+            o.StartLevel = static_cast<uint32_t>(n);
         } else {
             error = "unknown option " + arg;
         }
@@ -297,6 +303,7 @@ int RunGame(const THarnessOptions& options) {
     try {
         form.FormCreate();
         form.FormShow();
+        if (options.StartLevel != 0) form.Game.StartLevelNumber = static_cast<int32_t>(options.StartLevel);
     } catch (const std::exception& e) {
         // The main window could not be built (its pictures missing or broken).
         app.ShowMessage(e.what());

@@ -32,6 +32,9 @@ struct THarnessOptions {
     std::vector<TTickOutput> Screenshots;
     std::vector<TTickOutput> States;
     std::string DataDir;
+    // The level the title's "Start" begins with, as the debug level menu
+    // chooses it (0: the settings' own start level).
+    uint32_t StartLevel = 0;
 };
 
 // Parses argv. Returns an error text (empty on success) in error.
