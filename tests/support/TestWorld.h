@@ -20,18 +20,28 @@ class RecordingServices final : public TWorldServices {
   public:
     using Played = std::pair<std::string, std::optional<int>>;
     std::vector<Played> Sounds;
+    std::vector<std::string> Stopped;
+    std::vector<std::string> Looped;
     int MusicHalts = 0;
+    int Refreshes = 0;
     int Pan = 1234; // what PlayerPan answers
 
     void PlaySound(const std::string& name, std::optional<int> pan) override {
         Sounds.emplace_back(name, pan);
     }
-    void StopSound(const std::string&) override {}
-    void SetSoundLooped(const std::string&, bool) override {}
+    void StopSound(const std::string& name) override { Stopped.push_back(name); }
+    void SetSoundLooped(const std::string& name, bool looped) override {
+        if (looped) Looped.push_back(name);
+    }
     int PlayerPan(const TSprite&) override { return Pan; }
     void HaltMusic() override { ++MusicHalts; }
     void ResumeMusic() override {}
-    void RefreshPlayfieldLayer() override {}
+    void RefreshPlayfieldLayer() override { ++Refreshes; }
+    int Count(const std::string& name) const {
+        int n = 0;
+        for (const Played& p : Sounds) n += p.first == name;
+        return n;
+    }
     void SetCaption(const std::string&) override {}
 };
 
