@@ -302,8 +302,9 @@ int RunGame(const THarnessOptions& options) {
     TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, options.Params);
     try {
         form.FormCreate();
-        form.FormShow();
+        // Chosen before the title shows, which takes the start level over.
         if (options.StartLevel != 0) form.Game.StartLevelNumber = static_cast<int32_t>(options.StartLevel);
+        form.FormShow();
     } catch (const std::exception& e) {
         // The main window could not be built (its pictures missing or broken).
         app.ShowMessage(e.what());
