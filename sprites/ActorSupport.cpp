@@ -17,6 +17,11 @@ TPlayerSprite* PlayerOf(const TSprite& self, const TSprite& other) {
     return player == &other ? player : nullptr;
 }
 
+int ScanForPlayer(TSprite& actor) {
+    TPlayerSprite* player = TGameWorld::Of(actor).Actors.GamePlayer.Get();
+    return player ? actor.CollisionWith(*player) : 0;
+}
+
 bool OutsideLevel(const TSprite& sprite) {
     const TSpriteEngine* engine = sprite.Engine();
     const TLevelGeometry& geometry = TGameWorld::Of(sprite).Geometry;

@@ -42,6 +42,11 @@ bool CameFromAbove(const TPlayerSprite& player, const TSprite& sprite);
 // landing sound).
 void BounceOff(TPlayerSprite& player, const TSprite& sprite, bool dust);
 
+// The actor's collision scan. Every actor reacts to the player alone, so the
+// scan looks at the player only; the contacts found are those of a scan over
+// the whole level.
+int ScanForPlayer(TSprite& actor);
+
 // Plays a sound panned to the player's screen position.
 void PlayAtPlayer(const TSprite& actor, const TPlayerSprite& player, const char* sound);
 

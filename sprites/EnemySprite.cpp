@@ -77,7 +77,7 @@ void TEnemySprite01::DoMove(int32_t moveCount) {
     MovedX = nx - X;
     MovedY = ny - Y;
     // The walker meets the player where it stood before this move.
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
     X = nx;
     Y = ny;
     if (OutsideLevel(*this)) MarkDead();
@@ -125,7 +125,7 @@ void TEnemySprite02::DoMove(int32_t moveCount) {
     }
     X = nx;
     Y = ny;
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
     if (OutsideLevel(*this)) MarkDead();
 }
 

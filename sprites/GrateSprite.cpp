@@ -41,7 +41,7 @@ template <class T> TPlayerSprite* Stomper(T& sprite, TSprite& other) {
 void TBlockSprite::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
     Fly(*this, moveCount);
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
     if (OutsideLevel(*this)) MarkDead();
 }
 
@@ -52,7 +52,7 @@ void TBlockSprite::DoCollision(TSprite& sprite, bool& done) {
 void TGrateSprite::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
     Fly(*this, moveCount);
-    Collision();
+    ScanForPlayer(*this);
     if (OutsideLevel(*this)) MarkDead();
 }
 

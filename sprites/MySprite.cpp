@@ -37,7 +37,7 @@ void TPointSprite::DoMove(int32_t moveCount) {
         if (Later(static_cast<uint32_t>(VanishClock), static_cast<uint32_t>(VanishEnd))) MarkDead();
     }
     if (moveCount > LongestCollectingTick) return;
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
 }
 
 void TPointSprite::DoCollision(TSprite& sprite, bool& done) {
@@ -61,7 +61,7 @@ void TLiveSprite::DoMove(int32_t moveCount) {
     if (Collected && Trunc(AnimPos) == AnimCount - 1) MarkDead();
     if (!InsideScreen(*this)) return;
     if (IsPopUp) PopUp(moveCount);
-    Collision();
+    ScanForPlayer(*this);
 }
 
 void TLiveSprite::PopUp(int32_t moveCount) {
@@ -133,7 +133,7 @@ void TLiveSprite::DoCollision(TSprite& sprite, bool& done) {
 
 void TObjectSprite::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
     if (PressedTick != 0 && Later(platform::GetTickCount(), PressedTick + PressTime)) {
         PressedTick = 0;
         Y += PressLift;
@@ -158,7 +158,7 @@ void TObjectSprite::DoCollision(TSprite& sprite, bool& done) {
 
 void TKeycardSprite::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
-    Collision();
+    ScanForPlayer(*this);
 }
 
 void TKeycardSprite::DoCollision(TSprite& sprite, bool& done) {
@@ -180,7 +180,7 @@ void TKeycardSprite::DoCollision(TSprite& sprite, bool& done) {
 
 void TAutoMoveSprite::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
 }
 
 void TAutoMoveSprite::DoCollision(TSprite& sprite, bool& done) {
@@ -224,7 +224,7 @@ void TLevelSprite::DoMove(int32_t moveCount) {
             TGameWorld::Of(*this).InfoText.clear();
         }
     }
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
 }
 
 void TLevelSprite::DoCollision(TSprite& sprite, bool& done) {

@@ -37,7 +37,7 @@ void TPlatformSprite::DoMove(int32_t moveCount) {
     MovedY = ny - Y;
     X = nx;
     Y = ny;
-    Collision();
+    ScanForPlayer(*this);
 }
 
 void TPlatformSprite::DoCollision(TSprite& sprite, bool& done) {
@@ -54,7 +54,7 @@ void TPlatformSprite::DoCollision(TSprite& sprite, bool& done) {
 
 void TPlatformTrigger::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
-    Collision();
+    ScanForPlayer(*this);
 }
 
 void TPlatformTrigger::DoCollision(TSprite& sprite, bool& done) {
@@ -74,7 +74,7 @@ void TPlatformTrigger::DoCollision(TSprite& sprite, bool& done) {
 void TTriggerSprite::DoMove(int32_t moveCount) {
     TImageSprite::DoMove(moveCount);
     if (Cooldown > 0) Cooldown = Cooldown > moveCount ? Cooldown - moveCount : 0;
-    if (InsideScreen(*this)) Collision();
+    if (InsideScreen(*this)) ScanForPlayer(*this);
 }
 
 void TTriggerSprite::DoCollision(TSprite& sprite, bool& done) {

@@ -103,6 +103,17 @@ int TSprite::Collision() {
     return e.collisionCount_;
 }
 
+int TSprite::CollisionWith(TSprite& target) {
+    if (!engine_ || isDead_ || !CanCollide || target.engine_ != engine_) return 0;
+    TSpriteEngine& e = *engine_;
+    e.collisionCount_ = 0;
+    e.collisionDone_ = false;
+    e.collisionRect_ = GetBoundsRect();
+    e.collisionSprite_ = this;
+    CollisionVisit(target);
+    return e.collisionCount_;
+}
+
 // Visits sprite c of the scan that this sprite runs.
 void TSprite::CollisionVisit(TSprite& c) {
     TSpriteEngine& e = *engine_;

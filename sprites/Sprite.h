@@ -87,6 +87,10 @@ public:
     void Draw();
     // Runs this sprite's collision scan over the engine's sprites; the number hit.
     int Collision();
+    // The same scan over target and its children only: for an actor that
+    // reacts to one sprite alone it finds the same contacts, without visiting
+    // the whole level.
+    int CollisionWith(TSprite& target);
     void MarkDead();
 
     // A handle to this sprite that reads empty once it is freed.

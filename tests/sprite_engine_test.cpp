@@ -202,6 +202,26 @@ TEST_F(EngineTest, CollisionScanSkipsItselfAndStopsAfterTheScannerDies) {
     EXPECT_EQ(far.Collision(), 0);
 }
 
+TEST_F(EngineTest, ACollisionScanWithOneTargetFindsOnlyItsContacts) {
+    LogSprite& scanner = Make("scanner");
+    LogSprite& other = Make("other");
+    LogSprite& target = Make("target");
+    Make("child", &target);
+    LogSprite& away = Make("away");
+    away.X = 100;
+    EXPECT_EQ(scanner.CollisionWith(target), 2);
+    EXPECT_EQ(log, (std::vector<std::string>{"hit target", "hit child"}));
+    log.clear();
+    EXPECT_EQ(scanner.CollisionWith(away), 0);
+    EXPECT_EQ(scanner.CollisionWith(scanner), 0) << "never itself";
+    other.CanCollide = false;
+    EXPECT_EQ(other.CollisionWith(target), 0);
+    TSpriteEngine elsewhere;
+    LogSprite& stranger = TSprite::Create<LogSprite>(elsewhere, "stranger", &log);
+    EXPECT_EQ(scanner.CollisionWith(stranger), 0) << "another engine's sprite";
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(EngineTest, SpritesCreatedDuringMoveWaitForTheNextPass) {
     class Spawner : public TSprite {
     public:
