@@ -463,6 +463,7 @@ class Walker {
         std::tie(phys_.autoW, phys_.autoH) = sizes.Get("AutomovePlayer", {32, 32});
         touched_.assign(field_.words.size(), false);
         stoodOn_.assign(field_.words.size(), false);
+        stompedOn_.assign(field_.words.size(), false);
         Populate(settings, sizes);
         BuildPolicies();
     }
@@ -490,7 +491,7 @@ class Walker {
         b.H = phys_.playerH;
         return b;
     }
-    void RecordGround(const Body& b);
+    void RecordGround(const Body& b, bool fromJump = false);
     void StartAutoMove(Body& b, int which);
 
     const LevelSource& level_;
@@ -505,7 +506,9 @@ class Walker {
     std::vector<Springboard> springs_;
     std::vector<AutoStart> autoStarts_;
     std::vector<Policy> policies_;
-    std::vector<bool> touched_, stoodOn_;
+    // Cells stood on, and cells landed on from the falling half of a jump:
+    // only there can a kill-jump break a block or grate.
+    std::vector<bool> touched_, stoodOn_, stompedOn_;
     std::unordered_set<uint64_t> seen_;
     std::vector<State> states_;
     std::deque<State> queue_;
@@ -641,12 +644,15 @@ void Walker::Visit(const State& s) {
     queue_.push_back(s);
 }
 
-void Walker::RecordGround(const Body& b) {
+void Walker::RecordGround(const Body& b, bool fromJump) {
     const int x = static_cast<int>(Round(b.X)), y = static_cast<int>(Round(b.Y));
     const int row = (y + b.H) / phys_.ch;
     if (row >= 0 && row < field_.h)
         for (int c = x / phys_.cw; c <= (x + b.W - 1) / phys_.cw; ++c)
-            if (c >= 0 && c < field_.w && motion_.OnGround(b, x, y)) stoodOn_[Cell(c, row)] = true;
+            if (c >= 0 && c < field_.w && motion_.OnGround(b, x, y)) {
+                stoodOn_[Cell(c, row)] = true;
+                if (fromJump) stompedOn_[Cell(c, row)] = true;
+            }
     Visit(State{Kind::Ground, x, y, 0});
 }
 
@@ -664,12 +670,17 @@ void Walker::StartAutoMove(Body& b, int which) {
 
 // Follows a body through the air (or along a path) until it stands again.
 void Walker::Fly(Body b, const Policy& policy, int elapsed) {
+    // A kill-jump starts in the falling half of a jump; landing after one
+    // can break a block or grate.
+    bool descended = false;
     for (int t = elapsed; t < elapsed + kMaxFlightMs; t += kTickMs) {
         if (b.AutoMoving) {
             motion_.AutoMoveStep(b, kTickMs);
+            descended = false;
         } else {
             motion_.Input(b, policy.DirAt(t), policy.shift, false);
             motion_.DoMove(b, kTickMs);
+            if (b.Jumping && b.LastMoveY > 0) descended = true;
         }
         if (b.Dead) return;
         int which = 0;
@@ -687,7 +698,7 @@ void Walker::Fly(Body b, const Policy& policy, int elapsed) {
             break;
         }
         if (!b.AutoMoving && !b.Jumping && !b.Falling) {
-            RecordGround(b);
+            RecordGround(b, descended);
             return;
         }
     }
@@ -801,9 +812,9 @@ bool Walker::ApplyEvents() {
             else if (tag >= 0x40 && tag <= 0x4F)
                 fire = touched;
             else if (tag == 0x30)
-                fire = stoodOn_[Cell(c, r)];
+                fire = stompedOn_[Cell(c, r)];
             else if (tag == 0x31)
-                fire = r + 1 < field_.h && stoodOn_[Cell(c, r + 1)];
+                fire = r + 1 < field_.h && stompedOn_[Cell(c, r + 1)];
             if (!fire || !appliedEvents_.insert({c, r}).second) continue;
             changed = true;
             if (tag >= 0x10 && tag <= 0x1F) {
