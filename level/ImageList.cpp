@@ -519,12 +519,7 @@ std::string TPictureCollection::SaveToBytes() const {
 }
 
 void TPictureCollection::SaveToFile(const std::string& path) const {
-    const std::string bytes = SaveToBytes();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw EFileError(Format("Cannot create file \"%s\"", path.c_str()));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) throw EFileError(Format("Cannot write file \"%s\"", path.c_str()));
+    WriteFileAtomically(path, SaveToBytes());
 }
 
 } // namespace varnok
