@@ -64,6 +64,11 @@ void TMainForm::DrawGetReady(const std::string& text, uint32_t period) {
     centred("Level " + std::to_string(Game.CurrentLevel) + ":", 2 * gw);
     centred(GlobalStore.GetString("Level" + std::to_string(Game.CurrentLevel), "Name", ""), 3 * gw);
     if (BlinkOn(period)) centred(text, 8 * gw);
+    if (!LevelNotice.empty()) {
+        const TPictureCollectionItem& small = DXImageList.Items.Find(DXFont.Font());
+        DXFont.DrawTextWrapped(surface, 0, LevelNotice, small.PatternHeight + 4, small.PatternWidth,
+                               DXDraw.SurfaceHeight() - 5 * small.PatternHeight);
+    }
 }
 
 void TMainForm::DrawLevelStartError() {

@@ -15,6 +15,7 @@
 #include "tools/Debug.h"
 
 #include <cinttypes>
+#include <filesystem>
 
 namespace varnok {
 
@@ -190,6 +191,7 @@ void TMainForm::SetStateEvents() {
     DXInput.PollInput();
     Game.InputLockUntil = GetTickCount() + 500;
     LevelStartError.clear();
+    LevelNotice.clear();
     switch (Game.GameState) {
     case gs::TitleStart:
         MusicFile = DataPath("SND\\" + GlobalStore.GetString("Menu", "MOD", ""));
@@ -430,8 +432,18 @@ void TMainForm::BuildLayers(int n) {
     // Layers without a tile picture would draw nothing at all: a level that
     // has maps needs its tiles.
     if (Level.CurrentTileSet.LayerCount > 0 && Level.CurrentTileSet.Maps.Count() > 0 &&
-        (!tiles || tiles->Picture.Empty()))
+        (!tiles || tiles->Picture.Width() <= 0 || tiles->Picture.Height() <= 0))
         throw ELevelDataError(Format("Level %d: GFX\\LEVEL%d.dxg holds no tile picture", n, n));
+    // A tile file older than the level's bitmap was not made from it: the
+    // start-up conversion failed, and the level plays with older tiles.
+    const std::string bitmap = DataPath(Format("GFX\\Level%d.bmp", n));
+    std::error_code ec1, ec2;
+    if (FileExists(bitmap) && std::filesystem::last_write_time(bitmap, ec1) >
+                                  std::filesystem::last_write_time(DataPath(Format("GFX\\LEVEL%d.dxg", n)), ec2) &&
+        !ec1 && !ec2) {
+        LevelNotice = Format("Older tiles: GFX\\Level%d.bmp could not be converted", n);
+        AddMessage(Format("Level %d: %s (see the start-up messages)", n, LevelNotice.c_str()));
+    }
     const TLayerContext context{&Level.CurrentTileSet, &World.ScrollDelta, &Game.NoTilesOn};
     varnok::BuildLayers(DXSpriteEngine.Engine(), Level.CurrentTileSet, tiles, context, World.Actors.LayerSprites,
                         [this](int layerNumber, int index) {

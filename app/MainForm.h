@@ -110,6 +110,8 @@ public:
     bool DebugSwitch = false;
     // Why the last level start failed; empty when it succeeded.
     std::string LevelStartError;
+    // A warning about the level started, shown while getting ready.
+    std::string LevelNotice;
 
     // Actions.
     TAction ActionExit{"ActionExit", "Exit"};

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <exception>
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <vector>
 
@@ -138,7 +140,11 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
             } catch (const Exception&) {
                 // Unreadable or no regular file: replaced below, or the save says why not.
             }
-            if (!existing || *existing != bytes) WriteFileAtomically(target, bytes);
+            if (!existing || *existing != bytes)
+                WriteFileAtomically(target, bytes);
+            else
+                // Up to date: its time says so, as a rewrite would have.
+                utimensat(AT_FDCWD, target.c_str(), nullptr, 0);
         } catch (const Exception& e) {
             AddMessage(Format("Level %d: the tile bitmap was not converted: %s. %s", n, e.what(),
                               FileExists(target) ? "The level keeps its older tile file." : "The level has no tiles."));

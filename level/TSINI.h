@@ -69,8 +69,10 @@ TDataStores OpenDataFiles(const std::string& programFolder);
 // into the image-list file GFX\Level<n>.dxg holding one item "TileSet": the
 // picture named by the level's Bitmap key, cut into TileWidth x TileHeight
 // patterns, keyed with the level's transparent colour. Part of OpenDataFiles.
-// A file that already holds the result is not rewritten; others are replaced
-// whole (temporary file and rename). A failure is logged with what it leaves.
+// A file that already holds the result is not rewritten, only its time is set
+// to now; others are replaced whole (temporary file and rename). So a tile
+// file older than its bitmap tells of a failed conversion, which is logged
+// with what it leaves.
 void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore);
 
 // Empties the tile set and reads the level count. Throws

@@ -9,6 +9,7 @@
 
 #include "common/DebugLog.h"
 
+#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
@@ -277,8 +278,13 @@ TEST(OpenDataFilesTest, LevelImageListsAreReplacedWholeOrNotAtAll) {
     OpenDataFiles(dir.Path().string());
     const std::string first = test::ReadFileBytes(dxg);
     const ino_t inode = Inode(dxg);
-    OpenDataFiles(dir.Path().string()); // up to date: left alone
+    // Up to date: left alone, but its time is set, newer than the bitmap.
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::last_write_time(dxg, now - std::chrono::hours(1));
+    std::filesystem::last_write_time(dir / "GFX/Level1.bmp", now - std::chrono::minutes(1));
+    OpenDataFiles(dir.Path().string());
     EXPECT_EQ(Inode(dxg), inode);
+    EXPECT_GT(std::filesystem::last_write_time(dxg), std::filesystem::last_write_time(dir / "GFX/Level1.bmp"));
 
     const int reader = open(dxg.c_str(), O_RDONLY);
     ASSERT_GE(reader, 0);

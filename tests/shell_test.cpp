@@ -9,6 +9,7 @@
 #include "sprites/PlayerSprite.h"
 #include "tools/Debug.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
@@ -376,6 +377,32 @@ TEST_F(ShellTest, FailedLevelStartsShowWhyAndEscapeLeadsBack) {
     Press(VK_ESCAPE);
     EXPECT_EQ(State(), gs::TitleStart);
     DebugLog().SetEcho(true);
+}
+
+// Tiles older than the level's bitmap (its conversion failed) still play, but
+// the get-ready screen and the debug log say so.
+TEST_F(ShellTest, OlderTilesThanTheBitmapAreReported) {
+    Start();
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::last_write_time(dir / "GFX/Level1.dxg", now - std::chrono::hours(1));
+    std::filesystem::last_write_time(dir / "GFX/Level1.bmp", now - std::chrono::minutes(1));
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    Wait(500);
+    Press(VK_RETURN);
+    DebugLog().SetEcho(true);
+    EXPECT_TRUE(form->LevelStartError.empty());
+    EXPECT_NE(form->World.Actors.GamePlayer.Get(), nullptr);
+    EXPECT_NE(form->LevelNotice.find("Level1.bmp could not be converted"), std::string::npos) << form->LevelNotice;
+    ASSERT_EQ(DebugLog().Lines().size(), 1u);
+    EXPECT_EQ(DebugLog().Lines()[0].rfind("Level 1: Older tiles", 0), 0u) << DebugLog().Lines()[0];
+    Tick();
+
+    // Tiles newer than their bitmap are fine.
+    std::filesystem::last_write_time(dir / "GFX/Level1.dxg", now);
+    form->Game.GameState = gs::GetReady;
+    form->SetStateEvents();
+    EXPECT_TRUE(form->LevelNotice.empty());
 }
 
 TEST(ShellDebugSwitch, FirstParameterOnlyInAnyCase) {
