@@ -157,7 +157,7 @@ void TPicture::LoadFromBmp(std::string bytes) {
 void TPicture::LoadFromFile(const std::string& path) {
     std::string bytes = ReadWholeFile(path);
     if (bytes.size() >= 8 && bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0)
-        Assign(ReadPng(path));
+        Assign(ReadPngBytes(bytes, path));
     else
         LoadFromBmp(std::move(bytes));
 }

@@ -4,6 +4,7 @@
 #include "app/Harness.h"
 #include "common/Exception.h"
 #include "common/Files.h"
+#include "common/Image.h"
 #include "level/CryptedINI.h"
 #include "level/ImageList.h"
 #include "media/WaveListFile.h"
@@ -153,4 +154,19 @@ TEST(WriteFileAtomically, StaleTemporariesOfDeadProcessesAreRemoved) {
                                     std::string("x.tmp1-2-3"), std::string(".tmp5-1")})
         EXPECT_TRUE(fs::exists(dir / kept)) << kept;
     EXPECT_EQ(RemoveStaleTemporaries(dir / "missing"), 0);
+}
+
+// A PNG picture is decoded from the bytes the reader checked, not reopened.
+TEST(ReadWholeFile, PicturesAreDecodedFromTheBytesRead) {
+    TempDir dir;
+    RgbaImage image(3, 2);
+    image.At(2, 1)[1] = 200;
+    WritePng(dir / "a.png", image);
+    TPicture picture;
+    picture.LoadFromFile(dir / "a.png");
+    EXPECT_EQ(picture.Width(), 3);
+    EXPECT_EQ(picture.Height(), 2);
+    const std::string bytes = ReadFileBytes(dir / "a.png");
+    WriteFileBytes(dir / "cut.png", bytes.substr(0, bytes.size() / 2));
+    EXPECT_NE(FileErrorOf([&] { TPicture().LoadFromFile(dir / "cut.png"); }).find("cut.png"), std::string::npos);
 }
