@@ -29,7 +29,7 @@ const char* FileKind(mode_t mode) {
 }
 
 class FdCloser {
-public:
+  public:
     explicit FdCloser(int fd) : fd_(fd) {}
     ~FdCloser() {
         if (fd_ >= 0) close(fd_);
@@ -37,7 +37,7 @@ public:
     FdCloser(const FdCloser&) = delete;
     FdCloser& operator=(const FdCloser&) = delete;
 
-private:
+  private:
     int fd_;
 };
 
@@ -56,9 +56,10 @@ std::optional<std::string> ReadFile(const std::string& path, uint64_t maxBytes, 
     if (!S_ISREG(st.st_mode))
         throw EFileError(Format("Cannot open file \"%s\": it is %s", path.c_str(), FileKind(st.st_mode)));
     if (static_cast<uint64_t>(st.st_size) > maxBytes)
-        throw EFileError(Format("Cannot open file \"%s\": %llu bytes, more than the %llu bytes a data file may have",
-                                path.c_str(), static_cast<unsigned long long>(st.st_size),
-                                static_cast<unsigned long long>(maxBytes)));
+        throw EFileError(
+            Format("Cannot open file \"%s\": %llu bytes, more than the %llu bytes a data file may have",
+                   path.c_str(), static_cast<unsigned long long>(st.st_size),
+                   static_cast<unsigned long long>(maxBytes)));
     std::string text;
     text.reserve(static_cast<size_t>(st.st_size));
     char buffer[65536];
@@ -112,7 +113,8 @@ bool IsReadOnlyFile(const std::string& path) {
 
 void WriteFileAtomically(const std::string& fileName, const std::string& bytes) {
     if (fileName.empty()) throw EFileError("Cannot create file \"\": no file name");
-    if (IsReadOnlyFile(fileName)) throw EFileError(Format("Cannot write file \"%s\": it is read-only", fileName.c_str()));
+    if (IsReadOnlyFile(fileName))
+        throw EFileError(Format("Cannot write file \"%s\": it is read-only", fileName.c_str()));
     static std::atomic<unsigned> counter{0};
     std::string tempName;
     int fd = -1;
@@ -155,7 +157,8 @@ bool IsSafeSaveTemporary(const std::string& name, long* pid) {
     const size_t dash = rest.find('-');
     if (dash == std::string::npos || dash == 0 || dash + 1 == rest.size()) return false;
     const std::string pidText = rest.substr(0, dash), countText = rest.substr(dash + 1);
-    if (pidText.size() > 9 || countText.size() > 10 || pidText.find_first_not_of("0123456789") != std::string::npos ||
+    if (pidText.size() > 9 || countText.size() > 10 ||
+        pidText.find_first_not_of("0123456789") != std::string::npos ||
         countText.find_first_not_of("0123456789") != std::string::npos)
         return false;
     if (pid) *pid = std::stol(pidText);

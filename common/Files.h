@@ -17,7 +17,8 @@ inline constexpr uint64_t kMaxDataFileBytes = uint64_t{128} << 20;
 std::string ReadWholeFile(const std::string& path, uint64_t maxBytes = kMaxDataFileBytes);
 // As ReadWholeFile, but no file of that name (or a missing folder on the way)
 // gives nothing instead of an error.
-std::optional<std::string> ReadWholeFileIfExists(const std::string& path, uint64_t maxBytes = kMaxDataFileBytes);
+std::optional<std::string> ReadWholeFileIfExists(const std::string& path,
+                                                 uint64_t maxBytes = kMaxDataFileBytes);
 
 // True when the file exists and may not be written by this process. Root may
 // write anything, so for root a file without any write permission bit counts

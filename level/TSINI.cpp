@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 #include <vector>
@@ -32,7 +32,8 @@ void ConvertPlainFile(const std::string& plainName, const std::string& cipheredN
         TMemIniFileCrypted plain(plainName);
         plain.SaveConverted(cipheredName);
     } catch (const std::exception& e) {
-        AddMessage(Format("%s was not converted, the existing file stays in use: %s", plainName.c_str(), e.what()));
+        AddMessage(
+            Format("%s was not converted, the existing file stays in use: %s", plainName.c_str(), e.what()));
     }
 }
 
@@ -87,7 +88,8 @@ void ReadValues(const TMemIniFileCrypted& store, const std::string& section, siz
 TDataStores OpenDataFiles(const std::string& programFolder) {
     const std::string folder = WithSlash(programFolder);
     // Temporary files of saves cut short by a kill are of no use to anyone.
-    for (const char* sub : {"DAT", "GFX"}) RemoveStaleTemporaries(ResolvePath(folder, sub));
+    for (const char* sub : {"DAT", "GFX"})
+        RemoveStaleTemporaries(ResolvePath(folder, sub));
     const std::string levelIni = ResolvePath(folder, "DAT\\LEVEL.INI");
     const std::string globalIni = ResolvePath(folder, "DAT\\GLOBAL.INI");
     if (FileExists(levelIni) && FileExists(globalIni)) {
@@ -147,7 +149,8 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
                 utimensat(AT_FDCWD, target.c_str(), nullptr, 0);
         } catch (const Exception& e) {
             AddMessage(Format("Level %d: the tile bitmap was not converted: %s. %s", n, e.what(),
-                              FileExists(target) ? "The level keeps its older tile file." : "The level has no tiles."));
+                              FileExists(target) ? "The level keeps its older tile file."
+                                                 : "The level has no tiles."));
         }
     }
 }
@@ -194,9 +197,10 @@ bool LoadLevel(const TMemIniFileCrypted& levelStore, int32_t n, TLevelData& leve
             levelCells += static_cast<uint64_t>(width) * height;
         }
         if (levelCells > kMaxLevelCells)
-            throw ELevelDataError(Format("Level %d is too large: its maps have %llu cells in all, more than %llu",
-                                         n, static_cast<unsigned long long>(levelCells),
-                                         static_cast<unsigned long long>(kMaxLevelCells)));
+            throw ELevelDataError(
+                Format("Level %d is too large: its maps have %llu cells in all, more than %llu", n,
+                       static_cast<unsigned long long>(levelCells),
+                       static_cast<unsigned long long>(kMaxLevelCells)));
         for (int32_t i = 1; i <= 7; ++i) {
             const std::string section = LevelSection(n, Format("Layer%d", i).c_str());
             if (!levelStore.HasSection(section)) continue;

@@ -64,8 +64,10 @@ TEST(ReadWholeFile, AcceptsOnlyRegularFilesOfSaneSize) {
     EXPECT_NE(FileErrorOf([&] { ReadWholeFile(h.fifo); }).find("is a pipe"), std::string::npos);
     EXPECT_NE(FileErrorOf([&] { ReadWholeFile(h.zero); }).find("is a device"), std::string::npos);
     EXPECT_NE(FileErrorOf([&] { ReadWholeFile(h.folder); }).find("is a folder"), std::string::npos);
-    EXPECT_NE(FileErrorOf([&] { ReadWholeFile(h.huge); }).find("more than the 134217728 bytes"), std::string::npos);
-    EXPECT_NE(FileErrorOf([&] { ReadWholeFile(dir / "missing"); }).find("Cannot open file"), std::string::npos);
+    EXPECT_NE(FileErrorOf([&] { ReadWholeFile(h.huge); }).find("more than the 134217728 bytes"),
+              std::string::npos);
+    EXPECT_NE(FileErrorOf([&] { ReadWholeFile(dir / "missing"); }).find("Cannot open file"),
+              std::string::npos);
 
     WriteFileBytes(dir / "small", std::string("a\0b", 3));
     EXPECT_EQ(ReadWholeFile(dir / "small"), std::string("a\0b", 3));
@@ -116,8 +118,9 @@ TEST(WriteFileAtomically, NeverReplacesAReadOnlyFile) {
     EXPECT_EXIT(
         {
             if (geteuid() == 0 && setuid(65534) != 0) _exit(10);
-            _exit(IsReadOnlyFile(target) && !FileErrorOf([&] { WriteFileAtomically(target, "new"); }).empty() ? 3
-                                                                                                               : 4);
+            _exit(IsReadOnlyFile(target) && !FileErrorOf([&] { WriteFileAtomically(target, "new"); }).empty()
+                      ? 3
+                      : 4);
         },
         ::testing::ExitedWithCode(3), "");
     chmod(dir.Path().c_str(), 0755);
@@ -168,5 +171,6 @@ TEST(ReadWholeFile, PicturesAreDecodedFromTheBytesRead) {
     EXPECT_EQ(picture.Height(), 2);
     const std::string bytes = ReadFileBytes(dir / "a.png");
     WriteFileBytes(dir / "cut.png", bytes.substr(0, bytes.size() / 2));
-    EXPECT_NE(FileErrorOf([&] { TPicture().LoadFromFile(dir / "cut.png"); }).find("cut.png"), std::string::npos);
+    EXPECT_NE(FileErrorOf([&] { TPicture().LoadFromFile(dir / "cut.png"); }).find("cut.png"),
+              std::string::npos);
 }

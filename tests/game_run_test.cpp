@@ -52,9 +52,10 @@ TEST(GameRun, FailedLevelStartThenEscapeBackToTheTitle) {
     fs::remove(data + "/GFX/Level1.bmp");
     fs::remove(data + "/GFX/Level1.dxg");
     WriteFileBytes(dir / "keys.txt", "40 down Enter\n41 up Enter\n100 down Escape\n101 up Escape\n");
-    const RunResult r = RunGameBinary(dir, "", "--headless --ticks 140 --data " + data + " --input " + (dir / "keys.txt") +
-                                         " --state " + (dir / "fail.json") + "@70 --state " + (dir / "back.json") +
-                                         "@130");
+    const RunResult r =
+        RunGameBinary(dir, "",
+                      "--headless --ticks 140 --data " + data + " --input " + (dir / "keys.txt") +
+                          " --state " + (dir / "fail.json") + "@70 --state " + (dir / "back.json") + "@130");
     EXPECT_EQ(r.exitCode, 0) << r.errors;
     EXPECT_NE(r.errors.find("LEVEL1.dxg"), std::string::npos) << r.errors;
     const std::string fail = ReadFileBytes(dir / "fail.json"), back = ReadFileBytes(dir / "back.json");
@@ -73,7 +74,8 @@ TEST(GameRun, InputScriptThatIsNoFileIsRefused) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
     fs::create_directory(dir / "folder");
     for (const auto& [name, kind] : {std::pair{"fifo", "a pipe"}, std::pair{"folder", "a folder"}}) {
-        const RunResult r = RunGameBinary(dir, "timeout 20 ", "--headless --ticks 5 --data " + data + " --input " + (dir / name));
+        const RunResult r = RunGameBinary(dir, "timeout 20 ",
+                                          "--headless --ticks 5 --data " + data + " --input " + (dir / name));
         EXPECT_EQ(r.exitCode, 2) << name;
         EXPECT_NE(r.errors.find(kind), std::string::npos) << r.errors;
     }
@@ -91,18 +93,20 @@ TEST(GameRun, TitleMusicPlaysFromTheStart) {
     global.insert(global.find("[Menu]\n") + 7, "MOD=title.mod\n");
     WriteFileBytes(data + "/DAT/GLOBAL.INI", global);
     const std::string raw = dir / "out.raw";
-    const RunResult r = RunGameBinary(dir,
-                            "SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 SDL_RENDER_DRIVER=software "
-                            "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" +
-                                raw + " timeout 60 xvfb-run -a ",
-                            "--ticks 150 --data " + data);
+    const RunResult r =
+        RunGameBinary(dir,
+                      "SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 SDL_RENDER_DRIVER=software "
+                      "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" +
+                          raw + " timeout 60 xvfb-run -a ",
+                      "--ticks 150 --data " + data);
     EXPECT_EQ(r.exitCode, 0) << r.errors;
     ASSERT_TRUE(fs::exists(raw)) << r.errors;
     const std::string samples = ReadFileBytes(raw);
     int peak = 0;
     for (size_t i = 0; i + 1 < samples.size(); i += 2)
-        peak = std::max(peak, std::abs(static_cast<int>(static_cast<int16_t>(
-                                  static_cast<uint8_t>(samples[i]) | (static_cast<uint8_t>(samples[i + 1]) << 8)))));
+        peak = std::max(
+            peak, std::abs(static_cast<int>(static_cast<int16_t>(
+                      static_cast<uint8_t>(samples[i]) | (static_cast<uint8_t>(samples[i + 1]) << 8)))));
     EXPECT_GT(samples.size(), 44100u);
     EXPECT_GT(peak, 1000);
 }

@@ -24,20 +24,24 @@ using Snapshot = std::map<std::string, std::string>;
 Snapshot Files(const std::string& folder) {
     Snapshot files;
     for (const auto& entry : fs::recursive_directory_iterator(folder))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), folder).string()] = ReadFileBytes(entry.path());
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = ReadFileBytes(entry.path());
     return files;
 }
 
 std::string Damaged(const std::string& bytes, int how, std::mt19937& random) {
     std::string out = bytes;
     switch (how) {
-    case 0: out.resize(bytes.size() / 2); break; // cut short
-    case 1:                                       // a few flipped bits
+    case 0:
+        out.resize(bytes.size() / 2);
+        break; // cut short
+    case 1:    // a few flipped bits
         for (int i = 0; i < 8 && !out.empty(); ++i)
             out[random() % out.size()] ^= static_cast<char>(1 << (random() % 8));
         break;
     default: // random bytes of the same size
-        for (char& c : out) c = static_cast<char>(random());
+        for (char& c : out)
+            c = static_cast<char>(random());
         break;
     }
     return out;
@@ -70,10 +74,14 @@ TEST(HostileData, EveryDataFileKindDamagedEndsClearlyOrPlaysOn) {
     ASSERT_EQ(std::system((run + clean + " 2>/dev/null").c_str()), 0);
 
     const Kind kinds[] = {
-        {"GFX/Images.dxg", {}},         {"GFX/Level1.dxg", {"GFX/Level1.bmp"}},
-        {"GFX/Level1.bmp", {}},         {"SND/Sounds.dxw", {}},
-        {"SND/music.mod", {}},          {"DAT/LEVEL.INI", {}},
-        {"DAT/GLOBAL.INI", {}},         {"DAT/LEVEL.DAT", {"DAT/LEVEL.INI", "DAT/GLOBAL.INI"}},
+        {"GFX/Images.dxg", {}},
+        {"GFX/Level1.dxg", {"GFX/Level1.bmp"}},
+        {"GFX/Level1.bmp", {}},
+        {"SND/Sounds.dxw", {}},
+        {"SND/music.mod", {}},
+        {"DAT/LEVEL.INI", {}},
+        {"DAT/GLOBAL.INI", {}},
+        {"DAT/LEVEL.DAT", {"DAT/LEVEL.INI", "DAT/GLOBAL.INI"}},
         {"DAT/GLOBAL.DAT", {"DAT/LEVEL.INI", "DAT/GLOBAL.INI"}},
     };
     std::mt19937 random(12);
@@ -83,7 +91,8 @@ TEST(HostileData, EveryDataFileKindDamagedEndsClearlyOrPlaysOn) {
             SCOPED_TRACE(std::string(kind.file) + " damage " + std::to_string(how));
             const std::string data = dir / ("run" + std::to_string(runs++));
             fs::copy(clean, data, fs::copy_options::recursive);
-            for (const char* name : kind.removed) fs::remove(data + "/" + name);
+            for (const char* name : kind.removed)
+                fs::remove(data + "/" + name);
             const std::string target = data + "/" + kind.file;
             WriteFileBytes(target, Damaged(ReadFileBytes(target), how, random));
             const Snapshot before = Files(data);

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 #include <unistd.h>
@@ -24,14 +24,16 @@ namespace {
 int Peak(const std::string& raw) {
     int peak = 0;
     for (size_t i = 0; i + 1 < raw.size(); i += 2) {
-        const int v = static_cast<int16_t>(static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8));
+        const int v =
+            static_cast<int16_t>(static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8));
         peak = std::max(peak, std::abs(v));
     }
     return peak;
 }
 
 // Records what the device plays for a while with the player set up by play.
-std::string Record(const TempDir& dir, const std::string& name, const std::function<void(TModPlayer&)>& play) {
+std::string Record(const TempDir& dir, const std::string& name,
+                   const std::function<void(TModPlayer&)>& play) {
     const std::string out = dir / name;
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
