@@ -58,6 +58,11 @@ void TMainForm::TimerGame(uint32_t lag) {
         DXSpriteEngine.Draw();
         break;
     case gs::GetReady:
+        if (!LevelStartError.empty()) {
+            // A level that did not start waits for Escape or Enter.
+            DrawLevelStartError();
+            break;
+        }
         DXSpriteEngine.Draw();
         DrawGetReady(GlobalStore.GetString("StateMsg", "GetReady", "Get ready"), 500);
         if (GetTickCount() - Game.GetReadyTick > 5000) {
@@ -340,6 +345,15 @@ void TMainForm::KeyDownGame(int& key, int shift) {
         // A modifier released or pressed now still counts, or the player would
         // go on jumping with no key held; the key itself stays swallowed.
         UpdateModifierFlags(shift, false);
+        return;
+    }
+    if (Game.GameState == gs::GetReady && !LevelStartError.empty()) {
+        // Nothing to play: Escape or Enter leads back to the title.
+        if (key == VK_ESCAPE || key == VK_RETURN) {
+            Game.GameState = gs::TitleStart;
+            SetStateEvents();
+        }
+        key = 0;
         return;
     }
     if (Game.GameState == gs::GetReady) {

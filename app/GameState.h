@@ -26,7 +26,6 @@ struct TGameGlobals {
     uint32_t InputLockUntil = 0;
     uint16_t CurrentLevel = 1;
     int32_t StartLevelNumber = 1;
-    int32_t LevelCount = 0;
     std::string PlayerImageName = "Player";
     int32_t ShownScore = 0;
     uint32_t GetReadyTick = 0;

@@ -64,6 +64,23 @@ void TMainForm::DrawGetReady(const std::string& text, uint32_t period) {
     centred("Level " + std::to_string(Game.CurrentLevel) + ":", 2 * gw);
     centred(GlobalStore.GetString("Level" + std::to_string(Game.CurrentLevel), "Name", ""), 3 * gw);
     if (BlinkOn(period)) centred(text, 8 * gw);
+    if (!LevelNotice.empty()) {
+        const TPictureCollectionItem& small = DXImageList.Items.Find(DXFont.Font());
+        DXFont.DrawTextWrapped(surface, 0, LevelNotice, small.PatternHeight + 4, small.PatternWidth,
+                               DXDraw.SurfaceHeight() - 5 * small.PatternHeight);
+    }
+}
+
+void TMainForm::DrawLevelStartError() {
+    platform::Surface& surface = DXDraw.BackSurface();
+    const int gw = DXImageList.Items.Find(DXFontStatus.Font()).PatternWidth;
+    const std::string title = "Level " + std::to_string(Game.CurrentLevel) + ":";
+    DXFontStatus.DrawText(surface, DXDraw.SurfaceWidth() / 2 - static_cast<int>(title.size()) * gw / 2, title, 2 * gw);
+    const TPictureCollectionItem& small = DXImageList.Items.Find(DXFont.Font());
+    DXFont.DrawTextWrapped(surface, 0, LevelStartError, small.PatternHeight + 4, small.PatternWidth, 4 * gw);
+    const std::string hint = "Escape: back to the title";
+    DXFont.DrawText(surface, DXDraw.SurfaceWidth() / 2 - static_cast<int>(hint.size()) * small.PatternWidth / 2, hint,
+                    DXDraw.SurfaceHeight() - 3 * small.PatternHeight);
 }
 
 void TMainForm::DrawBlinkingMessage(const std::string& text, uint32_t period) {

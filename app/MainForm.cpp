@@ -15,6 +15,7 @@
 #include "tools/Debug.h"
 
 #include <cinttypes>
+#include <filesystem>
 
 namespace varnok {
 
@@ -181,8 +182,16 @@ void TMainForm::FormShow() {
 
 void TMainForm::SetStateEvents() {
     SetTimer(false);
+    // Whatever happens below, a level start that fails included, the frame
+    // timer runs again afterwards: a game without ticks could never recover.
+    struct TimerOn {
+        TMainForm& form;
+        ~TimerOn() { form.SetTimer(true); }
+    } timerOn{*this};
     DXInput.PollInput();
     Game.InputLockUntil = GetTickCount() + 500;
+    LevelStartError.clear();
+    LevelNotice.clear();
     switch (Game.GameState) {
     case gs::TitleStart:
         MusicFile = DataPath("SND\\" + GlobalStore.GetString("Menu", "MOD", ""));
@@ -197,7 +206,14 @@ void TMainForm::SetStateEvents() {
         onKeyDown_ = &TMainForm::KeyDownGame;
         onKeyUp_ = &TMainForm::KeyUpGame;
         Game.ShownScore = 0;
-        InitLevel(Game.CurrentLevel);
+        try {
+            InitLevel(Game.CurrentLevel);
+        } catch (const std::exception& e) {
+            // Nothing of the level stays; the get-ready screen says why it
+            // did not start, and the error goes on to the exception handler.
+            AbandonLevel(e.what());
+            throw;
+        }
         StartFade(false);
         PlayMusic(MusicFile);
         break;
@@ -208,9 +224,24 @@ void TMainForm::SetStateEvents() {
         onKeyUp_ = nullptr;
         PlayMusic(MusicFile);
         break;
-    default: app_.ShowMessage("Unhandled game state in SetStateEvents"); break;
+    default: app_.ShowMessage("Unhandled game state in SetStateEvents"); return;
     }
-    SetTimer(true);
+    // Each screen's music plays while the game is in front: from the first
+    // title frame on, and also after a level left while its music was halted.
+    if (app_.Active()) ResumeMusic();
+}
+
+void TMainForm::AbandonLevel(const std::string& why) {
+    DXSpriteEngine.Engine().Clear();
+    DXSpriteEngine.Engine().X = 0;
+    DXSpriteEngine.Engine().Y = 0;
+    DXImageListLayer.Items.Clear();
+    World.Actors = TActorRegistry{};
+    World.Lists.Clear();
+    World.Geometry = TLevelGeometry{};
+    World.InfoText.clear();
+    Level.CurrentTileSet = TTileSetItem();
+    LevelStartError = why.empty() ? "The level could not be started." : why;
 }
 
 void TMainForm::StartFade(bool out) {
@@ -380,17 +411,39 @@ void TMainForm::LayerClick(platform::MenuItem& item) {
             layer->Hidden = !item.Checked;
 }
 
-void TMainForm::LoadLayerImages() {
-    DXImageListLayer.LoadFromFile(DataPath("GFX\\LEVEL" + std::to_string(Game.CurrentLevel) + ".dxg"));
+void TMainForm::LoadLayerImages(int n) {
+    const std::string path = DataPath("GFX\\LEVEL" + std::to_string(n) + ".dxg");
+    try {
+        DXImageListLayer.LoadFromFile(path);
+    } catch (const Exception& e) {
+        // The stream's own errors do not say which file they met.
+        if (e.Message().find(path) != std::string::npos) throw;
+        throw EStreamError(Format("%s: %s", path.c_str(), e.what()));
+    }
 }
 
-void TMainForm::BuildLayers() {
+void TMainForm::BuildLayers(int n) {
     for (auto* item : layerItems_) {
         item->Enabled = false;
         item->Checked = true;
     }
-    LoadLayerImages();
+    LoadLayerImages(n);
     TPictureCollectionItem* tiles = DXImageListLayer.Items.Count() > 0 ? &DXImageListLayer.Items.Items(0) : nullptr;
+    // Layers without a tile picture would draw nothing at all: a level that
+    // has maps needs its tiles.
+    if (Level.CurrentTileSet.LayerCount > 0 && Level.CurrentTileSet.Maps.Count() > 0 &&
+        (!tiles || tiles->Picture.Width() <= 0 || tiles->Picture.Height() <= 0))
+        throw ELevelDataError(Format("Level %d: GFX\\LEVEL%d.dxg holds no tile picture", n, n));
+    // A tile file older than the level's bitmap was not made from it: the
+    // start-up conversion failed, and the level plays with older tiles.
+    const std::string bitmap = DataPath(Format("GFX\\Level%d.bmp", n));
+    std::error_code ec1, ec2;
+    if (FileExists(bitmap) && std::filesystem::last_write_time(bitmap, ec1) >
+                                  std::filesystem::last_write_time(DataPath(Format("GFX\\LEVEL%d.dxg", n)), ec2) &&
+        !ec1 && !ec2) {
+        LevelNotice = Format("Older tiles: GFX\\Level%d.bmp could not be converted", n);
+        AddMessage(Format("Level %d: %s (see the start-up messages)", n, LevelNotice.c_str()));
+    }
     const TLayerContext context{&Level.CurrentTileSet, &World.ScrollDelta, &Game.NoTilesOn};
     varnok::BuildLayers(DXSpriteEngine.Engine(), Level.CurrentTileSet, tiles, context, World.Actors.LayerSprites,
                         [this](int layerNumber, int index) {
@@ -449,8 +502,10 @@ void TMainForm::InitLevel(int n) {
         app_.Terminate(1);
         return;
     }
+    if (n < 1 || n > Level.LevelCount)
+        throw ELevelDataError(Format("Level %d is not among the %d levels stored", n, Level.LevelCount));
     LoadLevel(LevelStore, n, Level);
-    BuildLayers();
+    BuildLayers(n);
 
     Game.NoTilesOn = GlobalStore.GetBool("Game", "NoTiles", false);
     ActionNoTiles.SetChecked(Game.NoTilesOn);

@@ -105,10 +105,13 @@ public:
     bool FadeOut = false;
     double FadePos = 0;
     bool AltDown = false;
-    std::string InfoText;
     bool TimerWasEnabled = false;
     std::string MusicFile;
     bool DebugSwitch = false;
+    // Why the last level start failed; empty when it succeeded.
+    std::string LevelStartError;
+    // A warning about the level started, shown while getting ready.
+    std::string LevelNotice;
 
     // Actions.
     TAction ActionExit{"ActionExit", "Exit"};
@@ -142,9 +145,12 @@ public:
 
     // Level start: builds level n and picks its music.
     void InitLevel(int n);
-    // The level's tile images and layers (with the Layer menu).
-    void LoadLayerImages();
-    void BuildLayers();
+    // After a failed level start: clears what was built of the level and
+    // keeps the reason for the get-ready screen.
+    void AbandonLevel(const std::string& why);
+    // The tile images and layers of level n (with the Layer menu).
+    void LoadLayerImages(int n);
+    void BuildLayers(int n);
 
     // Services for the actors (TWorldServices).
     void PlaySound(const std::string& name, std::optional<int> pan) override;
@@ -167,6 +173,7 @@ public:
     // Heads-up display, messages and overlays.
     void DrawHud(uint32_t lag);
     void DrawGetReady(const std::string& text, uint32_t period);
+    void DrawLevelStartError();
     void DrawBlinkingMessage(const std::string& text, uint32_t period);
     void DrawInfoText();
     void DrawDebugText(uint32_t lag);

@@ -62,7 +62,15 @@ void TMainForm::KeyDownTitle(int& key, int shift) {
             Game.ReleaseOnFinalize = true;
             DXDraw.Finalize();
             Game.GameState = gs::GetReady;
-            SetStateEvents();
+            try {
+                SetStateEvents();
+            } catch (...) {
+                // The level did not start: the display and the timer come
+                // back all the same, so the player sees why and can leave.
+                DXDraw.Initialize();
+                SetTimer(true);
+                throw;
+            }
             Game.GetReadyTick = platform::GetTickCount();
             DXDraw.Initialize();
             SetTimer(true);

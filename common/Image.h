@@ -21,6 +21,8 @@ struct RgbaImage {
 // PNG files. Reading accepts every PNG colour type and bit depth (converted to
 // RGBA); both raise EFileError with a readable message on failure.
 RgbaImage ReadPng(const std::string& path);
+// A PNG file already read into memory; name is used in messages.
+RgbaImage ReadPngBytes(const std::string& bytes, const std::string& name);
 void WritePng(const std::string& path, const RgbaImage& image);
 
 } // namespace varnok

@@ -16,23 +16,38 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 } // namespace
 
-RgbaImage ReadPng(const std::string& path) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        throw EFileError("Cannot read PNG file " + path + ": " + image.message);
+namespace {
+// Finishes a read begun on image; name is used in messages.
+RgbaImage FinishRead(png_image& image, const std::string& name) {
     image.format = PNG_FORMAT_RGBA;
     if (image.width == 0 || image.height == 0 || image.width > 16384 || image.height > 16384) {
         png_image_free(&image);
-        throw EFileError("PNG file " + path + " has an unsupported size");
+        throw EFileError("PNG file " + name + " has an unsupported size");
     }
     RgbaImage result(static_cast<int>(image.width), static_cast<int>(image.height));
     if (!png_image_finish_read(&image, nullptr, result.Pixels.data(), 0, nullptr)) {
         std::string msg = image.message;
         png_image_free(&image);
-        throw EFileError("Cannot decode PNG file " + path + ": " + msg);
+        throw EFileError("Cannot decode PNG file " + name + ": " + msg);
     }
     return result;
+}
+} // namespace
+
+RgbaImage ReadPng(const std::string& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        throw EFileError("Cannot read PNG file " + path + ": " + image.message);
+    return FinishRead(image, path);
+}
+
+RgbaImage ReadPngBytes(const std::string& bytes, const std::string& name) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size()))
+        throw EFileError("Cannot read PNG file " + name + ": " + image.message);
+    return FinishRead(image, name);
 }
 
 void WritePng(const std::string& path, const RgbaImage& img) {

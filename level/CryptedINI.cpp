@@ -3,12 +3,9 @@
 #include "common/Exception.h"
 #include "common/StrUtils.h"
 
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include "common/Files.h"
+
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace varnok {
 
@@ -27,89 +24,16 @@ bool KeyMatches(const std::string& line, const std::string& key) {
     return LineKey(line, lineKey) && SameText(lineKey, key);
 }
 
-std::string SystemError(const char* what, const std::string& fileName, int err) {
-    return Format("%s \"%s\": %s", what, fileName.c_str(), std::strerror(err));
-}
-
-// Reads the whole file into text; false when there is no such file.
-bool ReadWholeFile(const std::string& fileName, std::string& text) {
+// Reads the whole file into text; false when there is no such file. A folder
+// of that name is no settings file either; a pipe, a device or an oversized
+// file raises EFileError.
+bool ReadStoreFile(const std::string& fileName, std::string& text) {
     struct stat st {};
-    if (stat(fileName.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return false;
-        throw EFileError(SystemError("Cannot open file", fileName, errno));
-    }
-    // A folder of that name is no settings file.
-    if (S_ISDIR(st.st_mode)) return false;
-    int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw EFileError(SystemError("Cannot open file", fileName, errno));
-    text.clear();
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int err = errno;
-            close(fd);
-            throw EFileError(SystemError("Cannot read file", fileName, err));
-        }
-        if (n == 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    close(fd);
+    if (stat(fileName.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return false;
+    std::optional<std::string> bytes = ReadWholeFileIfExists(fileName);
+    if (!bytes) return false;
+    text = std::move(*bytes);
     return true;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes bytes to a fresh file beside fileName, makes them durable, then
-// renames it over fileName, so the old file is either kept whole or replaced
-// whole. On any failure the temporary file is removed.
-void WriteFileAtomically(const std::string& fileName, const std::string& bytes) {
-    if (fileName.empty()) throw EFileError("Cannot create file \"\": no file name");
-    static std::atomic<unsigned> counter{0};
-    std::string tempName;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempName = Format("%s.tmp%ld-%u", fileName.c_str(), static_cast<long>(getpid()), counter++);
-        fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) throw EFileError(SystemError("Cannot create file", fileName, errno));
-
-    auto fail = [&](const char* what, int err) {
-        if (fd >= 0) close(fd);
-        unlink(tempName.c_str());
-        throw EFileError(SystemError(what, fileName, err));
-    };
-    // Keep the access rights of the file being replaced.
-    struct stat old {};
-    if (stat(fileName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
-    if (!WriteAll(fd, bytes)) fail("Cannot write file", errno);
-    if (fsync(fd) != 0) fail("Cannot write file", errno);
-    int closed = close(fd);
-    fd = -1;
-    if (closed != 0) fail("Cannot write file", errno);
-    if (rename(tempName.c_str(), fileName.c_str()) != 0) fail("Cannot create file", errno);
-
-    // Make the rename itself durable; the new contents are in place already,
-    // so a failure here is not reported.
-    std::string folder = fileName.substr(0, fileName.find_last_of('/') + 1);
-    int dirFd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
 }
 
 } // namespace
@@ -189,7 +113,7 @@ std::vector<std::string> TMemIniFileCrypted::CollectLines() const {
 
 void TMemIniFileCrypted::LoadFile() {
     std::string text;
-    if (fileName_.empty() || !ReadWholeFile(fileName_, text)) {
+    if (fileName_.empty() || !ReadStoreFile(fileName_, text)) {
         sections_.clear();
         return;
     }
@@ -200,7 +124,33 @@ void TMemIniFileCrypted::LoadFile() {
 
 void TMemIniFileCrypted::Reload() { LoadFile(); }
 
+void TMemIniFileCrypted::CheckWritable() const {
+    // Bytes that would end a line or the text once written: CR, LF and NUL,
+    // which in an enciphered file are the complements of 0xF2, 0xF5 and 0xFF.
+    const std::string_view breaking = enciphered_ ? std::string_view("\xF2\xF5\xFF", 3) : std::string_view("\r\n\0", 3);
+    auto offending = [&](std::string_view text) -> int {
+        const size_t at = text.find_first_of(breaking);
+        return at == std::string_view::npos ? -1 : static_cast<unsigned char>(text[at]);
+    };
+    for (const TIniSection& section : sections_) {
+        if (const int byte = offending(section.Name); byte >= 0)
+            throw EFileError(Format("Cannot save \"%s\": the name of section [%s] holds the byte 0x%02X, "
+                                    "which the file cannot hold",
+                                    fileName_.c_str(), section.Name.c_str(), byte));
+        for (const std::string& line : section.Lines) {
+            if (const int byte = offending(line); byte >= 0) {
+                std::string_view key;
+                if (!LineKey(line, key)) key = line;
+                throw EFileError(Format("Cannot save \"%s\": key \"%s\" in section [%s] holds the byte 0x%02X, "
+                                        "which the file cannot hold",
+                                        fileName_.c_str(), std::string(key).c_str(), section.Name.c_str(), byte));
+            }
+        }
+    }
+}
+
 void TMemIniFileCrypted::Save() {
+    CheckWritable();
     std::vector<std::string> lines = CollectLines();
     if (enciphered_) InvertLines(lines);
     std::string bytes;

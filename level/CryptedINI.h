@@ -56,7 +56,10 @@ public:
     // LoadFile again: changes since the last Save are lost.
     void Reload();
     // Writes the store to its file, replacing the old file only once the new
-    // contents are completely on disk. Raises EFileError.
+    // contents are completely on disk. A line the file could not give back
+    // as it is (a byte that would end the line or the text once written) is
+    // refused before anything is written, naming file, section and key; a
+    // read-only file is never replaced. Raises EFileError.
     void Save();
     // Saves with the cipher flipped under a new name and loads from there.
     void SaveConverted(const std::string& newFileName);
@@ -78,6 +81,9 @@ public:
     static bool EncipheredFileName(const std::string& fileName);
 
 private:
+    // Raises EFileError when a section name or line holds a byte that the
+    // file in its cipher cannot hold.
+    void CheckWritable() const;
     TIniSection* FindSection(const std::string& section);
     const TIniSection* FindSection(const std::string& section) const;
 

@@ -157,7 +157,7 @@ void TPicture::LoadFromBmp(std::string bytes) {
 void TPicture::LoadFromFile(const std::string& path) {
     std::string bytes = ReadWholeFile(path);
     if (bytes.size() >= 8 && bytes.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0)
-        Assign(ReadPng(path));
+        Assign(ReadPngBytes(bytes, path));
     else
         LoadFromBmp(std::move(bytes));
 }
@@ -519,12 +519,7 @@ std::string TPictureCollection::SaveToBytes() const {
 }
 
 void TPictureCollection::SaveToFile(const std::string& path) const {
-    const std::string bytes = SaveToBytes();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw EFileError(Format("Cannot create file \"%s\"", path.c_str()));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) throw EFileError(Format("Cannot write file \"%s\"", path.c_str()));
+    WriteFileAtomically(path, SaveToBytes());
 }
 
 } // namespace varnok

@@ -225,6 +225,7 @@ class TPictureCollection {
     // The .dxg file: replaces all items; restores them when the display is ready.
     void LoadFromFile(const std::string& path);
     void LoadFromBytes(std::string_view bytes);
+    // Replaces the file whole (temporary file and rename).
     void SaveToFile(const std::string& path) const;
     std::string SaveToBytes() const;
 

@@ -1,6 +1,7 @@
 #include "level/TSINI.h"
 
 #include "common/DebugLog.h"
+#include "common/Files.h"
 
 #include "common/Color.h"
 #include "common/Paths.h"
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <exception>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
 #include <vector>
 
@@ -28,7 +31,9 @@ void ConvertPlainFile(const std::string& plainName, const std::string& cipheredN
     try {
         TMemIniFileCrypted plain(plainName);
         plain.SaveConverted(cipheredName);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        AddMessage(
+            Format("%s was not converted, the existing file stays in use: %s", plainName.c_str(), e.what()));
     }
 }
 
@@ -82,6 +87,9 @@ void ReadValues(const TMemIniFileCrypted& store, const std::string& section, siz
 
 TDataStores OpenDataFiles(const std::string& programFolder) {
     const std::string folder = WithSlash(programFolder);
+    // Temporary files of saves cut short by a kill are of no use to anyone.
+    for (const char* sub : {"DAT", "GFX"})
+        RemoveStaleTemporaries(ResolvePath(folder, sub));
     const std::string levelIni = ResolvePath(folder, "DAT\\LEVEL.INI");
     const std::string globalIni = ResolvePath(folder, "DAT\\GLOBAL.INI");
     if (FileExists(levelIni) && FileExists(globalIni)) {
@@ -104,6 +112,7 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
     const int32_t count = levelStore.GetInteger("GLOBAL", "TileCount", 0);
     if (count <= 0) return;
     for (int32_t n : LevelBitmapNumbers(folder, count)) {
+        const std::string target = ResolvePath(folder, Format("GFX\\Level%d.dxg", n));
         // A bitmap that cannot be converted costs its own level only: the
         // error is logged and the other levels are converted.
         try {
@@ -124,9 +133,24 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
                     static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentG", 0)),
                     static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentB", 255))));
             item.SystemMemory = false;
-            list.SaveToFile(ResolvePath(folder, Format("GFX\\Level%d.dxg", n)));
+            const std::string bytes = list.SaveToBytes();
+            // A file that already holds exactly this is left alone; otherwise
+            // it is replaced whole, so a kill never leaves half a file.
+            std::optional<std::string> existing;
+            try {
+                existing = ReadWholeFileIfExists(target);
+            } catch (const Exception&) {
+                // Unreadable or no regular file: replaced below, or the save says why not.
+            }
+            if (!existing || *existing != bytes)
+                WriteFileAtomically(target, bytes);
+            else
+                // Up to date: its time says so, as a rewrite would have.
+                utimensat(AT_FDCWD, target.c_str(), nullptr, 0);
         } catch (const Exception& e) {
-            AddMessage(Format("Level %d: %s", n, e.what()));
+            AddMessage(Format("Level %d: the tile bitmap was not converted: %s. %s", n, e.what(),
+                              FileExists(target) ? "The level keeps its older tile file."
+                                                 : "The level has no tiles."));
         }
     }
 }
@@ -159,6 +183,9 @@ bool LoadLevel(const TMemIniFileCrypted& levelStore, int32_t n, TLevelData& leve
             level.CurrentTileSet = std::move(set);
             return false;
         }
+        // Each map, and all maps together, are held to a bound before any is
+        // allocated.
+        uint64_t levelCells = 0;
         for (int32_t i = 1; i <= 7; ++i) {
             const std::string section = LevelSection(n, Format("Layer%d", i).c_str());
             if (!levelStore.HasSection(section)) continue;
@@ -167,6 +194,18 @@ bool LoadLevel(const TMemIniFileCrypted& levelStore, int32_t n, TLevelData& leve
             if (static_cast<uint64_t>(width) * height > kMaxMapCells)
                 throw ELevelDataError(Format("Map [%s] is too large: %u x %u cells", section.c_str(),
                                              static_cast<unsigned>(width), static_cast<unsigned>(height)));
+            levelCells += static_cast<uint64_t>(width) * height;
+        }
+        if (levelCells > kMaxLevelCells)
+            throw ELevelDataError(
+                Format("Level %d is too large: its maps have %llu cells in all, more than %llu", n,
+                       static_cast<unsigned long long>(levelCells),
+                       static_cast<unsigned long long>(kMaxLevelCells)));
+        for (int32_t i = 1; i <= 7; ++i) {
+            const std::string section = LevelSection(n, Format("Layer%d", i).c_str());
+            if (!levelStore.HasSection(section)) continue;
+            const auto width = static_cast<uint16_t>(levelStore.GetInteger(section, "Rows", 0));
+            const auto height = static_cast<uint16_t>(levelStore.GetInteger(section, "Cols", 0));
             TMapItem& map = set.Maps.Add();
             map.Name = Format("Layer%d", i);
             map.LayerNumber = i;

@@ -48,6 +48,10 @@ inline constexpr int32_t LayerZ(int32_t layerNumber) {
 // Largest map (width x height cells) a level may ask for: 16 M cells, 64 MB
 // for both grids. Anything larger is a broken file, not a level.
 inline constexpr uint64_t kMaxMapCells = uint64_t{1} << 24;
+// Largest number of cells all maps of one level may have together. Each cell
+// costs its map 4 bytes and its layer sprite 5 more, so a level never asks for
+// much more than 150 MB however many layers its file names.
+inline constexpr uint64_t kMaxLevelCells = uint64_t{1} << 24;
 
 struct TDataStores {
     std::unique_ptr<TMemIniFileCrypted> LevelStore;
@@ -55,15 +59,20 @@ struct TDataStores {
 };
 
 // Prepares the data in programFolder (trailing "/"): converts DAT\LEVEL.INI and
-// DAT\GLOBAL.INI into the enciphered DAT files when both exist, opens the
-// stores, converts level bitmaps. Throws EFatalDataError("Missing data files!")
-// when the DAT files are missing.
+// DAT\GLOBAL.INI into the enciphered DAT files when both exist (a failure is
+// logged and the existing files stay), opens the stores, converts level
+// bitmaps. Temporary files of earlier saves that were cut short are removed.
+// Throws EFatalDataError("Missing data files!") when the DAT files are missing.
 TDataStores OpenDataFiles(const std::string& programFolder);
 
 // Converts every level bitmap GFX\Level<n>.bmp (n = 1 .. "Global"/"TileCount")
 // into the image-list file GFX\Level<n>.dxg holding one item "TileSet": the
 // picture named by the level's Bitmap key, cut into TileWidth x TileHeight
 // patterns, keyed with the level's transparent colour. Part of OpenDataFiles.
+// A file that already holds the result is not rewritten, only its time is set
+// to now; others are replaced whole (temporary file and rename). So a tile
+// file older than its bitmap tells of a failed conversion, which is logged
+// with what it leaves.
 void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore);
 
 // Empties the tile set and reads the level count. Throws

@@ -2,7 +2,9 @@
 #include "common/Exception.h"
 #include "common/Files.h"
 
+#include "common/DebugLog.h"
 #include "common/Paths.h"
+#include "common/StrUtils.h"
 #include "platform/Sound.h"
 
 
@@ -36,6 +38,7 @@ void TModPlayer::Start() {
         {"openmpt_module_read_interleaved_stereo", reinterpret_cast<void**>(&api_.read)},
         {"openmpt_module_set_repeat_count", reinterpret_cast<void**>(&api_.setRepeat)},
         {"openmpt_module_set_position_seconds", reinterpret_cast<void**>(&api_.setPosition)},
+        {"openmpt_free_string", reinterpret_cast<void**>(&api_.freeString)},
     };
     // Every missing function is reported; binding goes on with the others.
     for (const Export& e : exports) {
@@ -73,28 +76,40 @@ void TModPlayer::ShutDown() {
 void TModPlayer::OpenModule(const std::string& file) {
     if (!started_) Start();
     if (!started_) return;
-    if (!file.empty() && FileExists(file)) {
-        std::string bytes;
-        try {
-            bytes = ReadWholeFile(file);
-        } catch (const Exception&) {
-            // Unreadable: nothing is loaded, as for a missing file.
-        }
-        int error = 0;
-        const char* message = nullptr;
-        void* created = api_.create(bytes.data(), bytes.size(), nullptr, nullptr, nullptr, nullptr, &error, &message,
-                                    nullptr);
-        if (created) {
-            api_.setRepeat(created, -1); // loop for ever
-            api_.setPosition(created, 0);
-            device_.Lock();
-            void* old = module_;
-            module_ = created;
-            device_.Unlock();
-            if (old) api_.destroy(old);
-        }
-    }
+    if (!file.empty() && FileExists(file)) Load(file);
     if (!module_ && beep_) beep_();
+}
+
+void TModPlayer::Load(const std::string& file) {
+    std::string bytes;
+    try {
+        bytes = ReadWholeFile(file);
+    } catch (const Exception& e) {
+        // Unreadable: nothing is loaded, as for a missing file.
+        AddMessage(e.what());
+        return;
+    }
+    int error = 0;
+    const char* message = nullptr;
+    // The library's own messages go to the debug log, not to the terminal.
+    std::string complaints;
+    void* created = api_.create(bytes.data(), bytes.size(), &TModPlayer::Log, &complaints, nullptr, nullptr, &error,
+                                &message, nullptr);
+    if (created) {
+        api_.setRepeat(created, -1); // loop for ever
+        api_.setPosition(created, 0);
+        device_.Lock();
+        void* old = module_;
+        module_ = created;
+        device_.Unlock();
+        if (old) api_.destroy(old);
+    } else {
+        if (complaints.empty() && message) complaints = message;
+        AddMessage(Format("Module \"%s\" not loaded: %s", file.c_str(),
+                          complaints.empty() ? "refused by the module library" : complaints.c_str()));
+    }
+    // The error text is the library's to allocate and ours to free.
+    if (message) api_.freeString(message);
 }
 
 void TModPlayer::Resume() {
@@ -108,6 +123,13 @@ void TModPlayer::Halt() {
 void TModPlayer::Mute() { volume_ = 0; }
 
 void TModPlayer::Unmute() { volume_ = 100; }
+
+void TModPlayer::Log(const char* message, void* user) {
+    if (!message || !user) return;
+    std::string& text = *static_cast<std::string*>(user);
+    if (!text.empty()) text += "; ";
+    text += message;
+}
 
 // Runs on the audio thread, with the device locked against module swaps.
 void TModPlayer::Render(void* self, int16_t* samples, int frames) {

@@ -1,7 +1,8 @@
 #pragma once
 // The music player: tracker modules played by the module library, loaded at
 // run time by name. A library or a function that cannot be loaded is reported
-// once in a message box; the game then runs without music.
+// once in a message box; the game then runs without music. A module the
+// library refuses is reported in the debug log, with the library's own words.
 #include "media/MusicPlayer.h"
 #include "platform/SharedLibrary.h"
 
@@ -40,16 +41,23 @@ private:
     void Start();
     void ShutDown();
     void FreeModule();
+    // Loads the module file, replacing the one loaded; a failure is logged and
+    // keeps the old one.
+    void Load(const std::string& file);
     static void Render(void* self, int16_t* samples, int frames);
+    // Receives the library's own messages while a module loads.
+    static void Log(const char* message, void* user);
 
     // The library's functions the player uses.
     struct Api {
-        void* (*create)(const void*, size_t, void*, void*, void*, void*, int*, const char**, const void*) = nullptr;
+        void* (*create)(const void*, size_t, void (*)(const char*, void*), void*, void*, void*, int*, const char**,
+                        const void*) = nullptr;
         void (*destroy)(void*) = nullptr;
         size_t (*read)(void*, int32_t, size_t, int16_t*) = nullptr;
         int (*setRepeat)(void*, int32_t) = nullptr;
         double (*setPosition)(void*, double) = nullptr;
-        bool Complete() const { return create && destroy && read && setRepeat && setPosition; }
+        void (*freeString)(const char*) = nullptr;
+        bool Complete() const { return create && destroy && read && setRepeat && setPosition && freeString; }
     };
 
     platform::SoundDevice& device_;

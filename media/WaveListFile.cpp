@@ -233,12 +233,7 @@ void TWaveListData::LoadFromFile(const std::string& path) {
 }
 
 void TWaveListData::SaveToFile(const std::string& path) const {
-    const std::string bytes = WriteWaveListFile(items_);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) throw EFileError(Format("Cannot create file \"%s\": %s", path.c_str(), std::strerror(errno)));
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) throw EFileError(Format("Cannot write file \"%s\"", path.c_str()));
+    WriteFileAtomically(path, WriteWaveListFile(items_));
 }
 
 } // namespace varnok

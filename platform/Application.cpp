@@ -30,6 +30,10 @@ Application::~Application() {
 Window* Application::CreateMainWindow(const std::string& caption, int width, int height) {
     if (!HasDisplay()) return nullptr;
     window_ = std::make_unique<Window>(caption, width, height);
+    // The window may or may not have the focus from the start; the first
+    // focus event then finds the application inactive and activates it.
+    auto* native = static_cast<SDL_Window*>(window_->NativeHandle());
+    active_ = native && (SDL_GetWindowFlags(native) & SDL_WINDOW_INPUT_FOCUS) != 0;
     return window_.get();
 }
 

@@ -76,6 +76,8 @@ public:
     int ShiftState() const;
     void ClearKeys() { keys_.fill(false); }
 
+    // The application is in front: its window has the keyboard focus. Without
+    // a window (headless, or no display) it always counts as in front.
     bool Active() const { return active_; }
 
     // Ends the message loop; a non-zero code tells the shell that a fatal

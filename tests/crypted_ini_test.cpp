@@ -165,3 +165,59 @@ TEST(CryptedIniTest, FailedSaveKeepsOldFile) {
     EXPECT_EQ(FolderEntries(dir), (Lines{"a.ini", "secret.ini", "x.ini"}));
     EXPECT_TRUE(std::filesystem::is_empty(dir / "x.ini"));
 }
+
+// Bytes that the file could not give back are refused before anything is
+// written, naming file, section and key; the old enciphered file stays.
+TEST(CryptedIniTest, RefusesValuesTheFileCannotHold) {
+    TempDir dir;
+    const std::string old = Complement("[Menu]") + "\r\n" + Complement("MOD=old.mod") + "\r\n\r\n";
+    WriteFileBytes(dir / "GLOBAL.DAT", old);
+    for (const char* bad : {"\xFF", "\xF2", "\xF5"}) {
+        WriteFileBytes(dir / "GLOBAL.INI", std::string("[Menu]\nMOD=a") + bad + "b.mod\n[Player]\nLives=3\n");
+        TMemIniFileCrypted plain(dir / "GLOBAL.INI");
+        try {
+            plain.SaveConverted(dir / "GLOBAL.DAT");
+            ADD_FAILURE() << "saved an unreadable value";
+        } catch (const EFileError& e) {
+            const std::string message = e.Message();
+            for (const char* part : {"GLOBAL.DAT", "[Menu]", "\"MOD\""})
+                EXPECT_NE(message.find(part), std::string::npos) << message;
+        }
+        EXPECT_FALSE(plain.Enciphered());
+        EXPECT_EQ(ReadFileBytes(dir / "GLOBAL.DAT"), old);
+    }
+    // A plain file cannot hold line breaks or NUL; a section name is checked too.
+    TMemIniFileCrypted plain(dir / "GLOBAL.INI");
+    plain.SetString("Name", "Text", "two\nlines");
+    EXPECT_THROW(plain.Save(), EFileError);
+    plain.SetString("Name", "Text", std::string("nul\0", 4));
+    EXPECT_THROW(plain.Save(), EFileError);
+    plain.RemoveSection("Name");
+    plain.SetString("\xFF", "K", "v"); // fine in a plain file...
+    plain.Save();
+    EXPECT_THROW(plain.SaveConverted(dir / "GLOBAL.DAT"), EFileError); // ...but not enciphered
+    EXPECT_EQ(ReadFileBytes(dir / "GLOBAL.DAT"), old);
+    // Bytes that are fine either way still convert: 0xE4 and 0x0D's complement.
+    WriteFileBytes(dir / "LEVEL.INI", "[S]\nK=\xE4\xF1\n");
+    TMemIniFileCrypted level(dir / "LEVEL.INI");
+    level.SaveConverted(dir / "LEVEL.DAT");
+    EXPECT_EQ(TMemIniFileCrypted(dir / "LEVEL.DAT").GetString("S", "K", ""), "\xE4\xF1");
+}
+
+// A user's read-only enciphered file is not replaced by the conversion, also
+// when the program runs as root.
+TEST(CryptedIniTest, ReadOnlyFileIsKept) {
+    TempDir dir;
+    const std::string old = Complement("[S]") + "\r\n" + Complement("K=old") + "\r\n\r\n";
+    WriteFileBytes(dir / "LEVEL.DAT", old);
+    chmod((dir / "LEVEL.DAT").c_str(), 0444);
+    WriteFileBytes(dir / "LEVEL.INI", "[S]\nK=new\n");
+    TMemIniFileCrypted plain(dir / "LEVEL.INI");
+    EXPECT_THROW(plain.SaveConverted(dir / "LEVEL.DAT"), EFileError);
+    EXPECT_EQ(ReadFileBytes(dir / "LEVEL.DAT"), old);
+    TMemIniFileCrypted ciphered(dir / "LEVEL.DAT");
+    ciphered.SetString("S", "K", "changed");
+    EXPECT_THROW(ciphered.Save(), EFileError);
+    EXPECT_EQ(ReadFileBytes(dir / "LEVEL.DAT"), old);
+    EXPECT_EQ(FolderEntries(dir), (Lines{"LEVEL.DAT", "LEVEL.INI"}));
+}

@@ -7,8 +7,17 @@
 #include "level/TSINI.h"
 #include "tests/support/TestSupport.h"
 
+#include "common/DebugLog.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace varnok;
 using varnok::test::TempDir;
@@ -214,4 +223,125 @@ TEST(OpenDataFilesTest, ConvertsLevelBitmapsIntoImageLists) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / "gfx"))
         files += entry.exists();
     EXPECT_EQ(files, 3);
+}
+
+// Seven maps of 4096 x 4096 cells each fit the bound per map but not the bound
+// per level: the level is refused, by name, before any of it is allocated.
+TEST_F(LevelLoaderTest, LevelTooLargeInAllIsRefusedWithModestMemory) {
+    std::string text = "[Level4]\nLayerCount=7\n";
+    for (int i = 1; i <= 7; ++i)
+        text += "[Level4Layer" + std::to_string(i) + "]\nRows=4096\nCols=4096\n";
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    try {
+        LoadLevel(Store(text), 4, level_);
+        FAIL() << "a level of 117 million cells was loaded";
+    } catch (const ELevelDataError& e) {
+        EXPECT_NE(e.Message().find("Level 4"), std::string::npos) << e.Message();
+    }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024); // kilobytes
+    EXPECT_EQ(level_.CurrentTileSet.Maps.Count(), 0);
+
+    // One map of the largest size is still a level.
+    ASSERT_TRUE(LoadLevel(Store("[Level1]\nLayerCount=1\n[Level1Layer3]\nRows=4096\nCols=4096\n"), 1, level_));
+    EXPECT_EQ(level_.CurrentTileSet.Maps[0].CellCount(), kMaxLevelCells);
+}
+
+namespace {
+
+// A program folder with one level whose bitmap converts; returns the path of
+// the level's image list.
+std::string TileFolder(const TempDir& dir, const std::string& levelExtra = "") {
+    WriteFileBytes(dir / "DAT/LEVEL.INI",
+                   "[Global]\nTileCount=1\n[Level1]\nBitmap=GFX\\Level1.bmp\nTileWidth=16\nTileHeight=16\n" +
+                       levelExtra);
+    WriteFileBytes(dir / "DAT/GLOBAL.INI", "[Game]\nLives=3\n");
+    WriteFileBytes(dir / "GFX/Level1.bmp", EncodeBmpFile(RgbaImage(32, 16)));
+    return dir / "GFX/Level1.dxg";
+}
+
+ino_t Inode(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+} // namespace
+
+// The level image list is replaced whole: a reader of the old file keeps the
+// old file, a file that already holds the result is not touched, and a kill at
+// any moment of the start-up leaves a whole file behind.
+TEST(OpenDataFilesTest, LevelImageListsAreReplacedWholeOrNotAtAll) {
+    TempDir dir;
+    const std::string dxg = TileFolder(dir);
+    OpenDataFiles(dir.Path().string());
+    const std::string first = test::ReadFileBytes(dxg);
+    const ino_t inode = Inode(dxg);
+    // Up to date: left alone, but its time is set, newer than the bitmap.
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::last_write_time(dxg, now - std::chrono::hours(1));
+    std::filesystem::last_write_time(dir / "GFX/Level1.bmp", now - std::chrono::minutes(1));
+    OpenDataFiles(dir.Path().string());
+    EXPECT_EQ(Inode(dxg), inode);
+    EXPECT_GT(std::filesystem::last_write_time(dxg), std::filesystem::last_write_time(dir / "GFX/Level1.bmp"));
+
+    const int reader = open(dxg.c_str(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    TileFolder(dir, "TransparentR=1\n");
+    OpenDataFiles(dir.Path().string());
+    EXPECT_NE(test::ReadFileBytes(dxg), first);
+    std::string seen(first.size() + 1, '\0');
+    EXPECT_EQ(pread(reader, seen.data(), seen.size(), 0), static_cast<ssize_t>(first.size()));
+    seen.resize(first.size());
+    EXPECT_EQ(seen, first);
+    close(reader);
+
+    // Kill start-ups that rewrite the file at random moments.
+    for (int run = 0; run < 12; ++run) {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                TileFolder(dir, "TransparentR=" + std::to_string(i % 2) + "\n");
+                OpenDataFiles(dir.Path().string());
+            }
+        }
+        usleep(2000 + 1500 * run);
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        TPictureCollection list;
+        EXPECT_NO_THROW(list.LoadFromFile(dxg)) << "after kill " << run;
+        EXPECT_EQ(list.Count(), 1);
+    }
+    // The next start-up clears what the killed ones left behind.
+    TileFolder(dir);
+    OpenDataFiles(dir.Path().string());
+    for (const char* sub : {"DAT", "GFX"})
+        for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / sub))
+            EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+}
+
+// Failures of the start-up conversions are logged with what they leave in use.
+TEST(OpenDataFilesTest, FailedConversionsAreLoggedAndTheOldFilesStay) {
+    TempDir dir;
+    const std::string dxg = TileFolder(dir);
+    OpenDataFiles(dir.Path().string());
+    const std::string tiles = test::ReadFileBytes(dxg);
+    const std::string levelDat = test::ReadFileBytes(dir / "DAT/LEVEL.DAT");
+
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    WriteFileBytes(dir / "GFX/Level1.bmp", "BM broken");
+    WriteFileBytes(dir / "DAT/LEVEL.INI", test::ReadFileBytes(dir / "DAT/LEVEL.INI") + "[Bad]\nK=\xFF\n");
+    TDataStores stores = OpenDataFiles(dir.Path().string());
+    DebugLog().SetEcho(true);
+    EXPECT_EQ(test::ReadFileBytes(dxg), tiles);
+    EXPECT_EQ(test::ReadFileBytes(dir / "DAT/LEVEL.DAT"), levelDat);
+    EXPECT_EQ(stores.LevelStore->GetInteger("Global", "TileCount", 0), 1);
+    const auto& lines = DebugLog().Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("LEVEL.INI was not converted"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("[Bad]"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("Level 1: the tile bitmap was not converted"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("keeps its older tile file"), std::string::npos) << lines[1];
 }

@@ -9,6 +9,9 @@
 #include "sprites/PlayerSprite.h"
 #include "tools/Debug.h"
 
+#include <chrono>
+#include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace varnok;
@@ -61,6 +64,12 @@ struct ShellTest : ::testing::Test {
         form->KeyUp(k, shift);
     }
     char State() const { return form->Game.GameState; }
+    // The module file opened last.
+    std::string LastOpened() const {
+        for (auto it = music.rbegin(); it != music.rend(); ++it)
+            if (it->rfind("open ", 0) == 0) return *it;
+        return "";
+    }
 };
 
 } // namespace
@@ -70,8 +79,10 @@ TEST_F(ShellTest, StartsAtTheTitleWithItsMusicAndLocksKeysFor500Ms) {
     EXPECT_EQ(State(), gs::TitleStart);
     EXPECT_EQ(form->OnTimer(), &TMainForm::TimerTitle);
     EXPECT_EQ(form->OnKeyUp(), nullptr);
-    ASSERT_EQ(music.size(), 1u);
+    // The title's music plays from the first frame: the game is in front.
+    ASSERT_EQ(music.size(), 2u);
     EXPECT_NE(music[0].find("title.mod"), std::string::npos);
+    EXPECT_EQ(music[1], "resume");
 
     // Escape and Enter are swallowed like any other key inside the lock-out.
     Wait(499);
@@ -102,7 +113,7 @@ TEST_F(ShellTest, TitleSelectionWrapsAndEntersGameOrCredits) {
     EXPECT_EQ(form->OnTimer(), &TMainForm::TimerCredits);
     EXPECT_EQ(form->Game.CreditsSpeed, 64);
     EXPECT_EQ(form->Game.CreditsScrollY, 480);
-    EXPECT_NE(music.back().find("credits.mod"), std::string::npos);
+    EXPECT_NE(LastOpened().find("credits.mod"), std::string::npos);
 
     Press('X'); // inside the new lock-out
     EXPECT_EQ(State(), gs::Credits);
@@ -122,7 +133,7 @@ TEST_F(ShellTest, GameStatesFollowTheTransitionTable) {
     EXPECT_EQ(form->Level.LevelCount, 2);
     EXPECT_TRUE(form->FadeActive);
     EXPECT_FALSE(form->FadeOut);
-    EXPECT_NE(music.back().find("one.mod"), std::string::npos);
+    EXPECT_NE(LastOpened().find("one.mod"), std::string::npos);
 
     // Get ready ends 5000 ms after it began, checked every tick.
     Tick(5000);
@@ -164,7 +175,7 @@ TEST_F(ShellTest, AnyKeyStartsTheLevelAndGameOverReturnsToTitle) {
     EXPECT_EQ(State(), gs::GameOver);
     Press(VK_RETURN);
     EXPECT_EQ(State(), gs::TitleStart);
-    EXPECT_NE(music.back().find("title.mod"), std::string::npos);
+    EXPECT_NE(LastOpened().find("title.mod"), std::string::npos);
 }
 
 TEST_F(ShellTest, ModifierFlagsFollowKeyEventsButNotInsideTheLockOut) {
@@ -264,6 +275,134 @@ TEST_F(ShellTest, ExceptionsInTicksAreLoggedAndTheGameGoesOn) {
     ASSERT_EQ(DebugLog().Lines().size(), 1u);
     EXPECT_EQ(DebugLog().Lines()[0].rfind("boom at ", 0), 0u);
     EXPECT_TRUE(form->DXTimer.Enabled());
+}
+
+// Each screen resumes its music while the game is in front, so the title is
+// not silent after a level left from its summary (where the music halted).
+TEST_F(ShellTest, EveryScreenResumesItsMusicWhileTheGameIsInFront) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    EXPECT_NE(LastOpened().find("one.mod"), std::string::npos);
+    EXPECT_EQ(music.back(), "resume");
+    Wait(500);
+    Press('A');
+    form->HaltMusic(); // the exit reached
+    form->Game.GameState = gs::LevelComplete;
+    Press(VK_ESCAPE);
+    for (int i = 0; i < 40 && State() != gs::TitleStart; ++i) Tick(50);
+    ASSERT_EQ(State(), gs::TitleStart);
+    EXPECT_NE(LastOpened().find("title.mod"), std::string::npos);
+    EXPECT_EQ(music.back(), "resume");
+}
+
+// A level that cannot start leaves the game running: the timer and the display
+// are back, nothing of the level stays, the screen and the debug log say why,
+// and Escape (or Enter) leads back to the title.
+TEST_F(ShellTest, FailedLevelStartsShowWhyAndEscapeLeadsBack) {
+    Start();
+    const std::string tiles = test::ReadFileBytes(dir / "GFX/Level1.dxg");
+    auto restoreTiles = [&] { test::WriteFileBytes(dir / "GFX/Level1.dxg", tiles); };
+    struct Case {
+        const char* name;
+        std::function<void()> breakIt, mendIt;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"missing tile file", [&] { std::filesystem::remove(dir / "GFX/Level1.dxg"); }, restoreTiles,
+         "Cannot open file"},
+        {"tile file without tiles", [&] { TPictureCollection().SaveToFile(dir / "GFX/Level1.dxg"); }, restoreTiles,
+         "holds no tile picture"},
+        {"cut tile file", [&] { test::WriteFileBytes(dir / "GFX/Level1.dxg", tiles.substr(0, 100)); }, restoreTiles,
+         "GFX/Level1.dxg"},
+        {"bad level value", [&] { levelStore->SetString("Level1Layer3Data", "x", "y"); },
+         [&] { levelStore->RemoveKey("Level1Layer3Data", "x"); }, "x=y"},
+        {"missing image", [&] { form->Game.PlayerImageName = "Nobody"; },
+         [&] { form->Game.PlayerImageName = "Player"; }, "Image 'Nobody' not found"},
+        {"start level not stored", [&] { form->Game.StartLevelNumber = 9; },
+         [&] { form->Game.StartLevelNumber = 1; }, "Level 9 is not among the 2 levels stored"},
+    };
+    DebugLog().SetEcho(false);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.breakIt();
+        form->Game.GameState = gs::TitleStart;
+        form->SetStateEvents();
+        DebugLog().Clear();
+        Wait(500);
+        Press(VK_RETURN);
+        EXPECT_EQ(State(), gs::GetReady);
+        EXPECT_TRUE(form->DXTimer.Enabled());
+        EXPECT_TRUE(form->DXDraw.CanDraw());
+        EXPECT_NE(form->LevelStartError.find(c.why), std::string::npos) << form->LevelStartError;
+        ASSERT_EQ(DebugLog().Lines().size(), 1u);
+        EXPECT_NE(DebugLog().Lines()[0].find(c.why), std::string::npos) << DebugLog().Lines()[0];
+        EXPECT_NE(DebugLog().Lines()[0].find(" at "), std::string::npos);
+        EXPECT_EQ(form->DXSpriteEngine.Engine().AllCount(), 0);
+        EXPECT_EQ(form->World.Actors.GamePlayer.Get(), nullptr);
+
+        // The screen ticks on and does not start the missing level.
+        EXPECT_TRUE(form->Idle());
+        Tick(6000);
+        Tick();
+        EXPECT_EQ(State(), gs::GetReady);
+        Wait(500);
+        Press('A');
+        EXPECT_EQ(State(), gs::GetReady);
+        EXPECT_EQ(DebugLog().Lines().size(), 1u);
+        Press(c.name[0] == 'b' ? VK_RETURN : VK_ESCAPE);
+        EXPECT_EQ(State(), gs::TitleStart);
+        EXPECT_EQ(form->OnKeyDown(), &TMainForm::KeyDownTitle);
+        EXPECT_TRUE(form->DXTimer.Enabled());
+        EXPECT_TRUE(form->LevelStartError.empty());
+        c.mendIt();
+    }
+
+    // The same from a level's summary to the next level, which fails.
+    form->Game.GameState = gs::TitleStart;
+    form->SetStateEvents();
+    Wait(500);
+    Press(VK_RETURN);
+    ASSERT_EQ(State(), gs::GetReady);
+    ASSERT_TRUE(form->LevelStartError.empty()) << form->LevelStartError;
+    std::filesystem::remove(dir / "GFX/Level2.dxg");
+    form->Game.GameState = gs::LevelComplete;
+    Wait(500);
+    Press(VK_RETURN);
+    EXPECT_EQ(State(), gs::GetReady);
+    EXPECT_EQ(form->Game.CurrentLevel, 2);
+    EXPECT_TRUE(form->DXTimer.Enabled());
+    EXPECT_NE(form->LevelStartError.find("LEVEL2.dxg"), std::string::npos) << form->LevelStartError;
+    Wait(500);
+    Press(VK_ESCAPE);
+    EXPECT_EQ(State(), gs::TitleStart);
+    DebugLog().SetEcho(true);
+}
+
+// Tiles older than the level's bitmap (its conversion failed) still play, but
+// the get-ready screen and the debug log say so.
+TEST_F(ShellTest, OlderTilesThanTheBitmapAreReported) {
+    Start();
+    const auto now = std::filesystem::file_time_type::clock::now();
+    std::filesystem::last_write_time(dir / "GFX/Level1.dxg", now - std::chrono::hours(1));
+    std::filesystem::last_write_time(dir / "GFX/Level1.bmp", now - std::chrono::minutes(1));
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    Wait(500);
+    Press(VK_RETURN);
+    DebugLog().SetEcho(true);
+    EXPECT_TRUE(form->LevelStartError.empty());
+    EXPECT_NE(form->World.Actors.GamePlayer.Get(), nullptr);
+    EXPECT_NE(form->LevelNotice.find("Level1.bmp could not be converted"), std::string::npos) << form->LevelNotice;
+    ASSERT_EQ(DebugLog().Lines().size(), 1u);
+    EXPECT_EQ(DebugLog().Lines()[0].rfind("Level 1: Older tiles", 0), 0u) << DebugLog().Lines()[0];
+    Tick();
+
+    // Tiles newer than their bitmap are fine.
+    std::filesystem::last_write_time(dir / "GFX/Level1.dxg", now);
+    form->Game.GameState = gs::GetReady;
+    form->SetStateEvents();
+    EXPECT_TRUE(form->LevelNotice.empty());
 }
 
 TEST(ShellDebugSwitch, FirstParameterOnlyInAnyCase) {

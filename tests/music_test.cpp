@@ -1,0 +1,113 @@
+// The music player with the real module library, its output recorded through
+// SDL's disk audio driver: silent until resumed, a module the library refuses
+// reported in the debug log (not on the terminal) without leaking its text.
+#include "common/DebugLog.h"
+#include "media/NPMOD.h"
+#include "platform/Sound.h"
+#include "tests/support/TestSupport.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <gtest/gtest.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace varnok;
+using varnok::test::TempDir;
+
+namespace {
+
+// Largest sample magnitude of 16-bit output.
+int Peak(const std::string& raw) {
+    int peak = 0;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        const int v =
+            static_cast<int16_t>(static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8));
+        peak = std::max(peak, std::abs(v));
+    }
+    return peak;
+}
+
+// Records what the device plays for a while with the player set up by play.
+std::string Record(const TempDir& dir, const std::string& name,
+                   const std::function<void(TModPlayer&)>& play) {
+    const std::string out = dir / name;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "5", 1);
+    {
+        platform::SoundDevice device(false);
+        EXPECT_TRUE(device.Initialized());
+        int beeps = 0;
+        TModPlayer player(device, nullptr, [&] { ++beeps; });
+        play(player);
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    return std::filesystem::exists(out) ? test::ReadFileBytes(out) : std::string();
+}
+
+const std::string kModule = test::BinaryDir() + "/SND/Level1.mod";
+
+} // namespace
+
+TEST(ModPlayer, PlaysOnlyOnceResumedAndStopsWhenHalted) {
+    ASSERT_TRUE(std::filesystem::exists(kModule));
+    TempDir dir;
+    const std::string silent = Record(dir, "silent.raw", [](TModPlayer& p) { p.OpenModule(kModule); });
+    ASSERT_GT(silent.size(), 10000u);
+    EXPECT_EQ(Peak(silent), 0);
+
+    const std::string playing = Record(dir, "playing.raw", [](TModPlayer& p) {
+        p.OpenModule(kModule);
+        p.Resume();
+    });
+    EXPECT_GT(Peak(playing), 1000);
+
+    const std::string halted = Record(dir, "halted.raw", [](TModPlayer& p) {
+        p.OpenModule(kModule);
+        p.Resume();
+        p.Halt();
+    });
+    EXPECT_EQ(Peak(halted), 0);
+}
+
+TEST(ModPlayer, RefusedModuleIsLoggedNotPrinted) {
+    TempDir dir;
+    test::WriteFileBytes(dir / "bad.mod", std::string(4000, 'x'));
+    platform::SoundDevice device(true);
+    int beeps = 0;
+    TModPlayer player(device, nullptr, [&] { ++beeps; });
+
+    // Standard error goes to a file while the library works.
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    std::fflush(stderr);
+    const int saved = dup(2);
+    FILE* captured = std::tmpfile();
+    dup2(fileno(captured), 2);
+    player.OpenModule(dir / "bad.mod");
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    DebugLog().SetEcho(true);
+    std::fseek(captured, 0, SEEK_END);
+    EXPECT_EQ(std::ftell(captured), 0L);
+    std::fclose(captured);
+
+    EXPECT_FALSE(player.Ready());
+    EXPECT_EQ(beeps, 1);
+    ASSERT_EQ(DebugLog().Lines().size(), 1u);
+    EXPECT_EQ(DebugLog().Lines()[0].rfind("Module \"" + dir / "bad.mod" + "\" not loaded: ", 0), 0u)
+        << DebugLog().Lines()[0];
+
+    // A good module afterwards loads; a refused one then keeps it.
+    player.OpenModule(kModule);
+    EXPECT_TRUE(player.Ready());
+    player.OpenModule(dir / "bad.mod");
+    EXPECT_TRUE(player.Ready());
+    EXPECT_EQ(beeps, 1);
+}
