@@ -236,6 +236,11 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
         firstLayer = false;
     }
     j << "],\n";
+    j << "  \"FullScreen\": " << Flag(form.DXDraw.HasOption(platform::doFullScreen)) << ",\n";
+    j << "  \"MenuVisible\": " << Flag(form.MenuVisible()) << ",\n";
+    j << "  \"WindowModeChecked\": " << Flag(form.ActionToggleWindow.Checked()) << ",\n";
+    j << "  \"Scale\": " << form.DXDraw.Scale() << ",\n";
+    j << "  \"CreditsScrollY\": " << g.CreditsScrollY << ",\n";
     j << "  \"TimerEnabled\": " << (form.DXTimer.Enabled() ? "true" : "false") << ",\n";
     j << "  \"GodModeOn\": " << (g.GodModeOn ? "true" : "false") << ",\n";
     j << "  \"NoTilesOn\": " << (g.NoTilesOn ? "true" : "false") << ",\n";

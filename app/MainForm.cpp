@@ -81,6 +81,8 @@ void TMainForm::CreateMenus() {
         Game.NoTilesOn = !Game.NoTilesOn;
         ActionNoTiles.SetChecked(Game.NoTilesOn);
     };
+    ActionToggleWindow.OnExecute = [this] { ActionToggleWindowExecute(); };
+    ActionToggleWindow.SetChecked(true); // the game starts in a window
     ActionShowDebugWindow.OnExecute = [this] {
         DebugLog().SetAlwaysHide(!DebugLog().AlwaysHide());
         ActionShowDebugWindow.SetChecked(DebugLog().AlwaysHide());
@@ -137,6 +139,7 @@ void TMainForm::FormCreate() {
     // display's size in between).
     SetTimer(false);
     DXDraw.Finalize();
+    LoadDisplaySettings();
     DXDraw.Initialize();
     SetTimer(true);
     DXDraw.Initialize();
@@ -279,13 +282,18 @@ bool TMainForm::Idle() {
 
 void TMainForm::AppException(const std::exception& e, const void* address) {
     if (DXDraw.HasOption(platform::doFullScreen)) {
-        // Back to window mode, so that the program's windows can be seen.
+        // Back to window mode, so that the program's windows can be seen:
+        // with its menu bar and the check mark of "Window mode".
         Game.ModeSwitching = true;
         SetTimer(false);
         Game.ReleaseOnFinalize = false;
         DXDraw.Finalize();
+        cursorVisible_ = true;
+        borderSizeable_ = true;
+        menuVisible_ = true;
         DXDraw.Options &= ~static_cast<uint32_t>(platform::doFullScreen);
-        if (auto* window = app_.MainWindow()) window->SetMenuVisible(true);
+        ActionToggleWindow.SetChecked(true);
+        ApplyWindowLook();
         DXDraw.Initialize();
         SetTimer(true);
         Game.ModeSwitching = false;
@@ -376,8 +384,10 @@ void TMainForm::Game1Click() {
         item->Enabled = Game.GameState == gs::Playing || Game.GameState == gs::Paused;
 }
 
-void TMainForm::Video1Click() {
-    ActionToggleWindow.SetChecked(!DXDraw.HasOption(platform::doFullScreen));
+void TMainForm::Video1Click() { ActionToggleWindow.SetChecked(borderSizeable_); }
+
+void TMainForm::RunCommand(const std::function<void()>& command) {
+    Guarded([&] { command(); });
 }
 
 void TMainForm::Debug1Click() {

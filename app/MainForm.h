@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,6 +76,7 @@ public:
     void Activate() override { AppActivate(); }
     void Deactivate() override { AppDeactivate(); }
     void CloseQuery() override { Close(); }
+    void RunCommand(const std::function<void()>& command) override;
 
     // Components and state.
     platform::Application& App() { return app_; }
@@ -125,6 +127,16 @@ public:
     TAction ActionShowDebugWindow{"ActionShowDebugWindow", "Always hide debug window"};
     TAction ActionDirectXInfo{"ActionDirectXInfo", "DirectX"};
     TAction ActionAboutInfo{"ActionAboutInfo", "About"};
+
+    // Display settings from DirectX.ini (read only), and the window-mode
+    // action: full screen without menu bar and mouse cursor, or the window.
+    void LoadDisplaySettings();
+    void ActionToggleWindowExecute();
+    // How the main window looks now: menu bar, mouse cursor, sizeable border
+    // (the window) or none (full screen).
+    bool MenuVisible() const { return menuVisible_; }
+    bool CursorVisible() const { return cursorVisible_; }
+    bool BorderSizeable() const { return borderSizeable_; }
 
     // Menu commands (menu opening handlers and the Layer and Level items).
     void Game1Click();
@@ -196,6 +208,8 @@ public:
 
 private:
     void CreateMenus();
+    // Shows the menu bar and cursor choices on the real window, if any.
+    void ApplyWindowLook();
     void UpdateModifierFlags(int shift, bool set);
     template <typename F> void ForEachVisibleCell(F&& visit);
     bool InputLocked(int& key) const;
@@ -213,6 +227,9 @@ private:
     KeyHandler onKeyUp_ = nullptr;
     std::vector<platform::MenuItem*> layerItems_;
     std::vector<platform::MenuItem*> levelItems_;
+    bool menuVisible_ = true;
+    bool cursorVisible_ = true;
+    bool borderSizeable_ = true;
 };
 
 } // namespace varnok

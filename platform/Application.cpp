@@ -107,8 +107,9 @@ void Application::ProcessMessages(EventSink& sink) {
         case SDL_MOUSEBUTTONDOWN: {
             if (window_ && window_->MenusWantMouse()) break;
             int x = e.button.x, y = e.button.y;
-            if (window_) window_->ToGameArea(x, y);
-            if (y < 0) break;
+            // Positions count in the picture's pixels, whatever its scale;
+            // clicks on the black around it are not the game's.
+            if (window_ && !window_->ToGameArea(x, y)) break;
             MouseButton b = e.button.button == SDL_BUTTON_RIGHT    ? MouseButton::Right
                             : e.button.button == SDL_BUTTON_MIDDLE ? MouseButton::Middle
                                                                    : MouseButton::Left;
@@ -119,7 +120,7 @@ void Application::ProcessMessages(EventSink& sink) {
         }
     }
     if (window_) {
-        for (auto& click : window_->TakePendingClicks()) click();
+        for (auto& click : window_->TakePendingClicks()) sink.RunCommand(click);
     }
 }
 

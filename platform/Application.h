@@ -5,6 +5,7 @@
 // is no window and no audio device, and the game behaves as if it had the
 // keyboard focus.
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,6 +40,8 @@ public:
     virtual void Deactivate() {}
     // The user asked to close the window.
     virtual void CloseQuery() {}
+    // Runs a menu command between ticks; the sink may catch what it raises.
+    virtual void RunCommand(const std::function<void()>& command) { command(); }
 };
 
 class Application {

@@ -23,7 +23,8 @@ bool SameRatio(const TDisplayMode& m, const TModeRequest& r) {
     return static_cast<int64_t>(m.Width) * r.Height == static_cast<int64_t>(m.Height) * r.Width;
 }
 
-std::optional<TDisplayMode> Smallest(const std::vector<TDisplayMode>& modes, const TModeRequest& r, bool ratioOnly) {
+std::optional<TDisplayMode> Smallest(const std::vector<TDisplayMode>& modes, const TModeRequest& r,
+                                     bool ratioOnly) {
     std::optional<TDisplayMode> chosen;
     for (const TDisplayMode& m : modes) {
         if (ratioOnly && !SameRatio(m, r)) continue;
@@ -58,7 +59,8 @@ std::string ModeFailureText(const TModeRequest& r) {
 std::vector<TDisplayMode> FullScreenModes(const TScreenInfo& screen, int width, int height) {
     std::vector<TDisplayMode> modes;
     if (screen.Width >= width && screen.Height >= height)
-        for (int bits : {8, 16, 24, 32}) modes.push_back({width, height, bits});
+        for (int bits : {8, 16, 24, 32})
+            modes.push_back({width, height, bits});
     modes.insert(modes.end(), screen.Modes.begin(), screen.Modes.end());
     return modes;
 }
@@ -85,7 +87,8 @@ bool AreaToPicture(const TViewport& v, int areaX, int areaY, int& pictureX, int&
     return true;
 }
 
-int ComfortableScale(int usableWidth, int usableHeight, int pictureWidth, int pictureHeight, int extraHeight) {
+int ComfortableScale(int usableWidth, int usableHeight, int pictureWidth, int pictureHeight,
+                     int extraHeight) {
     if (pictureWidth <= 0 || pictureHeight <= 0) return 1;
     const int64_t roomW = static_cast<int64_t>(usableWidth) * 19 / 20;
     const int64_t roomH = static_cast<int64_t>(usableHeight) * 19 / 20;

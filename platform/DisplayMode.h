@@ -35,7 +35,8 @@ struct TModeRequest {
 //   mode replacing the choice when it is neither wider nor higher;
 // - when the chosen size is also offered at the requested depth, that depth.
 // Nothing when no mode qualifies.
-std::optional<TDisplayMode> FindDisplayMode(const std::vector<TDisplayMode>& modes, const TModeRequest& request);
+std::optional<TDisplayMode> FindDisplayMode(const std::vector<TDisplayMode>& modes,
+                                            const TModeRequest& request);
 
 // The failure text for a request that no mode satisfies.
 std::string ModeFailureText(const TModeRequest& request);

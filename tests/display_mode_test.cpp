@@ -32,7 +32,8 @@ TEST(DisplayModeSearch, SizeAndDepthRules) {
     EXPECT_FALSE(FindDisplayMode({{640, 480, 8}}, Request(24, false, true, true)));
     EXPECT_EQ(FindDisplayMode({{640, 480, 8}}, Request(8, false, true, true)), (TDisplayMode{640, 480, 8}));
     // Without a fixed size a larger mode qualifies, a smaller one never.
-    EXPECT_FALSE(FindDisplayMode({{320, 240, 16}, {639, 480, 16}, {640, 479, 16}}, Request(16, true, false, false)));
+    EXPECT_FALSE(
+        FindDisplayMode({{320, 240, 16}, {639, 480, 16}, {640, 479, 16}}, Request(16, true, false, false)));
     EXPECT_EQ(FindDisplayMode({{320, 240, 16}, {1024, 768, 16}}, Request(16, true, false, false)),
               (TDisplayMode{1024, 768, 16}));
 }
@@ -71,7 +72,8 @@ TEST(DisplayModeSearch, RequestedDepthPreferredAtTheChosenSize) {
 }
 
 TEST(DisplayModeSearch, FailureTextAndFullScreenModes) {
-    EXPECT_EQ(ModeFailureText(Request(12, true, true, true)), "Display mode cannot be changed (640x480 12bit)");
+    EXPECT_EQ(ModeFailureText(Request(12, true, true, true)),
+              "Display mode cannot be changed (640x480 12bit)");
 
     TScreenInfo screen;
     screen.Width = 1920;
@@ -93,8 +95,9 @@ TEST(Scaling, LargestWholeFactorCentred) {
     struct Case {
         int w, h, scale, x, y;
     } cases[] = {
-        {640, 480, 1, 0, 0},      {1920, 1080, 2, 320, 60}, {1280, 1024, 2, 0, 32}, {2560, 1440, 3, 320, 0},
-        {3840, 2160, 4, 640, 120}, {1366, 768, 1, 363, 144}, {1279, 959, 1, 319, 239},
+        {640, 480, 1, 0, 0},      {1920, 1080, 2, 320, 60},  {1280, 1024, 2, 0, 32},
+        {2560, 1440, 3, 320, 0},  {3840, 2160, 4, 640, 120}, {1366, 768, 1, 363, 144},
+        {1279, 959, 1, 319, 239},
     };
     for (const Case& c : cases) {
         const TViewport v = FitPicture(c.w, c.h, 640, 480);

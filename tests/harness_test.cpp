@@ -158,3 +158,29 @@ TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.errors.find("input script line 1"), std::string::npos) << r.errors;
 }
+
+TEST(HarnessRun, AltEnterSwitchesTheSimulatedDisplayAndTheSnapshotTellsIt) {
+    test::TempDir dir;
+    test::WriteTestGame(dir / "data", 1);
+    // Start the level, play, full screen at tick 100, back at tick 200.
+    test::WriteFileBytes(dir / "keys.txt", "40 down Return\n40 up Return\n80 down Space\n80 up Space\n"
+                                           "100 down Alt\n100 down Return\n100 up Return\n100 up Alt\n"
+                                           "200 down Alt\n200 down Return\n200 up Return\n200 up Alt\n");
+    const RunResult r =
+        RunVarnok(dir, "--headless --ticks 210 --data " + (dir / "data") + " --input " + (dir / "keys.txt") +
+                           " --state " + (dir / "a.json") + "@99 --state " + (dir / "b.json") + "@150 --state " +
+                           (dir / "c.json") + "@205");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string a = test::ReadFileBytes(dir / "a.json"), b = test::ReadFileBytes(dir / "b.json"),
+                      c = test::ReadFileBytes(dir / "c.json");
+    for (const std::string* window : {&a, &c}) {
+        EXPECT_NE(window->find("\"FullScreen\": false"), std::string::npos) << *window;
+        EXPECT_NE(window->find("\"MenuVisible\": true"), std::string::npos);
+        EXPECT_NE(window->find("\"WindowModeChecked\": true"), std::string::npos);
+    }
+    EXPECT_NE(b.find("\"FullScreen\": true"), std::string::npos) << b;
+    EXPECT_NE(b.find("\"MenuVisible\": false"), std::string::npos);
+    EXPECT_NE(b.find("\"WindowModeChecked\": false"), std::string::npos);
+    EXPECT_NE(b.find("\"Scale\": 2"), std::string::npos); // 1920 x 1080 holds the picture twice
+    for (const std::string* s : {&a, &b, &c}) EXPECT_NE(s->find("\"GameState\": \"0\""), std::string::npos) << *s;
+}
