@@ -167,6 +167,8 @@ void TMainForm::FormCreate() {
     SetTimer(true);
     TimerWasEnabled = DXTimer.Enabled();
 
+    CreateCreditsSprites();
+
     // The pictures' colours become the palette of 8-bit display modes.
     DXImageList.Items.MakeColorTable();
     for (size_t i = 0; i < DXImageList.Items.ColorTable.size(); ++i) {

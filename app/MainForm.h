@@ -18,6 +18,7 @@
 #include "platform/Keys.h"
 #include "platform/MenuBar.h"
 #include "sprites/DXSpriteEngine.h"
+#include "sprites/PlatformSprite.h"
 
 #include <cstdint>
 #include <exception>
@@ -137,6 +138,11 @@ public:
     bool MenuVisible() const { return menuVisible_; }
     bool CursorVisible() const { return cursorVisible_; }
     bool BorderSizeable() const { return borderSizeable_; }
+
+    // The credits screen's two sprites, made once with the main window.
+    void CreateCreditsSprites();
+    TSpriteRef<TBgSprite> CreditsBackground;
+    TSpriteRef<TImageSprite> CreditsFigure;
 
     // Menu commands (menu opening handlers and the Layer and Level items).
     void Game1Click();

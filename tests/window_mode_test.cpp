@@ -307,3 +307,100 @@ TEST_F(WindowModeTest, ScaleFollowsTheScreenAndTheMode) {
     AltEnter();
     EXPECT_EQ(form->DXDraw.Scale(), 3); // the whole screen
 }
+
+TEST_F(WindowModeTest, CreditsScrollRestartAndLockOut) {
+    Start();
+    clock.Advance(500);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    ASSERT_EQ(form->Game.GameState, gs::Credits);
+    EXPECT_EQ(form->Game.CreditsScrollY, 480);
+
+    // The two sprites: the tiled background from the top left, the figure in
+    // the lower right corner, all 11 frames once a second.
+    TBgSprite* background = form->CreditsBackground.Get();
+    TImageSprite* figure = form->CreditsFigure.Get();
+    ASSERT_NE(background, nullptr);
+    ASSERT_NE(figure, nullptr);
+    EXPECT_TRUE(background->Tile);
+    EXPECT_EQ(background->Width, 200);
+    EXPECT_EQ(background->Height, 201);
+    EXPECT_EQ(figure->X, 576);
+    EXPECT_EQ(figure->Y, 389);
+    EXPECT_EQ(figure->AnimCount, 11);
+    EXPECT_DOUBLE_EQ(figure->AnimSpeed, 11 / 1000.0);
+    EXPECT_EQ(form->DXSpriteEngine.Engine().AllCount(), 0); // never among the game's sprites
+
+    // 64 pixels a second upward; the background 120 a second downward.
+    Tick(1000);
+    EXPECT_DOUBLE_EQ(form->Game.CreditsScrollY, 416);
+    EXPECT_DOUBLE_EQ(background->Y, 120);
+    const RgbaImage shot = Screen();
+    // The background's rows show through: green rising with the row, 120
+    // rows down.
+    EXPECT_NEAR(shot.At(5, 130)[1], 10, 3);
+    EXPECT_NEAR(shot.At(5, 320)[1], 200, 4);
+    EXPECT_EQ(shot.At(5, 130)[0], 0);
+
+    // 69 lines of 32 pixels and a quarter screen: 43.875 s from entering to
+    // the first restart below the screen.
+    form->Game.CreditsScrollY = 480;
+    uint32_t elapsed = 0;
+    double last = form->Game.CreditsScrollY;
+    while (elapsed < 60000) {
+        Tick(16);
+        elapsed += 16;
+        if (form->Game.CreditsScrollY > last) break;
+        last = form->Game.CreditsScrollY;
+    }
+    EXPECT_GE(elapsed, 43875u);
+    EXPECT_LT(elapsed, 43875u + 16);
+    EXPECT_EQ(form->Game.CreditsScrollY, 480);
+
+    // A line is drawn while any row of it can be seen: the first line's
+    // glyphs (white bars on the test font) show at the top with one row left.
+    form->Game.CreditsSpeed = 0;
+    form->Game.CreditsScrollY = -31;
+    Tick(1);
+    bool white = false;
+    for (int x = 16; x < 48; ++x)
+        white = white || Screen().At(x, 0)[0] == 255;
+    EXPECT_TRUE(white);
+    form->Game.CreditsScrollY = -32;
+    Tick(1);
+    white = false;
+    for (int x = 16; x < 48; ++x)
+        white = white || Screen().At(x, 0)[0] == 255;
+    EXPECT_FALSE(white);
+
+    // Keys: each is consumed; the one after the lock-out returns to the title.
+    Press(VK_DOWN);
+    EXPECT_EQ(form->Game.GameState, gs::TitleStart);
+    clock.Advance(500);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    ASSERT_EQ(form->Game.GameState, gs::Credits);
+    EXPECT_EQ(form->Game.CreditsScrollY, 480); // from below again
+    clock.Advance(499);
+    Press('A');
+    EXPECT_EQ(form->Game.GameState, gs::Credits);
+    clock.Advance(1);
+    int key = 'A';
+    form->KeyDown(key, 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(form->Game.GameState, gs::TitleStart);
+    // The background goes on from where it was left.
+    EXPECT_GT(background->Y, 120);
+}
+
+TEST_F(WindowModeTest, CreditsWithoutTheirPicturesStillScroll) {
+    std::filesystem::remove(dir / "GFX/Credits.dxg");
+    Start();
+    EXPECT_TRUE(Logged("Credits pictures"));
+    EXPECT_EQ(form->CreditsBackground.Get(), nullptr);
+    clock.Advance(500);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    Tick(1000);
+    EXPECT_DOUBLE_EQ(form->Game.CreditsScrollY, 416);
+}
