@@ -142,8 +142,11 @@ TEST_F(MechanismTest, APlatformTriggerStartsItsGroupOnce) {
     EXPECT_EQ(mine.X, 8 * 32);
     player.X = trigger.X;
     player.Y = trigger.Y - 20;
-    Tick();
+    clock.Advance(16);
+    w.engine.Move(16);
     EXPECT_TRUE(trigger.Used);
+    EXPECT_TRUE(trigger.IsDead());
+    w.engine.RemoveDead();
     EXPECT_FALSE(ref);
     EXPECT_EQ(mine.DX, 50);
     EXPECT_EQ(mine.DY, -20);
