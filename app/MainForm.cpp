@@ -190,6 +190,8 @@ void TMainForm::SetStateEvents() {
     } timerOn{*this};
     DXInput.PollInput();
     Game.InputLockUntil = GetTickCount() + 500;
+    // A looping sound (an auto-move path's) ends with the screen it belongs to.
+    DXWaveListPlayer.StopLooped();
     LevelStartError.clear();
     LevelNotice.clear();
     switch (Game.GameState) {
