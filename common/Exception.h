@@ -9,8 +9,14 @@ namespace varnok {
 
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    // Notes the address of the code that raises the error (the instruction
+    // after the call that builds this object), for the debug log.
+    explicit Exception(const std::string& message);
     std::string Message() const { return what(); }
+    const void* Address() const { return address_; }
+
+private:
+    const void* address_;
 };
 
 // A text that should be a number is not one.
