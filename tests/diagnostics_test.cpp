@@ -335,6 +335,17 @@ TEST(VersionInfo, ReadsTheTableFromAnyFileSkippingEmptyValues) {
     EXPECT_EQ(vi.GetValue("PRODUCTVERSION"), "1.0.0.0");
     EXPECT_EQ(vi.GetValue("LegalCopyright"), "");
 
+    // A table across the end of the first megabyte read.
+    test::WriteFileBytes(dir / "big", std::string((1u << 20) - 40, 'x') + table);
+    vi.SetFileName(dir / "big");
+    EXPECT_EQ(vi.GetValue("FileVersion"), "1.0.0.142");
+
+    // A pipe is no file to read (it would wait for a writer).
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    vi.SetFileName(dir / "pipe");
+    EXPECT_EQ(vi.FileName(), "");
+    EXPECT_TRUE(vi.VersionCategories.empty());
+
     // A path that does not exist empties both lists and the name.
     vi.SetFileName(dir / "gone");
     EXPECT_EQ(vi.FileName(), "");

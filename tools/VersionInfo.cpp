@@ -1,10 +1,11 @@
 #include "tools/VersionInfo.h"
 
-#include "common/Files.h"
 #include "common/Paths.h"
 #include "common/StrUtils.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace varnok {
@@ -112,7 +113,7 @@ std::optional<TVersionResource> TVersionResource::Find(const std::string& bytes)
         ++it;
         if (start + 4 > bytes.size()) continue;
         const size_t length = Get(bytes, start, 4);
-        if (length > bytes.size() - start - 4 || bytes.size() - start - 4 - length < 4) continue;
+        if (length > kMaxBody || length > bytes.size() - start - 4 || bytes.size() - start - 4 - length < 4) continue;
         const std::string body = bytes.substr(start + 4, length);
         if (Get(bytes, start + 4 + length, 4) != Fnv1a(body)) continue;
         auto entries = ParseBody(body);
@@ -142,27 +143,38 @@ void TGetVersionInfoFromFile::SetFileName(const std::string& path) {
     fileName_.clear();
     if (path.empty() || !FileExists(path)) return;
     fileName_ = path;
+    // Executables with their debugging data are large and the table lies
+    // early in them: the file is read a megabyte at a time until a table is
+    // found, keeping only as much of what was searched as a table cut off at
+    // the end of a piece needs. Only regular files are read (a pipe would
+    // wait for its writer); one that cannot be read has no version information.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return;
+    std::ifstream in(path, std::ios::binary);
+    constexpr size_t kPiece = 1u << 20;
+    constexpr size_t kOverlap = 16 + 4 + TVersionResource::kMaxBody + 4;
     std::string bytes;
-    try {
-        // Executables with their debugging data can be large; a table is
-        // looked for in the first 512 MB only.
-        bytes = ReadWholeFile(path, uint64_t{512} << 20);
-    } catch (const std::exception&) {
-        return; // a file that cannot be read has no version information
+    std::optional<TVersionResource> resource;
+    while (in && !resource) {
+        const size_t before = bytes.size();
+        bytes.resize(before + kPiece);
+        in.read(bytes.data() + before, kPiece);
+        bytes.resize(before + static_cast<size_t>(in.gcount()));
+        if (bytes.size() == before) break;
+        resource = TVersionResource::Find(bytes);
+        if (bytes.size() > kOverlap) bytes.erase(0, bytes.size() - kOverlap);
     }
-    ReadVersionInfo(bytes);
+    if (resource) ReadVersionInfo(*resource);
 }
 
-void TGetVersionInfoFromFile::ReadVersionInfo(const std::string& bytes) {
-    const std::optional<TVersionResource> resource = TVersionResource::Find(bytes);
-    if (!resource) return;
-    if (!resource->Query("\\")) return;
-    const std::optional<std::string> translation = resource->Query("\\VarFileInfo\\Translation");
+void TGetVersionInfoFromFile::ReadVersionInfo(const TVersionResource& resource) {
+    if (!resource.Query("\\")) return;
+    const std::optional<std::string> translation = resource.Query("\\VarFileInfo\\Translation");
     if (!translation || translation->size() < 4) return;
     const auto language = static_cast<uint16_t>(Get(*translation, 0, 2));
     const auto codePage = static_cast<uint16_t>(Get(*translation, 2, 2));
     for (const std::string& key : Keys()) {
-        const std::optional<std::string> value = resource->Query(StringPath(language, codePage, key));
+        const std::optional<std::string> value = resource.Query(StringPath(language, codePage, key));
         if (!value) return; // the keys after a missing one are not read
         // A value ends at its first zero byte and holds at most 256 characters.
         const std::string text = value->substr(0, std::min<size_t>(value->find('\0'), 256));

@@ -33,6 +33,8 @@ std::string EncodeVersionTable(const TVersionTable& table);
 // A decoded table body: version-resource paths and their raw values.
 class TVersionResource {
 public:
+    // The largest table body read: 64 KB.
+    static constexpr size_t kMaxBody = 65536;
     // Looks for the first valid table in bytes; nothing when there is none.
     static std::optional<TVersionResource> Find(const std::string& bytes);
     // The value at path, compared without regard to letter case; nothing
@@ -61,7 +63,7 @@ public:
     std::vector<std::string> VersionStrings;
 
 private:
-    void ReadVersionInfo(const std::string& bytes);
+    void ReadVersionInfo(const TVersionResource& resource);
     std::string fileName_;
 };
 
