@@ -19,40 +19,45 @@ private:
     const void* address_;
 };
 
+// The constructor of an error class: always built inline, also in unoptimised
+// builds, so that the address the base notes lies in the code raising the error.
+#define VARNOK_ERROR_CONSTRUCTOR(Name, Base)                                                                   \
+    __attribute__((always_inline)) explicit Name(const std::string& message) : Base(message) {}
+
 // A text that should be a number is not one.
 class EConvertError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EConvertError, Exception)
 };
 
 // Index out of the range of a list.
 class EListError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EListError, Exception)
 };
 
 // A stream or file has the wrong layout.
 class EStreamError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EStreamError, Exception)
 };
 
 // A file cannot be opened, read or written.
 class EFileError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EFileError, Exception)
 };
 
 // A picture's data cannot be decoded.
 class EInvalidGraphic : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EInvalidGraphic, Exception)
 };
 
 // Fatal data error: shown in a message box, then the program ends.
 class EFatalDataError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EFatalDataError, Exception)
 };
 
 } // namespace varnok
