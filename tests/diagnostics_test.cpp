@@ -68,7 +68,8 @@ TEST(ExceptionAddress, PointsIntoTheFunctionThatRaisedTheError) {
         const auto address = reinterpret_cast<uintptr_t>(e.Address());
         const auto function = reinterpret_cast<uintptr_t>(&RaiseStreamError);
         EXPECT_GT(address, function);
-        EXPECT_LT(address, function + 256) << std::hex << address << " " << function;
+        // Instrumented builds make the function a few hundred bytes long.
+        EXPECT_LT(address, function + 2048) << std::hex << address << " " << function;
     }
 }
 

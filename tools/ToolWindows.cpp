@@ -207,9 +207,9 @@ void TToolWindows::DrawInternalForm() {
     // Ok is the default button (Enter), Cancel the cancel button (Escape).
     const float buttonTop = top + 336 - 25;
     ImGui::SetCursorPos(ImVec2(left + 571 - 2 * 75 - 8, buttonTop));
-    const bool enter = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) ||
-                       ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter));
-    const bool escape = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape));
+    const bool enter = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+                       ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_KeyPadEnter), false);
+    const bool escape = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
     if (ImGui::Button("Ok", ImVec2(75, 25)) || enter) post_([this] { internals_.OkBtnClick(); });
     ImGui::SameLine(0, 8);
     if (ImGui::Button("Cancel", ImVec2(75, 25)) || escape) post_([this] { internals_.CancelBtnClick(); });
@@ -252,9 +252,10 @@ void TToolWindows::DrawDirectXForm() {
     ImGui::TextUnformatted(reportUtf8_.data(), reportUtf8_.data() + reportUtf8_.size());
     ImGui::EndChild();
     ImGui::SetCursorPos(ImVec2(left + (440 - 75) / 2.0f, top + 227 - 32));
-    const bool enter = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter)) ||
-                       ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape));
-    if (ImGui::Button("Ok", ImVec2(75, 25)) || enter) directX_.OkBtnClick();
+    // Enter and Escape close it as its one button does.
+    const bool closeKey = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+                          ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    if (ImGui::Button("Ok", ImVec2(75, 25)) || closeKey) directX_.OkBtnClick();
     ImGui::EndPopup();
 }
 
