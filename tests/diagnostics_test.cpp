@@ -3,6 +3,7 @@
 #include "common/DebugLog.h"
 #include "common/Exception.h"
 #include "common/Paths.h"
+#include "common/StrUtils.h"
 #include "level/CryptedINI.h"
 #include "tests/support/TestSupport.h"
 #include "tools/GameInfo.h"
@@ -397,4 +398,17 @@ TEST(VersionInfo, TheGameCarriesItsTableAndTheAboutTextShowsItsBuild) {
     TGetVersionInfoFromFile self;
     self.SetFileName(ExecutablePath());
     EXPECT_TRUE(self.VersionCategories.empty());
+}
+
+// Text typed into the editor's value box comes back as the store's Latin-1 bytes.
+TEST(EditorText, Utf8BackToLatin1) {
+    std::string all;
+    for (int c = 1; c < 256; ++c) all.push_back(static_cast<char>(c));
+    EXPECT_EQ(Utf8ToLatin1(Latin1ToUtf8(all)), all);
+    EXPECT_EQ(Utf8ToLatin1("Gr\xC3\xBC\xC3\x9F" "e"), "Gr\xFC\xDF" "e");
+    // Beyond Latin-1 (the euro sign, an emoji) and broken sequences: "?".
+    EXPECT_EQ(Utf8ToLatin1("\xE2\x82\xAC" "1"), "?1");
+    EXPECT_EQ(Utf8ToLatin1("\xF0\x9F\x98\x80"), "?");
+    EXPECT_EQ(Utf8ToLatin1("a\xC3"), "a?");
+    EXPECT_EQ(Utf8ToLatin1("\x80x\xC3("), "?x?(");
 }
