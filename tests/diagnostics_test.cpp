@@ -373,6 +373,15 @@ TEST(VersionInfo, NoTableOrAMissingKeyStopsTheReading) {
               (std::vector<std::string>{"CompanyName", "FileDescription", "FileVersion"}));
 
     const std::string whole = EncodeVersionTable(ProgramTable());
+    // Values end at a zero byte and hold at most 256 characters.
+    t = ProgramTable();
+    t.Strings[0].second = std::string(300, 'c');
+    t.Strings[1].second = std::string("desc\0tail", 9);
+    test::WriteFileBytes(dir / "long", EncodeVersionTable(t));
+    vi.SetFileName(dir / "long");
+    EXPECT_EQ(vi.GetValue("CompanyName"), std::string(256, 'c'));
+    EXPECT_EQ(vi.GetValue("FileDescription"), "desc");
+
     // A cut-off table is no table.
     test::WriteFileBytes(dir / "cut", whole.substr(0, whole.size() - 5));
     vi.SetFileName(dir / "cut");
