@@ -126,7 +126,8 @@ std::string HarnessUsage() {
            "  --screenshot PATH@T   write the screen as PNG after tick T (repeatable)\n"
            "  --state PATH@T        write the game state as JSON after tick T (repeatable)\n"
            "  --data DIR            read the game data from DIR instead of the program folder\n"
-           "  --level N             the title's Start begins with level N (as the debug Level menu)\n";
+           "  --level N             the title's Start begins with level N (as the debug Level menu)\n"
+           "  --action NAME@T       run the menu command NAME at tick T (repeatable), e.g. ActionAboutInfo\n";
 }
 
 THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
@@ -162,13 +163,13 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             o.Ticks = n;
         } else if (arg == "--input") {
             if (auto v = value(arg)) o.InputFile = *v;
-        } else if (arg == "--screenshot" || arg == "--state") {
+        } else if (arg == "--screenshot" || arg == "--state" || arg == "--action") {
             auto v = value(arg);
             TTickOutput out;
             if (v && !ParseTickOutput(*v, out))
-                error = arg + " wants PATH@TICK";
+                error = arg + (arg == "--action" ? " wants NAME@TICK" : " wants PATH@TICK");
             else if (v)
-                (arg == "--state" ? o.States : o.Screenshots).push_back(out);
+                (arg == "--state" ? o.States : arg == "--action" ? o.Actions : o.Screenshots).push_back(out);
         } else if (arg == "--data") {
             if (auto v = value(arg)) o.DataDir = *v;
         } else if (arg == "--level") {
@@ -262,6 +263,17 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     } else {
         j << "  \"Player\": null,\n";
     }
+    j << "  \"MessageBoxes\": [";
+    const auto& boxes = form.App().MessageBoxes();
+    for (size_t i = 0; i < boxes.size(); ++i)
+        j << (i ? ", " : "") << "{\"Caption\": " << JsonString(boxes[i].Caption)
+          << ", \"Text\": " << JsonString(boxes[i].Text) << "}";
+    j << "],\n";
+    j << "  \"Dialogs\": [";
+    for (size_t i = 0; i < form.Dialogs.size(); ++i) j << (i ? ", " : "") << JsonString(form.Dialogs[i]);
+    j << "],\n";
+    j << "  \"DebugLog\": " << JsonString(DebugLog().Text()) << ",\n";
+    j << "  \"DebugWindowVisible\": " << Flag(DebugLog().Visible()) << ",\n";
     j << "  \"LevelPointsTotal\": " << form.World.Geometry.LevelPointsTotal << ",\n";
     j << "  \"LevelEnemyTotal\": " << form.World.Geometry.LevelEnemyTotal << ",\n";
     j << "  \"Actors\": [";
@@ -316,10 +328,19 @@ int RunGame(const THarnessOptions& options) {
         return 1;
     }
 
+    for (const auto& action : options.Actions) {
+        if (!form.FindAction(action.Path) && !form.MainMenu.FindItem(action.Path)) {
+            std::fprintf(stderr, "varnok: --action: no menu command is named %s\n", action.Path.c_str());
+            return 2;
+        }
+    }
+
     for (uint64_t tick = 0; !app.Terminated(); ++tick) {
         if (options.Headless) simulated.Advance(options.TickMs);
         for (auto [it, end] = script.equal_range(tick); it != end; ++it)
             app.InjectKey(form, it->second.Key, it->second.Down);
+        for (const auto& action : options.Actions)
+            if (action.Tick == tick) form.RunNamedCommand(action.Path);
         app.ProcessMessages(form);
         if (app.Terminated()) break;
         if (!form.Idle() && !options.Headless) app.WaitMessage(form.DXTimer.Enabled() ? 1 : 10);

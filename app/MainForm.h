@@ -19,6 +19,9 @@
 #include "platform/MenuBar.h"
 #include "sprites/DXSpriteEngine.h"
 #include "sprites/PlatformSprite.h"
+#include "tools/GameInfo.h"
+#include "tools/InternalForm.h"
+#include "tools/VersionInfo.h"
 
 #include <cstdint>
 #include <exception>
@@ -31,6 +34,7 @@ namespace varnok {
 
 class TMemIniFileCrypted;
 class TMusicPlayer;
+class TToolWindows;
 
 namespace platform {
 class Window;
@@ -77,7 +81,14 @@ public:
     void Activate() override { AppActivate(); }
     void Deactivate() override { AppDeactivate(); }
     void CloseQuery() override { Close(); }
+    // Menu and dialog commands run inside the error guard.
     void RunCommand(const std::function<void()>& command) override;
+
+    // The action of that name, or nullptr.
+    TAction* FindAction(const std::string& name);
+    // Runs a menu command by its name: an action ("ActionAboutInfo") or a
+    // menu item ("Layer11", "mnuLvl2"). False when no command has that name.
+    bool RunNamedCommand(const std::string& name);
 
     // Components and state.
     platform::Application& App() { return app_; }
@@ -102,6 +113,13 @@ public:
     TGameWorld World{Game, Level, GlobalStore, DXImageList, *this};
     std::unique_ptr<TMusicPlayer> MusicPlayer;
     TDXInput DXInput{app_};
+    // The version table of the executable (the About box's build number).
+    TGetVersionInfoFromFile VI;
+    // The diagnostic dialogs; the system report is gathered when it is made.
+    TInternalForm InternalForm{GlobalStore, [this](const std::string& text) { app_.ShowMessage(text); }};
+    TDirectXForm DirectXForm;
+    // Captions of the dialogs opened so far (without a window they close at once).
+    std::vector<std::string> Dialogs;
 
     // Own fields of the main window.
     bool FadeActive = false;
@@ -216,6 +234,9 @@ private:
     void CreateMenus();
     // Shows the menu bar and cursor choices on the real window, if any.
     void ApplyWindowLook();
+    // Shows a modal dialog; without a window it is recorded and closes at once.
+    void ShowInternalForm();
+    void ShowDirectXForm();
     void UpdateModifierFlags(int shift, bool set);
     template <typename F> void ForEachVisibleCell(F&& visit);
     bool InputLocked(int& key) const;
@@ -236,6 +257,7 @@ private:
     bool menuVisible_ = true;
     bool cursorVisible_ = true;
     bool borderSizeable_ = true;
+    std::unique_ptr<TToolWindows> toolWindows_;
 };
 
 } // namespace varnok

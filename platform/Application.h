@@ -8,10 +8,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace varnok::platform {
 
 class Window;
+
+// The media library's name and version as linked at run time: "SDL 2.26.5".
+std::string MediaLibraryVersion();
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -40,8 +44,15 @@ public:
     virtual void Deactivate() {}
     // The user asked to close the window.
     virtual void CloseQuery() {}
-    // Runs a menu command between ticks; the sink may catch what it raises.
+    // Runs a menu or dialog command between ticks; the game runs it inside
+    // its error guard.
     virtual void RunCommand(const std::function<void()>& command) { command(); }
+};
+
+// A message box as it was shown: caption and text.
+struct ShownMessage {
+    std::string Caption;
+    std::string Text;
 };
 
 class Application {
@@ -92,8 +103,12 @@ public:
     int ExitCode() const { return exitCode_; }
     bool Terminated() const { return terminated_; }
 
-    // A message box over the main window, or standard error without a display.
+    // A modal message box over the main window, or standard error without a
+    // display (headless: recorded, printed and closed at once). The caption
+    // defaults to the application title.
     void ShowMessage(const std::string& text, const std::string& caption = "");
+    // Every message box shown so far, in order.
+    const std::vector<ShownMessage>& MessageBoxes() const { return messages_; }
     // The system beep.
     void Beep();
 
@@ -108,6 +123,7 @@ private:
     std::string title_;
     std::unique_ptr<Window> window_;
     std::array<bool, 256> keys_{};
+    std::vector<ShownMessage> messages_;
 };
 
 } // namespace varnok::platform

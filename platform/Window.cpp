@@ -353,24 +353,30 @@ void Window::Refresh() {
 }
 
 bool Window::RunMenus() {
-    if (!menuVisible_ || !menu_) {
+    const bool bar = menuVisible_ && menu_;
+    if (!bar && !toolDrawer_) {
         menuOpen_ = false;
         return false;
     }
-    // The menu titles as shown: a change (a menu made visible) redraws the bar.
-    uint64_t signature = 1469598103934665603ull;
-    for (const auto& m : menu_->Menus) {
-        signature = (signature ^ (m->Visible ? 1u : 2u)) * 1099511628211ull;
-        for (unsigned char c : m->Caption)
-            signature = (signature ^ c) * 1099511628211ull;
+    if (bar) {
+        // The menu titles as shown: a change (a menu made visible) redraws the bar.
+        uint64_t signature = 1469598103934665603ull;
+        for (const auto& m : menu_->Menus) {
+            signature = (signature ^ (m->Visible ? 1u : 2u)) * 1099511628211ull;
+            for (unsigned char c : m->Caption) signature = (signature ^ c) * 1099511628211ull;
+        }
+        if (signature != menuSignature_) {
+            menuSignature_ = signature;
+            menuFrames_ = std::max(menuFrames_, 2);
+        }
     }
-    if (signature != menuSignature_) {
-        menuSignature_ = signature;
-        menuFrames_ = std::max(menuFrames_, 2);
-    }
-    // In software the bar is drawn again only when something may have
-    // changed it; the texture path draws everything every frame anyway.
-    if (software_ && menuFrames_ <= 0 && !menuOpen_ && !redrawAll_) return false;
+    // In software the menus and tool windows are drawn again only when
+    // something may have changed them; a tool window can also open by itself
+    // (the debug window on a message), so every eighth frame looks for one.
+    // The texture path draws everything every frame anyway.
+    const bool look = toolDrawer_ && ++quietFrames_ >= 8;
+    if (software_ && menuFrames_ <= 0 && !menuOpen_ && !redrawAll_ && !look) return false;
+    quietFrames_ = 0;
     if (menuFrames_ > 0) --menuFrames_;
 
     ImGui::SetCurrentContext(C(imgui_));
@@ -378,7 +384,7 @@ bool Window::RunMenus() {
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
     bool anyOpen = false;
-    if (ImGui::BeginMainMenuBar()) {
+    if (bar && ImGui::BeginMainMenuBar()) {
         wasOpen_.resize(menu_->Menus.size(), false);
         for (size_t m = 0; m < menu_->Menus.size(); ++m) {
             platform::Menu& menu = *menu_->Menus[m];
@@ -409,9 +415,13 @@ bool Window::RunMenus() {
         }
         ImGui::EndMainMenuBar();
     }
+    if (toolDrawer_) toolDrawer_();
     ImGui::Render();
-    // A menu that is open, or a bar under the mouse, changes from frame to frame.
-    menuOpen_ = anyOpen || ImGui::GetIO().WantCaptureMouse;
+    // A menu that is open, a bar under the mouse or a tool window over the
+    // picture changes from frame to frame.
+    const ImDrawData* drawn = ImGui::GetDrawData();
+    const bool tools = drawn && drawn->CmdListsCount > (bar ? 1 : 0);
+    menuOpen_ = anyOpen || ImGui::GetIO().WantCaptureMouse || tools;
     return true;
 }
 

@@ -60,6 +60,10 @@ class Window {
 
     // Menu clicks made while presenting, to be run between ticks.
     std::vector<std::function<void()>> TakePendingClicks();
+    // Queues a command of a tool window or dialog, to be run between ticks.
+    void Post(std::function<void()> command) { pendingClicks_.push_back(std::move(command)); }
+    // Draws the tool windows and dialogs (with the menu code) into every frame.
+    void SetToolDrawer(std::function<void()> drawer) { toolDrawer_ = std::move(drawer); }
 
     // Platform internals: an SDL event for the menu code; whether the menus
     // take the mouse or the keyboard just now.
@@ -109,7 +113,8 @@ class Window {
     TViewport shownViewport_{};
     bool redrawAll_ = true;
     int menuFrames_ = 2;    // ImGui frames still to run
-    bool menuOpen_ = false; // a menu was open in the last ImGui frame
+    bool menuOpen_ = false; // a menu or tool window was shown in the last ImGui frame
+    int quietFrames_ = 0;   // frames since the last ImGui frame
     uint64_t menuSignature_ = 0;
 
     int gameWidth_;
@@ -125,6 +130,7 @@ class Window {
     MenuBar* menu_ = nullptr;
     std::vector<bool> wasOpen_;
     std::vector<std::function<void()>> pendingClicks_;
+    std::function<void()> toolDrawer_;
 };
 
 } // namespace varnok::platform
