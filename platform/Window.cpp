@@ -9,6 +9,7 @@
 #include <SDL_syswm.h>
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -102,6 +103,10 @@ bool RendererIsSoftware(SDL_Renderer* renderer) {
     if (!getString) return false;
     const unsigned char* name = getString(0x1F01); // GL_RENDERER
     return name && NamesSoftwareRasteriser(reinterpret_cast<const char*>(name));
+}
+
+int FloorDiv(int a, int b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
 }
 
 int BitsOf(uint32_t format) {
@@ -356,6 +361,12 @@ bool Window::RunMenus() {
     const bool bar = menuVisible_ && menu_;
     if (!bar && !toolDrawer_) {
         menuOpen_ = false;
+        if (overlayVisible_) {
+            // What covered the picture is gone: show all of it again.
+            overlayRects_.clear();
+            overlayVisible_ = false;
+            redrawAll_ = true;
+        }
         return false;
     }
     if (bar) {
@@ -363,7 +374,8 @@ bool Window::RunMenus() {
         uint64_t signature = 1469598103934665603ull;
         for (const auto& m : menu_->Menus) {
             signature = (signature ^ (m->Visible ? 1u : 2u)) * 1099511628211ull;
-            for (unsigned char c : m->Caption) signature = (signature ^ c) * 1099511628211ull;
+            for (unsigned char c : m->Caption)
+                signature = (signature ^ c) * 1099511628211ull;
         }
         if (signature != menuSignature_) {
             menuSignature_ = signature;
@@ -374,7 +386,7 @@ bool Window::RunMenus() {
     // something may have changed them; a tool window can also open by itself
     // (the debug window on a message), so every eighth frame looks for one.
     // The texture path draws everything every frame anyway.
-    const bool look = toolDrawer_ && ++quietFrames_ >= 8;
+    const bool look = (toolDrawer_ || overlayVisible_) && ++quietFrames_ >= 8;
     if (software_ && menuFrames_ <= 0 && !menuOpen_ && !redrawAll_ && !look) return false;
     quietFrames_ = 0;
     if (menuFrames_ > 0) --menuFrames_;
@@ -419,9 +431,38 @@ bool Window::RunMenus() {
     ImGui::Render();
     // A menu that is open, a bar under the mouse or a tool window over the
     // picture changes from frame to frame.
+    // A menu that is open or a bar under the mouse changes from frame to
+    // frame. What the menus and tool windows draw over the picture is kept
+    // as rectangles, and a fingerprint tells whether it changed.
+    menuOpen_ = anyOpen || ImGui::GetIO().WantCaptureMouse;
     const ImDrawData* drawn = ImGui::GetDrawData();
-    const bool tools = drawn && drawn->CmdListsCount > (bar ? 1 : 0);
-    menuOpen_ = anyOpen || ImGui::GetIO().WantCaptureMouse || tools;
+    overlayRects_.clear();
+    uint64_t hash = 1469598103934665603ull;
+    auto mix = [&hash](const void* data, size_t bytes) {
+        const auto* p = static_cast<const unsigned char*>(data);
+        for (size_t i = 0; i < bytes; ++i)
+            hash = (hash ^ p[i]) * 1099511628211ull;
+    };
+    for (int l = 0; drawn && l < drawn->CmdListsCount; ++l) {
+        const ImDrawList* list = drawn->CmdLists[l];
+        mix(list->VtxBuffer.Data, static_cast<size_t>(list->VtxBuffer.Size) * sizeof(ImDrawVert));
+        mix(list->IdxBuffer.Data, static_cast<size_t>(list->IdxBuffer.Size) * sizeof(ImDrawIdx));
+        if (list->VtxBuffer.Size == 0) continue;
+        float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
+        for (const ImDrawVert& v : list->VtxBuffer) {
+            x0 = std::min(x0, v.pos.x);
+            y0 = std::min(y0, v.pos.y);
+            x1 = std::max(x1, v.pos.x);
+            y1 = std::max(y1, v.pos.y);
+        }
+        // The bar's own row is not over the picture.
+        if (y1 <= static_cast<float>(GameTop())) continue;
+        const int left = static_cast<int>(std::floor(x0)), top = static_cast<int>(std::floor(y0));
+        overlayRects_.push_back(
+            {left, top, static_cast<int>(std::ceil(x1)) - left, static_cast<int>(std::ceil(y1)) - top});
+    }
+    overlayHash_ = hash;
+    overlayVisible_ = !overlayRects_.empty();
     return true;
 }
 
@@ -464,8 +505,18 @@ void Window::PresentSoftware(const Surface* back) {
     if (!target) return;
     const TViewport v = Viewport();
     if (target != shownSurface_ || !(v == shownViewport_)) redrawAll_ = true;
-    // A menu open in the last frame may have covered part of the picture.
-    bool wholePicture = redrawAll_ || menuOpen_;
+    // Menus and tool windows first: what they draw over the picture decides
+    // which of its pixels may be written.
+    const bool menus = RunMenus();
+    const bool overlayChanged = menus && overlayHash_ != shownOverlayHash_;
+    // A drawing over nearly all of the window (a modal dialog's shade) is
+    // drawn again over every frame; smaller ones are left alone, and the
+    // picture is written around them.
+    bool shaded = false;
+    for (const OverlayRect& r : overlayRects_)
+        shaded =
+            shaded || static_cast<int64_t>(r.W) * r.H * 10 >= static_cast<int64_t>(target->w) * target->h * 9;
+    bool wholePicture = redrawAll_ || overlayChanged || (overlayVisible_ && shaded);
 
     // The frame as shown last, in the back surface's own format: only what
     // differs from it is converted and sent.
@@ -503,6 +554,7 @@ void Window::PresentSoftware(const Surface* back) {
     const int x0 = std::max(v.X, 0), x1 = std::min(v.X + v.Width, target->w);
     const bool inside = x0 == v.X && x1 == v.X + v.Width && v.Y >= top && v.Y + v.Height <= target->h;
     int first = INT32_MAX, last = -1; // picture rows converted
+    std::vector<std::pair<int, int>> spans;
     if (src && frame && x1 > x0) {
         if (SDL_MUSTLOCK(src)) SDL_LockSurface(src);
         if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
@@ -519,8 +571,34 @@ void Window::PresentSoftware(const Surface* back) {
                 auto* out = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) +
                                                         static_cast<ptrdiff_t>(v.Y + y * k) * target->pitch) +
                             x0;
-                if (UpdateRow565To8888(row, shadow, src->w, out, target->pitch / 4, k, k, tf->Amask,
-                                       wholePicture)) {
+                // The parts of the row not under a menu or tool window.
+                spans.assign(1, {0, src->w});
+                if (!wholePicture && overlayVisible_) {
+                    const int wy0 = v.Y + y * k, wy1 = wy0 + k;
+                    for (const OverlayRect& r : overlayRects_) {
+                        if (r.Y >= wy1 || r.Y + r.H <= wy0) continue;
+                        // Picture columns the rectangle touches, rounded outward.
+                        const int cut0 = std::max(0, FloorDiv(r.X - v.X, k));
+                        const int cut1 = std::min(src->w, FloorDiv(r.X + r.W - v.X + k - 1, k));
+                        if (cut1 <= cut0) continue;
+                        std::vector<std::pair<int, int>> kept;
+                        for (auto [a, b] : spans) {
+                            if (cut1 <= a || cut0 >= b) {
+                                kept.push_back({a, b});
+                                continue;
+                            }
+                            if (a < cut0) kept.push_back({a, cut0});
+                            if (cut1 < b) kept.push_back({cut1, b});
+                        }
+                        spans.swap(kept);
+                    }
+                }
+                bool changed = false;
+                for (auto [a, b] : spans)
+                    changed |=
+                        UpdateRow565To8888(row + a, shadow + a, b - a, out + static_cast<ptrdiff_t>(a) * k,
+                                           target->pitch / 4, k, k, tf->Amask, wholePicture);
+                if (changed) {
                     first = std::min(first, y);
                     last = y;
                 }
@@ -542,20 +620,26 @@ void Window::PresentSoftware(const Surface* back) {
                 last = y;
             }
             if (last >= first) ConvertRows(frame, target, v, first, last);
+            // Whole rows may have run through a menu or tool window.
+            if (last >= first && overlayVisible_) wholePicture = true;
         }
         if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
         if (SDL_MUSTLOCK(src)) SDL_UnlockSurface(src);
     }
 
-    const bool menus = RunMenus();
-    if (last < first && !menus && !redrawAll_) return; // nothing to send
-    if (menus && !redrawAll_) {
+    // The menus and tool windows are drawn again when their drawing changed
+    // or the picture was written where they are.
+    const bool drawMenus = ((menuVisible_ && menu_) || toolDrawer_) &&
+                           (overlayChanged || redrawAll_ || (wholePicture && overlayVisible_));
+    if (last < first && !drawMenus && !redrawAll_) return; // nothing to send
+    if (drawMenus && !redrawAll_) {
         SDL_Rect bar{0, 0, target->w, top};
         SDL_FillRect(target, &bar, SDL_MapRGB(target->format, 0, 0, 0));
     }
-    if (menus) {
+    if (drawMenus) {
         ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
         SDL_RenderPresent(R(renderer_)); // sends the whole window
+        shownOverlayHash_ = overlayHash_;
     } else if (redrawAll_) {
         SDL_UpdateWindowSurface(W(window_));
     } else {

@@ -115,6 +115,15 @@ class Window {
     int menuFrames_ = 2;    // ImGui frames still to run
     bool menuOpen_ = false; // a menu or tool window was shown in the last ImGui frame
     int quietFrames_ = 0;   // frames since the last ImGui frame
+    // What the menus and tool windows cover of the picture (window pixels),
+    // the fingerprint of their drawing and that of the drawing shown.
+    struct OverlayRect {
+        int X, Y, W, H;
+    };
+    std::vector<OverlayRect> overlayRects_;
+    bool overlayVisible_ = false;
+    uint64_t overlayHash_ = 0;
+    uint64_t shownOverlayHash_ = 0;
     uint64_t menuSignature_ = 0;
 
     int gameWidth_;

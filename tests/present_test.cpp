@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <imgui.h>
 #include <random>
 
 using namespace varnok;
@@ -187,4 +188,41 @@ TEST_F(PresentTest, PalettedFramesAndFullScreen) {
     auto plain = Pattern(16);
     window->Present(*plain);
     ExpectShows(*plain);
+}
+
+TEST_F(PresentTest, ToolWindowsStayOverThePictureWhileItChangesAround) {
+    auto back = Pattern(16);
+    window->Present(*back);
+    const TViewport v = window->Viewport();
+    // A tool window over the picture's upper left part.
+    const int wx = v.X + 4 * v.Scale, wy = v.Y + 4 * v.Scale;
+    window->SetToolDrawer([&] {
+        ImGui::SetNextWindowPos(ImVec2(static_cast<float>(wx), static_cast<float>(wy)));
+        ImGui::SetNextWindowSize(ImVec2(static_cast<float>(20 * v.Scale), static_cast<float>(10 * v.Scale)));
+        ImGui::Begin("Tool", nullptr, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoDecoration);
+        ImGui::End();
+    });
+    window->Present(*back);
+    const RgbaImage first = window->Capture();
+    const uint8_t* tool = first.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    const std::vector<int> toolColour(tool, tool + 3);
+
+    // The whole picture turns white: around the tool window it shows at
+    // once, under it the tool window stays.
+    back->Fill(back->ColorMatch(RGB(255, 255, 255)));
+    window->Present(*back);
+    window->Present(*back);
+    const RgbaImage second = window->Capture();
+    const uint8_t* under = second.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(std::vector<int>(under, under + 3), toolColour);
+    const uint8_t* beside = second.At(wx + 30 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(beside[0] + beside[1] + beside[2], 3 * 255);
+
+    // The tool window closes: the picture under it comes back.
+    window->SetToolDrawer(nullptr);
+    window->Present(*back);
+    window->Present(*back);
+    const RgbaImage third = window->Capture();
+    const uint8_t* freed = third.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(freed[0] + freed[1] + freed[2], 3 * 255);
 }
