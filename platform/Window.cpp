@@ -384,9 +384,9 @@ bool Window::RunMenus() {
     }
     // In software the menus and tool windows are drawn again only when
     // something may have changed them; a tool window can also open by itself
-    // (the debug window on a message), so every eighth frame looks for one.
+    // (the debug window on a message), so every thirtieth frame looks for one.
     // The texture path draws everything every frame anyway.
-    const bool look = (toolDrawer_ || overlayVisible_) && ++quietFrames_ >= 8;
+    const bool look = (toolDrawer_ || overlayVisible_) && ++quietFrames_ >= 30;
     if (software_ && menuFrames_ <= 0 && !menuOpen_ && !redrawAll_ && !look) return false;
     quietFrames_ = 0;
     if (menuFrames_ > 0) --menuFrames_;
