@@ -232,6 +232,13 @@ void Window::SetClientSize(int width, int height) {
 }
 
 void Window::SetCursorVisible(bool visible) {
+    // The menu code would show the cursor again with every frame it draws.
+    ImGui::SetCurrentContext(C(imgui_));
+    ImGuiIO& io = ImGui::GetIO();
+    if (visible)
+        io.ConfigFlags &= ~ImGuiConfigFlags_NoMouseCursorChange;
+    else
+        io.ConfigFlags |= ImGuiConfigFlags_NoMouseCursorChange;
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 

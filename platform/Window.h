@@ -113,7 +113,7 @@ class Window {
     TViewport shownViewport_{};
     bool redrawAll_ = true;
     int menuFrames_ = 2;    // ImGui frames still to run
-    bool menuOpen_ = false; // a menu or tool window was shown in the last ImGui frame
+    bool menuOpen_ = false; // a menu was open, or the mouse over the bar, in the last ImGui frame
     int quietFrames_ = 0;   // frames since the last ImGui frame
     // What the menus and tool windows cover of the picture (window pixels),
     // the fingerprint of their drawing and that of the drawing shown.
