@@ -72,10 +72,35 @@ void Application::InjectKey(EventSink& sink, int key, bool down) {
     DeliverKey(sink, key, down);
 }
 
+void Application::InjectFocus(EventSink& sink, bool active) {
+    if (active == active_) return;
+    active_ = active;
+    if (active) {
+        sink.Activate();
+    } else {
+        keys_.fill(false);
+        sink.Deactivate();
+    }
+}
+
+namespace {
+bool IsUserInput(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_MOUSEBUTTONDOWN: return true;
+    case SDL_WINDOWEVENT:
+        return e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST;
+    default: return false;
+    }
+}
+} // namespace
+
 void Application::ProcessMessages(EventSink& sink) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         if (window_) window_->HandleEvent(&e);
+        if (realInputIgnored_ && IsUserInput(e)) continue;
         switch (e.type) {
         case SDL_QUIT: sink.CloseQuery(); break;
         case SDL_WINDOWEVENT:

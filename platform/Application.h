@@ -68,6 +68,13 @@ public:
     // Delivers a key as if it had been typed (scripted input). Shift and Ctrl
     // count as the left-side keys in the keyboard state.
     void InjectKey(EventSink& sink, int key, bool down);
+    // Gives or takes the keyboard focus as if the window had gained or lost
+    // it (demo playback); the sink hears of a change only.
+    void InjectFocus(EventSink& sink, bool active);
+    // While set, the window's own keys, clicks and focus changes are not
+    // delivered (a demo plays and must not be disturbed); closing the window
+    // and its menus still work.
+    void SetRealInputIgnored(bool ignored) { realInputIgnored_ = ignored; }
 
     // Keyboard state by virtual-key code, as the events so far left it;
     // holds the side-specific Shift and Ctrl codes as well.
@@ -101,6 +108,7 @@ private:
     bool videoOk_ = false;
     bool active_ = true;
     bool terminated_ = false;
+    bool realInputIgnored_ = false;
     int exitCode_ = 0;
     std::string title_;
     std::unique_ptr<Window> window_;
