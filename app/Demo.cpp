@@ -181,7 +181,7 @@ std::vector<std::pair<std::string, std::string>> DataHashes(const std::string& f
     for (const char* name : kDemoDataFiles) {
         std::string hash = "missing";
         try {
-            if (auto bytes = ReadWholeFileIfExists(ResolvePath(folder, name))) hash = HashText(*bytes);
+            if (auto bytes = ReadWholeFileIfExists(ReadPath(folder, name))) hash = HashText(*bytes);
         } catch (const Exception&) {
             hash = "unreadable";
         }
@@ -194,7 +194,7 @@ std::string FirstDataMismatch(const TDemo& demo, const std::string& folder) {
     for (const auto& [name, hash] : demo.Data) {
         std::string now = "missing";
         try {
-            if (auto bytes = ReadWholeFileIfExists(ResolvePath(folder, name))) now = HashText(*bytes);
+            if (auto bytes = ReadWholeFileIfExists(ReadPath(folder, name))) now = HashText(*bytes);
         } catch (const Exception&) {
             now = "unreadable";
         }

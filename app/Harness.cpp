@@ -7,6 +7,7 @@
 #include "common/Image.h"
 #include "common/Paths.h"
 #include "common/StrUtils.h"
+#include "common/UserFolders.h"
 #include "level/TSINI.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -18,6 +19,7 @@
 #include "tools/Debug.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -264,6 +266,17 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     return j.str();
 }
 
+void UseUserDataFolderWhenReadOnly() {
+    // An installed game's folders belong to the system: what the game writes
+    // then goes to the user's data folder, which is also read first.
+    bool writable = IsWritableFolder(ProgramFolder());
+    for (const char* sub : {"DAT", "GFX"}) {
+        const std::string folder = ResolvePath(ProgramFolder(), sub);
+        if (std::filesystem::is_directory(folder)) writable = writable && IsWritableFolder(folder);
+    }
+    SetWriteFolder(writable ? "" : UserDataFolder());
+}
+
 std::string StateHash(TMainForm& form, uint64_t tick) { return HashText(StateJson(form, tick)); }
 
 namespace {
@@ -293,6 +306,7 @@ private:
 
 int RunGame(const THarnessOptions& options) {
     if (!options.DataDir.empty()) SetProgramFolder(options.DataDir);
+    UseUserDataFolderWhenReadOnly();
     const bool playing = !options.PlayFile.empty();
     const bool recording = !options.RecordFile.empty();
     // Scripted keys, or the demo to play.

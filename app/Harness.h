@@ -53,6 +53,10 @@ std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path);
 // The state snapshot of the running game as JSON.
 std::string StateJson(TMainForm& form, uint64_t tick);
 
+// Sends what the game writes to the user's data folder when the program
+// folder (or its DAT or GFX folder) cannot be written.
+void UseUserDataFolderWhenReadOnly();
+
 // A hash of the state snapshot after a tick, as demos check it.
 std::string StateHash(TMainForm& form, uint64_t tick);
 
