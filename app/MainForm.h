@@ -183,6 +183,10 @@ public:
     // Display events.
     void DXDrawInitialize();
     void DXDrawFinalize();
+    // Screenshots (F12): the next finished frame is saved in the user's
+    // pictures folder, and a short notice shows on the info-text line.
+    void RequestScreenshot();
+    void BeforeFlip();
 
     // The caption of the main window.
     void SetCaption(const std::string& caption) override;
@@ -213,6 +217,9 @@ private:
     KeyHandler onKeyUp_ = nullptr;
     std::vector<platform::MenuItem*> layerItems_;
     std::vector<platform::MenuItem*> levelItems_;
+    bool screenshotPending_ = false;
+    std::string screenshotNotice_;
+    uint32_t screenshotNoticeUntil_ = 0;
 };
 
 } // namespace varnok
