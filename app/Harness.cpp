@@ -325,6 +325,8 @@ int RunGame(const THarnessOptions& options) {
 
     platform::Application app(options.Headless);
     app.SetTitle("VARNOK (freeware version)");
+    // Gamepads in the window; a demo brings its own input.
+    if (!options.Headless && !playing) app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
     // Headless runs and demos run on a simulated clock: all reads of the
     // clock within one tick see the same time, and a demo keeps each tick's.
     platform::SimulatedClock simulated(0);

@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include "app/Gamepad.h"
+
 #include "common/Exception.h"
 #include "common/Math.h"
 #include "common/Paths.h"
@@ -32,6 +34,7 @@ TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore,
     DXDraw.OnInitialize = [this] { DXDrawInitialize(); };
     DXDraw.OnFinalize = [this] { DXDrawFinalize(); };
     DXDraw.OnBeforeFlip = [this] { BeforeFlip(); };
+    app_.SetPadKeyMap([this](platform::PadButton button) { return GamePadKey(button, Game.GameState); });
     DXSpriteEngine.SetDXDraw(&DXDraw);
     DXSpriteEngineCredits.SetDXDraw(&DXDraw);
     DXTimer.OnTimer = [this](uint32_t lag) {

@@ -23,6 +23,7 @@ Application::Application(bool headless) : headless_(headless) {
 }
 
 Application::~Application() {
+    controllers_.reset();
     window_.reset();
     SDL_Quit();
 }
@@ -83,11 +84,25 @@ void Application::InjectFocus(EventSink& sink, bool active) {
     }
 }
 
+void Application::EnableGameControllers(const std::string& userMappingFile) {
+    if (controllers_) return;
+    controllers_ = std::make_unique<GameControllers>(userMappingFile);
+    controllers_->KeyMap = padKeyMap_;
+}
+
+void Application::SetPadKeyMap(PadKeyMap map) {
+    padKeyMap_ = std::move(map);
+    if (controllers_) controllers_->KeyMap = padKeyMap_;
+}
+
 namespace {
 bool IsUserInput(const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
     case SDL_MOUSEBUTTONDOWN: return true;
     case SDL_WINDOWEVENT:
         return e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST;
@@ -101,6 +116,9 @@ void Application::ProcessMessages(EventSink& sink) {
     while (SDL_PollEvent(&e)) {
         if (window_) window_->HandleEvent(&e);
         if (realInputIgnored_ && IsUserInput(e)) continue;
+        if (controllers_ &&
+            controllers_->HandleEvent(e, [&](int key, bool down) { InjectKey(sink, key, down); }))
+            continue;
         switch (e.type) {
         case SDL_QUIT: sink.CloseQuery(); break;
         case SDL_WINDOWEVENT:
@@ -113,6 +131,7 @@ void Application::ProcessMessages(EventSink& sink) {
                 // Keys released while another application has the focus never
                 // report their release here.
                 keys_.fill(false);
+                if (controllers_) controllers_->ReleaseAll([](int, bool) {});
                 sink.Deactivate();
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) {
                 window_->Refresh();

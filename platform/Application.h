@@ -4,6 +4,8 @@
 // state by virtual-key code and shows message boxes. In headless mode there
 // is no window and no audio device, and the game behaves as if it had the
 // keyboard focus.
+#include "platform/GameController.h"
+
 #include <array>
 #include <memory>
 #include <string>
@@ -76,6 +78,13 @@ public:
     // and its menus still work.
     void SetRealInputIgnored(bool ignored) { realInputIgnored_ = ignored; }
 
+    // Gamepads: from now on controllers are opened as they are plugged in
+    // and their controls delivered as the keys map says (mappings of the
+    // user's file first). Headless runs leave them alone unless asked.
+    void EnableGameControllers(const std::string& userMappingFile);
+    void SetPadKeyMap(PadKeyMap map);
+    const GameControllers* Controllers() const { return controllers_.get(); }
+
     // Keyboard state by virtual-key code, as the events so far left it;
     // holds the side-specific Shift and Ctrl codes as well.
     bool KeyPressed(int key) const { return key > 0 && key < 256 && keys_[key]; }
@@ -112,6 +121,8 @@ private:
     int exitCode_ = 0;
     std::string title_;
     std::unique_ptr<Window> window_;
+    std::unique_ptr<GameControllers> controllers_;
+    PadKeyMap padKeyMap_;
     std::array<bool, 256> keys_{};
 };
 
