@@ -131,11 +131,12 @@ TDemo ParseDemo(const std::string& text) {
         if (w.size() < 2 || !ParseNumber(w[0], tick, UINT64_MAX / 2)) fail("'TICK down|up KEY'");
         const std::string what = LowerCase(w[1]);
         TDemoEvent e;
-        if (what == "down" || what == "up") {
+        if (what == "down" || what == "up" || what == "press" || what == "release") {
             const auto vk = w.size() == 3 ? platform::VirtualKeyFromName(w[2]) : std::nullopt;
             if (!vk) fail("'TICK down|up KEY'");
             e.Key = *vk;
-            e.Down = what == "down";
+            e.Down = what == "down" || what == "press";
+            e.Physical = what == "press" || what == "release";
             demo.Events.emplace(tick, e);
         } else if (what == "elapsed") {
             uint64_t ms = 0;
@@ -262,7 +263,10 @@ void PlayDemoEvents(const TDemo& demo, uint64_t tick, platform::Application& app
         const TDemoEvent& e = it->second;
         switch (e.Kind) {
         case TDemoEventKind::Key:
-            app.InjectKey(sink, e.Key, e.Down);
+            if (e.Physical)
+                app.InjectPhysicalKey(sink, e.Key, e.Down);
+            else
+                app.InjectKey(sink, e.Key, e.Down);
             break;
         case TDemoEventKind::Focus:
             app.InjectFocus(sink, e.Down);

@@ -9,6 +9,7 @@
 //   #data PATH HASH         a data file of the run and a hash of its bytes
 //   TICK elapsed MS         the game clock moved on MS milliseconds before tick TICK
 //   TICK down|up KEY        a key event delivered in tick TICK
+//   TICK press|release KEY  a key of the keyboard, through the key bindings
 //   TICK focus in|out       the window gained or lost the keyboard focus
 //   TICK mouse BUTTON X Y SHIFT   a click in the game area (left, right, middle)
 //   TICK close              the window was closed
@@ -35,6 +36,9 @@ struct TDemoEvent {
     // true when the focus was gained.
     int Key = 0;
     bool Down = false;
+    // A key of the keyboard ("press"/"release"), passed through the key
+    // bindings, rather than a key as the game sees it ("down"/"up").
+    bool Physical = false;
     platform::MouseButton Button = platform::MouseButton::Left;
     int Shift = 0;
     int X = 0;

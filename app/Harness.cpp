@@ -2,6 +2,7 @@
 #include "common/Files.h"
 
 #include "app/Demo.h"
+#include "app/KeyBindings.h"
 #include "app/MainForm.h"
 #include "common/Exception.h"
 #include "common/Image.h"
@@ -132,7 +133,8 @@ std::string HarnessUsage() {
            "  --data DIR            read the game data from DIR instead of the program folder\n"
            "  --level N             the title's Start begins with level N (as the debug Level menu)\n"
            "  --record FILE         write the run's keys and tick times to FILE as a demo\n"
-           "  --play FILE           play the demo FILE again, tick for tick\n";
+           "  --play FILE           play the demo FILE again, tick for tick\n"
+           "  --keys FILE           bind keys as FILE says (lines 'KEY = GAME_KEY')\n";
 }
 
 THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
@@ -184,6 +186,8 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             o.StartLevel = static_cast<uint32_t>(n);
         } else if (arg == "--record" || arg == "--play") {
             if (auto v = value(arg)) (arg == "--record" ? o.RecordFile : o.PlayFile) = *v;
+        } else if (arg == "--keys") {
+            if (auto v = value(arg)) o.KeysFile = *v;
         } else {
             error = "unknown option " + arg;
         }
@@ -198,7 +202,7 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
 std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text) {
     std::multimap<uint64_t, TScriptedKey> script;
     for (const auto& [tick, e] : ParseDemo(text).Events)
-        if (e.Kind == TDemoEventKind::Key) script.emplace(tick, TScriptedKey{e.Key, e.Down});
+        if (e.Kind == TDemoEventKind::Key && !e.Physical) script.emplace(tick, TScriptedKey{e.Key, e.Down});
     return script;
 }
 
@@ -325,8 +329,13 @@ int RunGame(const THarnessOptions& options) {
 
     platform::Application app(options.Headless);
     app.SetTitle("VARNOK (freeware version)");
-    // Gamepads in the window; a demo brings its own input.
+    // Gamepads and the player's own keys in the window; a demo brings its
+    // own input, and headless runs take keys only from a file they name.
     if (!options.Headless && !playing) app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
+    if (!options.KeysFile.empty())
+        app.SetKeyBindings(LoadKeyBindings(options.KeysFile, false));
+    else if (!options.Headless && !playing)
+        app.SetKeyBindings(LoadKeyBindings(UserConfigFolder() + "keys.conf", true));
     // Headless runs and demos run on a simulated clock: all reads of the
     // clock within one tick see the same time, and a demo keeps each tick's.
     platform::SimulatedClock simulated(0);

@@ -38,6 +38,8 @@ struct THarnessOptions {
     // Demo recording and playback (see app/Demo.h).
     std::string RecordFile;
     std::string PlayFile;
+    // The key binding file (the window uses the user's own without it).
+    std::string KeysFile;
 };
 
 // Parses argv. Returns an error text (empty on success) in error.
@@ -46,7 +48,7 @@ std::string HarnessUsage();
 
 // Scripted key events by tick: lines "TICK down KEY" or "TICK up KEY"; empty
 // lines and lines starting with "#" are skipped, as are the other lines a
-// demo may hold. Raises EFileError on a bad line.
+// demo may hold and keys of the keyboard ("press", "release"). Raises EFileError on a bad line.
 std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text);
 std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path);
 

@@ -11,6 +11,7 @@
 namespace varnok::platform {
 
 Application::Application(bool headless) : headless_(headless) {
+    for (int i = 0; i < 256; ++i) keyMap_[static_cast<size_t>(i)] = i;
     if (headless_) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -73,6 +74,26 @@ void Application::InjectKey(EventSink& sink, int key, bool down) {
     DeliverKey(sink, key, down);
 }
 
+void Application::SetKeyBindings(const std::array<int, 256>& map) {
+    keyMap_ = map;
+    physicalDown_.fill(false);
+}
+
+int Application::BoundKey(int physical, bool down) {
+    if (physical <= 0 || physical >= 256) return physical;
+    physicalDown_[static_cast<size_t>(physical)] = down;
+    const int game = keyMap_[static_cast<size_t>(physical)];
+    if (game <= 0 || game >= 256) return 0;
+    if (!down)
+        for (int p = 1; p < 256; ++p)
+            if (physicalDown_[static_cast<size_t>(p)] && keyMap_[static_cast<size_t>(p)] == game) return 0;
+    return game;
+}
+
+void Application::InjectPhysicalKey(EventSink& sink, int physical, bool down) {
+    if (const int key = BoundKey(physical, down)) InjectKey(sink, key, down);
+}
+
 void Application::InjectFocus(EventSink& sink, bool active) {
     if (active == active_) return;
     active_ = active;
@@ -80,6 +101,7 @@ void Application::InjectFocus(EventSink& sink, bool active) {
         sink.Activate();
     } else {
         keys_.fill(false);
+        physicalDown_.fill(false);
         sink.Deactivate();
     }
 }
@@ -131,6 +153,7 @@ void Application::ProcessMessages(EventSink& sink) {
                 // Keys released while another application has the focus never
                 // report their release here.
                 keys_.fill(false);
+                physicalDown_.fill(false);
                 if (controllers_) controllers_->ReleaseAll([](int, bool) {});
                 sink.Deactivate();
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) {
@@ -144,7 +167,7 @@ void Application::ProcessMessages(EventSink& sink) {
             // The side of Shift and Ctrl is kept in the key state only: the
             // game's key events keep the common codes.
             if (const int side = SideModifierFromSdl(e.key.keysym.scancode)) keys_[side] = down;
-            const int key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
+            const int key = BoundKey(VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode), down);
             DeliverKey(sink, key, down);
             break;
         }

@@ -70,6 +70,13 @@ public:
     // Delivers a key as if it had been typed (scripted input). Shift and Ctrl
     // count as the left-side keys in the keyboard state.
     void InjectKey(EventSink& sink, int key, bool down);
+    // Binds keys of the keyboard to the keys the game sees (map[physical] =
+    // game key, 0: switched off). Applies to the keyboard's own events and to
+    // InjectPhysicalKey, before the key state and the handlers see them.
+    void SetKeyBindings(const std::array<int, 256>& map);
+    // Delivers a key of the keyboard through the bindings (scripted input).
+    void InjectPhysicalKey(EventSink& sink, int physical, bool down);
+
     // Gives or takes the keyboard focus as if the window had gained or lost
     // it (demo playback); the sink hears of a change only.
     void InjectFocus(EventSink& sink, bool active);
@@ -112,6 +119,10 @@ public:
 
 private:
     void DeliverKey(EventSink& sink, int key, bool down);
+    // The game key a keyboard event stands for, 0 when none is to be
+    // delivered (switched off, or released while another key bound to the
+    // same game key is still held).
+    int BoundKey(int physical, bool down);
 
     bool headless_;
     bool videoOk_ = false;
@@ -124,6 +135,8 @@ private:
     std::unique_ptr<GameControllers> controllers_;
     PadKeyMap padKeyMap_;
     std::array<bool, 256> keys_{};
+    std::array<int, 256> keyMap_{};
+    std::array<bool, 256> physicalDown_{};
 };
 
 } // namespace varnok::platform
