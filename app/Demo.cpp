@@ -121,6 +121,9 @@ TDemo ParseDemo(const std::string& text) {
                 uint64_t n = 0;
                 if (w.size() != 2 || !ParseNumber(w[1], n, 65535)) fail("'#level N'");
                 demo.StartLevel = static_cast<uint32_t>(n);
+            } else if (demo.IsDemo && w[0] == "#focus") {
+                if (w.size() != 2 || w[1] != "out") fail("'#focus out'");
+                demo.StartsInactive = true;
             } else if (demo.IsDemo && w[0] == "#data") {
                 if (w.size() != 3 || !IsHash(w[2])) fail("'#data PATH HASH'");
                 demo.Data.emplace_back(w[1], w[2]);
@@ -210,13 +213,14 @@ TDemoRecorder::TDemoRecorder(const std::string& path, platform::EventSink& targe
 }
 
 void TDemoRecorder::WriteHeader(const std::vector<std::string>& params, uint32_t startLevel,
-                                const std::vector<std::pair<std::string, std::string>>& data) {
+                                const std::vector<std::pair<std::string, std::string>>& data, bool active) {
     out_ << "#demo " << kDemoFormat << "\n";
     for (const std::string& p : params)
         out_ << "#param " << p << "\n";
     if (startLevel != 0) out_ << "#level " << startLevel << "\n";
     for (const auto& [name, hash] : data)
         out_ << "#data " << name << " " << hash << "\n";
+    if (!active) out_ << "#focus out\n";
 }
 
 void TDemoRecorder::BeginTick(uint64_t tick, uint32_t elapsed) {

@@ -7,6 +7,7 @@
 //   #param -KV3916          a game parameter of the recorded run (repeatable)
 //   #level N                the level the title's Start began with
 //   #data PATH HASH         a data file of the run and a hash of its bytes
+//   #focus out              the window did not have the focus at the start
 //   TICK elapsed MS         the game clock moved on MS milliseconds before tick TICK
 //   TICK down|up KEY        a key event delivered in tick TICK
 //   TICK press|release KEY  a key of the keyboard, through the key bindings
@@ -50,6 +51,8 @@ struct TDemo {
     bool IsDemo = false;
     std::vector<std::string> Params;
     uint32_t StartLevel = 0;
+    // The recorded run began without the keyboard focus.
+    bool StartsInactive = false;
     // Data files (relative paths with "/") and the hashes of their bytes.
     std::vector<std::pair<std::string, std::string>> Data;
     std::map<uint64_t, uint32_t> Elapsed;
@@ -89,7 +92,7 @@ class TDemoRecorder final : public platform::EventSink {
     TDemoRecorder(const std::string& path, platform::EventSink& target);
 
     void WriteHeader(const std::vector<std::string>& params, uint32_t startLevel,
-                     const std::vector<std::pair<std::string, std::string>>& data);
+                     const std::vector<std::pair<std::string, std::string>>& data, bool active);
     // Starts tick `tick`, whose clock moved on `elapsed` ms.
     void BeginTick(uint64_t tick, uint32_t elapsed);
     void WriteCheck(uint64_t tick, const std::string& hash);

@@ -291,6 +291,13 @@ constexpr uint64_t kDemoCheckEvery = 60;
 // The window's own events while a demo plays: the demo's events reach the
 // game directly; of the window only its closing gets through (and is noted,
 // as the viewer ended the show, not the demo).
+// Hears nothing: for setting the application's state without telling the game.
+class TNoSink final : public platform::EventSink {
+public:
+    void KeyDown(int&, int) override {}
+    void KeyUp(int&, int) override {}
+};
+
 class TPlaybackSink final : public platform::EventSink {
 public:
     explicit TPlaybackSink(TMainForm& form) : form_(form) {}
@@ -379,7 +386,13 @@ int RunGame(const THarnessOptions& options) {
         // Only a first parameter that is no option reaches the game as its own.
         std::vector<std::string> own;
         if (!params.empty() && params[0].rfind("--", 0) != 0) own.push_back(params[0]);
-        recorder->WriteHeader(own, startLevel, DataHashes(ProgramFolder()));
+        recorder->WriteHeader(own, startLevel, DataHashes(ProgramFolder()), app.Active());
+    }
+    if (playing) {
+        // The window's focus as the recorded run began: the game is told of
+        // changes only, as then.
+        TNoSink nobody;
+        app.InjectFocus(nobody, !script.StartsInactive);
     }
     try {
         form.FormCreate();

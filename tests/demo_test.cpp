@@ -54,12 +54,13 @@ const char* const kPlayKeys = "60 down Enter\n61 up Enter\n130 down Space\n131 u
 
 TEST(DemoFormat, ParsesEveryKindOfLineAndNamesBadOnes) {
     const TDemo d =
-        ParseDemo("#demo 1\r\n#param -KV3916\n#level 2\n#data DAT/LEVEL.DAT 0123456789abcdef\n"
+        ParseDemo("#demo 1\r\n#param -KV3916\n#level 2\n#focus out\n#data DAT/LEVEL.DAT 0123456789abcdef\n"
                   "# a comment\n\n0 elapsed 16\n0 down Left\n1 elapsed 0\n1 up Left\n1 focus out\n"
                   "2 elapsed 33\n2 focus IN\n2 mouse right 10 -5 4\n2 close\n2 check fedcba9876543210\n");
     EXPECT_TRUE(d.IsDemo);
     EXPECT_EQ(d.Params, std::vector<std::string>{"-KV3916"});
     EXPECT_EQ(d.StartLevel, 2u);
+    EXPECT_TRUE(d.StartsInactive);
     ASSERT_EQ(d.Data.size(), 1u);
     EXPECT_EQ(d.Data[0].first, "DAT/LEVEL.DAT");
     EXPECT_EQ(d.Elapsed.at(1), 0u);

@@ -2,24 +2,31 @@
 // stick arrive as the keys the game knows, plugging in and out is followed,
 // the user's mapping file and SDL_GAMECONTROLLERCONFIG make a plain joystick
 // a controller, and a joystick without a mapping stays a joystick.
+#include "app/Demo.h"
 #include "app/GameState.h"
 #include "app/Gamepad.h"
+#include "app/Harness.h"
 #include "platform/Application.h"
 #include "platform/GameController.h"
 #include "platform/Joystick.h"
 #include "platform/Keys.h"
+#include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
 
 #include <SDL_error.h>
 #include <SDL_gamecontroller.h>
 #include <SDL_joystick.h>
 #include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
 using namespace varnok;
 using platform::PadButton;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -30,6 +37,22 @@ class KeyLog final : public platform::EventSink {
     void KeyUp(int& key, int) override { Events.push_back("-" + std::to_string(key)); }
     std::vector<std::string> Take() { return std::exchange(Events, {}); }
     std::vector<std::string> Events;
+};
+
+// Points HOME at a folder of the test's for the lifetime of the object.
+class ScopedHome {
+  public:
+    explicit ScopedHome(const std::string& home) {
+        if (const char* old = std::getenv("HOME")) old_ = old;
+        fs::create_directories(home);
+        setenv("HOME", home.c_str(), 1);
+        unsetenv("XDG_CONFIG_HOME");
+        unsetenv("XDG_DATA_HOME");
+    }
+    ~ScopedHome() { setenv("HOME", old_.c_str(), 1); }
+
+  private:
+    std::string old_ = "/tmp";
 };
 
 std::string Down(int key) {
@@ -219,5 +242,98 @@ TEST(GamepadMappings, TheUsersFileAndTheEnvironmentMapAJoystick) {
         EXPECT_FALSE(raw.ReadPosition(position));
         SDL_JoystickDetachVirtual(index);
         unsetenv("SDL_GAMECONTROLLERCONFIG");
+    }
+}
+
+namespace {
+
+// A pad that plays by the clock: Start on the title, A to begin, the stick
+// held right for a while, then Back twice (to the title, and to end).
+struct TimedPad {
+    SDL_Joystick* Joy = nullptr;
+    std::chrono::steady_clock::time_point Start{};
+    bool Started = false;
+};
+
+void SDLCALL UpdateTimedPad(void* userdata) {
+    auto& pad = *static_cast<TimedPad*>(userdata);
+    if (!pad.Joy) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (!pad.Started) {
+        pad.Started = true;
+        pad.Start = now;
+    }
+    const double t = std::chrono::duration<double>(now - pad.Start).count();
+    auto between = [&](double a, double b) { return t >= a && t < b ? 1 : 0; };
+    SDL_JoystickSetVirtualButton(pad.Joy, SDL_CONTROLLER_BUTTON_START, static_cast<Uint8>(between(1.0, 1.1)));
+    SDL_JoystickSetVirtualButton(pad.Joy, SDL_CONTROLLER_BUTTON_A, static_cast<Uint8>(between(2.0, 2.1)));
+    SDL_JoystickSetVirtualAxis(pad.Joy, SDL_CONTROLLER_AXIS_LEFTX,
+                               static_cast<Sint16>(between(2.5, 3.5) * 30000));
+    SDL_JoystickSetVirtualButton(pad.Joy, SDL_CONTROLLER_BUTTON_BACK,
+                                 static_cast<Uint8>(between(4.0, 4.1) + between(5.5, 5.6)));
+}
+
+} // namespace
+
+// The game in its window (on SDL's dummy display) played with a virtual pad
+// from the title into the level and back out; the run is recorded as a demo,
+// which plays headless to the same states and shows the player walked.
+TEST(GamepadInTheGame, StartStickAndBackPlayTheGame) {
+    test::TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    ScopedHome home(dir / "home");
+    // The dummy display's window never has the focus, and SDL keeps pad
+    // events from windows without it unless told otherwise.
+    setenv("SDL_JOYSTICK_ALLOW_BACKGROUND_EVENTS", "1", 1);
+    platform::Joystick joysticks; // starts SDL's joystick subsystem for the pad
+    static TimedPad pad;
+    pad = TimedPad{};
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+    desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
+    desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
+    desc.name = "Timed pad";
+    desc.userdata = &pad;
+    desc.Update = UpdateTimedPad;
+    const int index = SDL_JoystickAttachVirtualEx(&desc);
+    ASSERT_GE(index, 0) << SDL_GetError();
+    pad.Joy = SDL_JoystickOpen(index);
+
+    THarnessOptions options;
+    options.DataDir = data;
+    options.RecordFile = dir / "pad.dem";
+    options.Ticks = 20000; // only a safety net: Back ends the game
+    EXPECT_EQ(RunGame(options), 0);
+    pad.Joy = nullptr; // gone with SDL
+
+    const TDemo demo = LoadDemo(dir / "pad.dem");
+    std::vector<std::pair<int, uint64_t>> downs;
+    for (const auto& [tick, e] : demo.Events)
+        if (e.Kind == TDemoEventKind::Key && e.Down) downs.emplace_back(e.Key, tick);
+    ASSERT_EQ(downs.size(), 5u);
+    const std::vector<int> keys = {downs[0].first, downs[1].first, downs[2].first, downs[3].first,
+                                   downs[4].first};
+    EXPECT_EQ(keys, (std::vector{VK_RETURN, VK_CONTROL, VK_RIGHT, VK_ESCAPE, VK_ESCAPE}));
+    EXPECT_TRUE(fs::exists(dir / "home/.config/varnok/keys.conf"))
+        << "the window's first run writes the key file";
+
+    // Played headless, the run meets every recorded check, and the pad's keys
+    // took the game from the title into the level and out again.
+    const std::vector<std::pair<uint64_t, std::string>> expected = {
+        {downs[0].second, "\"1\""}, {downs[1].second, "\"0\""}, {downs[3].second, "\"4\""}};
+    std::string args;
+    for (const auto& [tick, state] : expected)
+        args += " --state " + (dir / (std::to_string(tick) + ".json")) + "@" + std::to_string(tick);
+    const std::string cmd = test::BinaryDir() + "/varnok --headless --data " + data + " --play " +
+                            (dir / "pad.dem") + args + " 2>" + (dir / "err.txt");
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << test::ReadFileBytes(dir / "err.txt");
+    for (const auto& [tick, state] : expected) {
+        const std::string json = test::ReadFileBytes(dir / (std::to_string(tick) + ".json"));
+        EXPECT_NE(json.find("\"GameState\": " + state), std::string::npos)
+            << "tick " << tick << json.substr(0, 120);
     }
 }
