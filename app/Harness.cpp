@@ -134,7 +134,8 @@ std::string HarnessUsage() {
            "  --level N             the title's Start begins with level N (as the debug Level menu)\n"
            "  --record FILE         write the run's keys and tick times to FILE as a demo\n"
            "  --play FILE           play the demo FILE again, tick for tick\n"
-           "  --keys FILE           bind keys as FILE says (lines 'KEY = GAME_KEY')\n";
+           "  --keys FILE           bind keys as FILE says (lines 'KEY = GAME_KEY')\n"
+           "  --action NAME@T       run the menu command NAME at tick T (repeatable), e.g. ActionAboutInfo\n";
 }
 
 THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
@@ -170,13 +171,13 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             o.Ticks = n;
         } else if (arg == "--input") {
             if (auto v = value(arg)) o.InputFile = *v;
-        } else if (arg == "--screenshot" || arg == "--state") {
+        } else if (arg == "--screenshot" || arg == "--state" || arg == "--action") {
             auto v = value(arg);
             TTickOutput out;
             if (v && !ParseTickOutput(*v, out))
-                error = arg + " wants PATH@TICK";
+                error = arg + (arg == "--action" ? " wants NAME@TICK" : " wants PATH@TICK");
             else if (v)
-                (arg == "--state" ? o.States : o.Screenshots).push_back(out);
+                (arg == "--state" ? o.States : arg == "--action" ? o.Actions : o.Screenshots).push_back(out);
         } else if (arg == "--data") {
             if (auto v = value(arg)) o.DataDir = *v;
         } else if (arg == "--level") {
@@ -255,6 +256,17 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     } else {
         j << "  \"Player\": null,\n";
     }
+    j << "  \"MessageBoxes\": [";
+    const auto& boxes = form.App().MessageBoxes();
+    for (size_t i = 0; i < boxes.size(); ++i)
+        j << (i ? ", " : "") << "{\"Caption\": " << JsonString(boxes[i].Caption)
+          << ", \"Text\": " << JsonString(boxes[i].Text) << "}";
+    j << "],\n";
+    j << "  \"Dialogs\": [";
+    for (size_t i = 0; i < form.Dialogs.size(); ++i) j << (i ? ", " : "") << JsonString(form.Dialogs[i]);
+    j << "],\n";
+    j << "  \"DebugLog\": " << JsonString(DebugLog().Text()) << ",\n";
+    j << "  \"DebugWindowVisible\": " << Flag(DebugLog().Visible()) << ",\n";
     j << "  \"LevelPointsTotal\": " << form.World.Geometry.LevelPointsTotal << ",\n";
     j << "  \"LevelEnemyTotal\": " << form.World.Geometry.LevelEnemyTotal << ",\n";
     j << "  \"Actors\": [";
@@ -405,6 +417,13 @@ int RunGame(const THarnessOptions& options) {
         return 1;
     }
 
+    for (const auto& action : options.Actions) {
+        if (!form.FindAction(action.Path) && !form.MainMenu.FindItem(action.Path)) {
+            std::fprintf(stderr, "varnok: --action: no menu command is named %s\n", action.Path.c_str());
+            return 2;
+        }
+    }
+
     TPlaybackSink playbackSink(form);
     platform::EventSink& sink = recorder ? static_cast<platform::EventSink&>(*recorder) : form;
     platform::EventSink& windowSink = playing ? static_cast<platform::EventSink&>(playbackSink) : sink;
@@ -448,6 +467,8 @@ int RunGame(const THarnessOptions& options) {
         }
         if (recorder) recorder->BeginTick(tick, elapsed);
         PlayDemoEvents(script, tick, app, sink);
+        for (const auto& action : options.Actions)
+            if (action.Tick == tick) form.RunNamedCommand(action.Path);
         app.ProcessMessages(windowSink);
         if (app.Terminated()) break;
         if (!form.Idle() && !options.Headless && !playing) app.WaitMessage(form.DXTimer.Enabled() ? 1 : 10);

@@ -31,6 +31,8 @@ struct THarnessOptions {
     std::string InputFile;
     std::vector<TTickOutput> Screenshots;
     std::vector<TTickOutput> States;
+    // Menu commands by name, run at their tick (Path holds the name).
+    std::vector<TTickOutput> Actions;
     std::string DataDir;
     // The level the title's "Start" begins with, as the debug level menu
     // chooses it (0: the settings' own start level).

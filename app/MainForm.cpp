@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Window.h"
 #include "tools/Debug.h"
+#include "tools/ToolWindows.h"
 
 #include <cinttypes>
 #include <filesystem>
@@ -26,7 +27,7 @@ using platform::GetTickCount;
 TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore,
                      std::vector<std::string> params)
     : app_(app), LevelStore(levelStore), GlobalStore(globalStore), DXDraw(app.MainWindow()), DXSound(app.Headless()),
-      params_(std::move(params)) {
+      DirectXForm(TGameInfo(TSystemSources{}, platform::MediaLibraryVersion())), params_(std::move(params)) {
     MusicPlayer = std::make_unique<TModPlayer>(
         DXSound, [this](const std::string& text, const std::string& caption) { app_.ShowMessage(text, caption); },
         [this] { app_.Beep(); });
@@ -41,14 +42,24 @@ TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore,
         if (onTimer_) (this->*onTimer_)(lag);
     };
     CreateMenus();
-    if (auto* window = app_.MainWindow()) window->SetMenuBar(&MainMenu);
+    if (auto* window = app_.MainWindow()) {
+        window->SetMenuBar(&MainMenu);
+        toolWindows_ = std::make_unique<TToolWindows>(DebugLog(), InternalForm, DirectXForm,
+                                                      [window](std::function<void()> command) {
+                                                          window->Post(std::move(command));
+                                                      });
+        window->SetToolDrawer([this] { toolWindows_->Draw(); });
+    }
 }
 
 TMainForm::~TMainForm() {
     // Sprites go first, while everything they refer to is still there.
     DXSpriteEngine.Engine().Clear();
     DXSpriteEngineCredits.Engine().Clear();
-    if (auto* window = app_.MainWindow()) window->SetMenuBar(nullptr);
+    if (auto* window = app_.MainWindow()) {
+        window->SetMenuBar(nullptr);
+        window->SetToolDrawer(nullptr);
+    }
 }
 
 void TMainForm::CreateMenus() {
@@ -85,6 +96,9 @@ void TMainForm::CreateMenus() {
         Game.NoTilesOn = !Game.NoTilesOn;
         ActionNoTiles.SetChecked(Game.NoTilesOn);
     };
+    ActionEditInternals.OnExecute = [this] { ShowInternalForm(); };
+    ActionDirectXInfo.OnExecute = [this] { ShowDirectXForm(); };
+    ActionAboutInfo.OnExecute = [this] { app_.ShowMessage(AboutText(app_.Title(), VI)); };
     ActionShowDebugWindow.OnExecute = [this] {
         DebugLog().SetAlwaysHide(!DebugLog().AlwaysHide());
         ActionShowDebugWindow.SetChecked(DebugLog().AlwaysHide());
@@ -149,6 +163,7 @@ void TMainForm::FormCreate() {
     DebugSwitch = !params_.empty() && UpperCase(params_[0]) == "-KV3916";
     for (const char* name : {"Debug1", "Layer1", "mnuLevels"}) MainMenu.FindMenu(name)->Visible = DebugSwitch;
 
+    VI.SetFileName(ExecutablePath());
     MusicFile = DataPath("SND\\" + GlobalStore.GetString("Menu", "MOD", ""));
     Game.StartLevelNumber = GlobalStore.GetInteger("Game", "StartLevel", 1);
     Game.ReleaseOnFinalize = true;
@@ -194,6 +209,8 @@ void TMainForm::SetStateEvents() {
     } timerOn{*this};
     DXInput.PollInput();
     Game.InputLockUntil = GetTickCount() + 500;
+    // A looping sound (an auto-move path's) ends with the screen it belongs to.
+    DXWaveListPlayer.StopLooped();
     LevelStartError.clear();
     LevelNotice.clear();
     switch (Game.GameState) {
@@ -270,9 +287,49 @@ int TMainForm::PlayerPan(double worldX, int engineWidth) {
 template <typename F> void TMainForm::Guarded(F&& f) {
     try {
         f();
+    } catch (const Exception& e) {
+        AppException(e, e.Address());
     } catch (const std::exception& e) {
-        AppException(e, &e);
+        // The standard library's errors do not say where they were raised.
+        AppException(e, nullptr);
     }
+}
+
+void TMainForm::RunCommand(const std::function<void()>& command) {
+    Guarded([&] { command(); });
+}
+
+TAction* TMainForm::FindAction(const std::string& name) {
+    for (TAction* action : {&ActionExit, &ActionPause, &ActionToggleWindow, &ActionNoSound, &ActionNoFX,
+                            &ActionGodMode, &ActionNoTiles, &ActionEditInternals, &ActionShowDebugWindow,
+                            &ActionDirectXInfo, &ActionAboutInfo})
+        if (action->Name == name) return action;
+    return nullptr;
+}
+
+bool TMainForm::RunNamedCommand(const std::string& name) {
+    if (TAction* action = FindAction(name)) {
+        RunCommand([action] { action->Execute(); });
+        return true;
+    }
+    platform::MenuItem* item = MainMenu.FindItem(name);
+    if (!item || !item->OnClick) return false;
+    RunCommand([item] {
+        if (item->Enabled) item->OnClick(*item);
+    });
+    return true;
+}
+
+void TMainForm::ShowInternalForm() {
+    InternalForm.FormShow();
+    Dialogs.push_back(TInternalForm::Caption);
+    if (!app_.MainWindow()) InternalForm.CloseBtnClick();
+}
+
+void TMainForm::ShowDirectXForm() {
+    DirectXForm.Show();
+    Dialogs.push_back(TDirectXForm::Caption);
+    if (!app_.MainWindow()) DirectXForm.OkBtnClick();
 }
 
 bool TMainForm::Idle() {

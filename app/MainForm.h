@@ -18,6 +18,9 @@
 #include "platform/Keys.h"
 #include "platform/MenuBar.h"
 #include "sprites/DXSpriteEngine.h"
+#include "tools/GameInfo.h"
+#include "tools/InternalForm.h"
+#include "tools/VersionInfo.h"
 
 #include <cstdint>
 #include <exception>
@@ -29,6 +32,7 @@ namespace varnok {
 
 class TMemIniFileCrypted;
 class TMusicPlayer;
+class TToolWindows;
 
 namespace platform {
 class Window;
@@ -75,6 +79,14 @@ public:
     void Activate() override { AppActivate(); }
     void Deactivate() override { AppDeactivate(); }
     void CloseQuery() override { Close(); }
+    // Menu and dialog commands run inside the error guard.
+    void RunCommand(const std::function<void()>& command) override;
+
+    // The action of that name, or nullptr.
+    TAction* FindAction(const std::string& name);
+    // Runs a menu command by its name: an action ("ActionAboutInfo") or a
+    // menu item ("Layer11", "mnuLvl2"). False when no command has that name.
+    bool RunNamedCommand(const std::string& name);
 
     // Components and state.
     platform::Application& App() { return app_; }
@@ -99,6 +111,13 @@ public:
     TGameWorld World{Game, Level, GlobalStore, DXImageList, *this};
     std::unique_ptr<TMusicPlayer> MusicPlayer;
     TDXInput DXInput{app_};
+    // The version table of the executable (the About box's build number).
+    TGetVersionInfoFromFile VI;
+    // The diagnostic dialogs; the system report is gathered when it is made.
+    TInternalForm InternalForm{GlobalStore, [this](const std::string& text) { app_.ShowMessage(text); }};
+    TDirectXForm DirectXForm;
+    // Captions of the dialogs opened so far (without a window they close at once).
+    std::vector<std::string> Dialogs;
 
     // Own fields of the main window.
     bool FadeActive = false;
@@ -200,6 +219,9 @@ public:
 
 private:
     void CreateMenus();
+    // Shows a modal dialog; without a window it is recorded and closes at once.
+    void ShowInternalForm();
+    void ShowDirectXForm();
     void UpdateModifierFlags(int shift, bool set);
     template <typename F> void ForEachVisibleCell(F&& visit);
     bool InputLocked(int& key) const;
@@ -220,6 +242,7 @@ private:
     bool screenshotPending_ = false;
     std::string screenshotNotice_;
     uint32_t screenshotNoticeUntil_ = 0;
+    std::unique_ptr<TToolWindows> toolWindows_;
 };
 
 } // namespace varnok

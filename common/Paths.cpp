@@ -39,6 +39,12 @@ std::string ExecutableFolder() {
     return WithSlash(exe.parent_path().string());
 }
 
+std::string ExecutablePath() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
+}
+
 const std::string& ProgramFolder() { return ProgramFolderStorage(); }
 
 void SetProgramFolder(const std::string& folder) { ProgramFolderStorage() = WithSlash(folder); }

@@ -14,6 +14,8 @@ const std::string& ProgramFolder();
 void SetProgramFolder(const std::string& folder);
 // The folder of the running executable, with a trailing "/".
 std::string ExecutableFolder();
+// The running executable's own path; empty when the system cannot tell.
+std::string ExecutablePath();
 
 // Joins folder and a game-relative path ("\" or "/" separators) and resolves
 // each existing component case-insensitively. Components that do not exist

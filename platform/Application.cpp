@@ -39,6 +39,12 @@ Window* Application::CreateMainWindow(const std::string& caption, int width, int
     return window_.get();
 }
 
+std::string MediaLibraryVersion() {
+    SDL_version v;
+    SDL_GetVersion(&v);
+    return "SDL " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
+}
+
 int SideModifierFromSdl(int sdlScancode) {
     switch (sdlScancode) {
     case SDL_SCANCODE_LSHIFT: return VK_LSHIFT;
@@ -186,7 +192,7 @@ void Application::ProcessMessages(EventSink& sink) {
         }
     }
     if (window_) {
-        for (auto& click : window_->TakePendingClicks()) click();
+        for (auto& click : window_->TakePendingClicks()) sink.RunCommand(click);
     }
 }
 
@@ -199,6 +205,7 @@ void Application::WaitMessage(int timeoutMs) {
 
 void Application::ShowMessage(const std::string& text, const std::string& caption) {
     const std::string title = caption.empty() ? title_ : caption;
+    messages_.push_back({title, text});
     if (HasDisplay()) {
         SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
         if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),

@@ -7,12 +7,17 @@
 #include "platform/GameController.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace varnok::platform {
 
 class Window;
+
+// The media library's name and version as linked at run time: "SDL 2.26.5".
+std::string MediaLibraryVersion();
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -41,6 +46,15 @@ public:
     virtual void Deactivate() {}
     // The user asked to close the window.
     virtual void CloseQuery() {}
+    // Runs a menu or dialog command between ticks; the game runs it inside
+    // its error guard.
+    virtual void RunCommand(const std::function<void()>& command) { command(); }
+};
+
+// A message box as it was shown: caption and text.
+struct ShownMessage {
+    std::string Caption;
+    std::string Text;
 };
 
 class Application {
@@ -112,8 +126,12 @@ public:
     int ExitCode() const { return exitCode_; }
     bool Terminated() const { return terminated_; }
 
-    // A message box over the main window, or standard error without a display.
+    // A modal message box over the main window, or standard error without a
+    // display (headless: recorded, printed and closed at once). The caption
+    // defaults to the application title.
     void ShowMessage(const std::string& text, const std::string& caption = "");
+    // Every message box shown so far, in order.
+    const std::vector<ShownMessage>& MessageBoxes() const { return messages_; }
     // The system beep.
     void Beep();
 
@@ -137,6 +155,7 @@ private:
     std::array<bool, 256> keys_{};
     std::array<int, 256> keyMap_{};
     std::array<bool, 256> physicalDown_{};
+    std::vector<ShownMessage> messages_;
 };
 
 } // namespace varnok::platform

@@ -161,6 +161,7 @@ void Window::DrawFrame(bool upload, const Surface* back) {
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
     DrawMenuBar();
+    if (toolDrawer_) toolDrawer_();
     ImGui::Render();
 
     SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);

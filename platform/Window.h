@@ -41,6 +41,10 @@ public:
 
     // Menu clicks made while presenting, to be run between ticks.
     std::vector<std::function<void()>> TakePendingClicks();
+    // Queues a command of a tool window or dialog, to be run between ticks.
+    void Post(std::function<void()> command) { pendingClicks_.push_back(std::move(command)); }
+    // Draws the tool windows and dialogs (with the menu code) into every frame.
+    void SetToolDrawer(std::function<void()> drawer) { toolDrawer_ = std::move(drawer); }
 
     // Platform internals: an SDL event for the menu code; whether the menus
     // take the mouse or the keyboard just now.
@@ -72,6 +76,7 @@ private:
     MenuBar* menu_ = nullptr;
     std::vector<bool> wasOpen_;
     std::vector<std::function<void()>> pendingClicks_;
+    std::function<void()> toolDrawer_;
 };
 
 } // namespace varnok::platform
