@@ -208,13 +208,17 @@ TEST(DemoRun, RealWindowRecordingReplaysHeadless) {
     const std::string data = dir / "data";
     test::WriteTestGame(data, 1);
     WriteFileBytes(dir / "keys.txt", kPlayKeys);
+    // The window reads and writes the user's folders: a home of the test's own.
+    const std::string home = dir / "home";
     const RunResult rec =
         RunGameBinary(dir,
-                      "SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 SDL_RENDER_DRIVER=software timeout "
-                      "60 xvfb-run -a ",
+                      "HOME=" + home + " XDG_CONFIG_HOME=" + home + "/.config XDG_DATA_HOME=" + home +
+                          "/.local/share SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 "
+                          "SDL_RENDER_DRIVER=software timeout 60 xvfb-run -a ",
                       "--ticks 360 --data " + data + " --input " + (dir / "keys.txt") + " --record " +
                           (dir / "run.dem") + " --state " + (dir / "window.json") + "@359");
     ASSERT_EQ(rec.exitCode, 0) << rec.errors;
+    EXPECT_TRUE(fs::exists(home + "/.config/varnok/keys.conf")) << "the window's first run writes the key file";
     const TDemo demo = LoadDemo(dir / "run.dem");
     std::set<uint32_t> times;
     for (const auto& [tick, ms] : demo.Elapsed)
