@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include "app/Gamepad.h"
+
 #include "common/Exception.h"
 #include "common/Math.h"
 #include "common/Paths.h"
@@ -32,6 +34,8 @@ TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore,
     DXSpriteEngine.Engine().World = &World;
     DXDraw.OnInitialize = [this] { DXDrawInitialize(); };
     DXDraw.OnFinalize = [this] { DXDrawFinalize(); };
+    DXDraw.OnBeforeFlip = [this] { BeforeFlip(); };
+    app_.SetPadKeyMap([this](platform::PadButton button) { return GamePadKey(button, Game.GameState); });
     DXSpriteEngine.SetDXDraw(&DXDraw);
     DXSpriteEngineCredits.SetDXDraw(&DXDraw);
     DXTimer.OnTimer = [this](uint32_t lag) {
@@ -396,6 +400,12 @@ void TMainForm::KeyDown(int& key, int shift) {
     Guarded([&] {
         // Menu shortcuts come first and never reach the screens.
         if (HandleShortCut(key, shift)) {
+            key = 0;
+            return;
+        }
+        // So does the screenshot key, on every screen and at any time.
+        if (key == VK_F12 && shift == 0) {
+            RequestScreenshot();
             key = 0;
             return;
         }

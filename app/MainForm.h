@@ -219,6 +219,10 @@ public:
     // Display events.
     void DXDrawInitialize();
     void DXDrawFinalize();
+    // Screenshots (F12): the next finished frame is saved in the user's
+    // pictures folder, and a short notice shows on the info-text line.
+    void RequestScreenshot();
+    void BeforeFlip();
 
     // The caption of the main window.
     void SetCaption(const std::string& caption) override;
@@ -257,6 +261,9 @@ private:
     bool menuVisible_ = true;
     bool cursorVisible_ = true;
     bool borderSizeable_ = true;
+    bool screenshotPending_ = false;
+    std::string screenshotNotice_;
+    uint32_t screenshotNoticeUntil_ = 0;
     std::unique_ptr<TToolWindows> toolWindows_;
 };
 

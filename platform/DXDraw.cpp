@@ -71,6 +71,7 @@ void TDXDraw::Finalize() {
 void TDXDraw::Flip() {
     if (!surface_) return;
     ++flips_;
+    if (OnBeforeFlip) OnBeforeFlip();
     if (window_) window_->Present(*surface_);
 }
 

@@ -92,6 +92,8 @@ class TDXDraw {
 
     std::function<void()> OnInitialize;
     std::function<void()> OnFinalize;
+    // Called at every flip with the finished frame, before it is shown.
+    std::function<void()> OnBeforeFlip;
 
     Window* GetWindow() const { return window_; }
 

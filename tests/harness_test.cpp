@@ -81,7 +81,7 @@ TEST(HarnessOptions, InputScriptLines) {
     EXPECT_TRUE(first->second.Down);
     EXPECT_FALSE(std::next(first)->second.Down); // order within a tick is kept
     EXPECT_EQ(script.find(200)->second.Key, 27);
-    EXPECT_THROW(ParseInputScript("10 press Left\n"), EFileError);
+    EXPECT_THROW(ParseInputScript("10 hit Left\n"), EFileError);
     EXPECT_THROW(ParseInputScript("x down Left\n"), EFileError);
     EXPECT_THROW(ParseInputScript("10 down Nothing\n"), EFileError);
     EXPECT_THROW(ParseInputScript("10 down Left extra\n"), EFileError);
