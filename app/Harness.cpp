@@ -298,7 +298,21 @@ void UseUserDataFolderWhenReadOnly() {
     SetWriteFolder(writable ? "" : UserDataFolder());
 }
 
-std::string StateHash(TMainForm& form, uint64_t tick) { return HashText(StateJson(form, tick)); }
+std::string StateHash(TMainForm& form, uint64_t tick) {
+    // How the window shows the game (full screen, menu bar, scale) is not the
+    // game's state: a demo recorded in a window replays headless, where the
+    // display only simulates them.
+    static const char* const kPresentation[] = {"  \"FullScreen\": ", "  \"MenuVisible\": ",
+                                                "  \"WindowModeChecked\": ", "  \"Scale\": "};
+    std::istringstream in(StateJson(form, tick));
+    std::string kept, line;
+    while (std::getline(in, line)) {
+        bool skip = false;
+        for (const char* prefix : kPresentation) skip = skip || line.rfind(prefix, 0) == 0;
+        if (!skip) kept += line + "\n";
+    }
+    return HashText(kept);
+}
 
 namespace {
 
