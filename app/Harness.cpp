@@ -184,34 +184,6 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
     return o;
 }
 
-std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text) {
-    std::multimap<uint64_t, TScriptedKey> script;
-    std::istringstream in(text);
-    std::string line;
-    int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::istringstream words(line);
-        std::string tick, action, key, extra;
-        words >> tick;
-        if (tick.empty() || tick[0] == '#') continue;
-        words >> action >> key >> extra;
-        uint64_t t = 0;
-        auto vk = platform::VirtualKeyFromName(key);
-        const std::string a = LowerCase(action);
-        if (!ParseUnsigned(tick, t, UINT64_MAX / 2) || (a != "down" && a != "up") || !vk || !extra.empty())
-            throw EFileError(Format("input script line %d: expected 'TICK down|up KEY', got '%s'", lineNo,
-                                    line.c_str()));
-        script.emplace(t, TScriptedKey{*vk, a == "down"});
-    }
-    return script;
-}
-
-std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path) {
-    return ParseInputScript(ReadWholeFile(path));
-}
-
 std::string StateJson(TMainForm& form, uint64_t tick) {
     const TGameGlobals& g = form.Game;
     std::ostringstream j;
