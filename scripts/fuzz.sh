@@ -84,9 +84,9 @@ for t in "${targets[@]}"; do
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 | awk '{print $2 "/" $4}')
-  units=$(find "$corpus" -type f | wc -l)
+  units=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | awk '{print $2}')
   line=$(printf '%-18s execs %-9s exec/s %-6s cov/ft %-11s corpus %-5s findings %-2s peak-rss %sMB' \
-    "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "$units" "$found" "${rss:-?}")
+    "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${units:-?}" "$found" "${rss:-?}")
   if [ "$found" -ne 0 ]; then line="$line  (see $log)"; fi
   echo "$line"
   summary+=("$line")
