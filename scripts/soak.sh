@@ -74,15 +74,19 @@ make_script() { # scenario seed file
         for (j = 0; j < 3; j++) { printf "%d down %s\n%d up %s\n", t, k, t + 2, k; t += 4 }
         continue
       }
-      # The title scenario stays on the title for its first half.
-      if (scenario == "title" && k == "Enter" && t < ticks / 2) k = "Left";
+      # The title scenario stays on the title (the others start from it).
+      if (scenario == "title" && k == "Enter") k = "Left";
       # Escape ends the program on the title: rare, and in a level followed
-      # by Enter on the title, which starts the level again.
+      # by Enter once the title is back (after the fade and its lock-out),
+      # which starts the level again.
       if (k == "Escape" && (scenario == "title" || rand() < 0.7)) k = "Right";
       hold = 1 + int(rand() * 90);
       printf "%d down %s\n%d up %s\n", t, k, t + hold, k;
       if (k == "P" || k == "F1") { t += hold + 20 + int(rand() * 100); printf "%d down %s\n%d up %s\n", t, k, t + 2, k }
-      if (k == "Escape") { t += hold + 40; printf "%d down Enter\n%d up Enter\n", t, t + 2 }
+      if (k == "Escape") {
+        t += hold + 150; printf "%d down Enter\n%d up Enter\n", t, t + 2
+        t += 70; printf "%d down Enter\n%d up Enter\n", t, t + 2
+      }
       t += 1 + int(rand() * 40);
     }
   }' > "$3"
