@@ -200,17 +200,6 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
     return o;
 }
 
-std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text) {
-    std::multimap<uint64_t, TScriptedKey> script;
-    for (const auto& [tick, e] : ParseDemo(text).Events)
-        if (e.Kind == TDemoEventKind::Key && !e.Physical) script.emplace(tick, TScriptedKey{e.Key, e.Down});
-    return script;
-}
-
-std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path) {
-    return ParseInputScript(ReadWholeFile(path));
-}
-
 std::string StateJson(TMainForm& form, uint64_t tick) {
     const TGameGlobals& g = form.Game;
     std::ostringstream j;

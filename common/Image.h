@@ -18,6 +18,12 @@ struct RgbaImage {
     const uint8_t* At(int x, int y) const { return &Pixels[(static_cast<size_t>(y) * Width + x) * 4]; }
 };
 
+// The largest picture a file may hold: 16384 pixels a side and 16 million
+// pixels (64 MB as RGBA). Larger ones are refused before anything is
+// allocated: a few bytes of header may ask for any size.
+inline constexpr int kMaxImageSide = 16384;
+inline constexpr int64_t kMaxImagePixels = 16 * 1024 * 1024;
+
 // PNG files. Reading accepts every PNG colour type and bit depth (converted to
 // RGBA); both raise EFileError with a readable message on failure.
 RgbaImage ReadPng(const std::string& path);

@@ -20,7 +20,8 @@ namespace {
 // Finishes a read begun on image; name is used in messages.
 RgbaImage FinishRead(png_image& image, const std::string& name) {
     image.format = PNG_FORMAT_RGBA;
-    if (image.width == 0 || image.height == 0 || image.width > 16384 || image.height > 16384) {
+    if (image.width == 0 || image.height == 0 || image.width > kMaxImageSide ||
+        image.height > kMaxImageSide || static_cast<int64_t>(image.width) * image.height > kMaxImagePixels) {
         png_image_free(&image);
         throw EFileError("PNG file " + name + " has an unsupported size");
     }

@@ -279,6 +279,11 @@ void DecodeRle(const Bytes& b, size_t pos, const DibInfo& info, RgbaImage& img) 
 TDecodedPicture DecodeDibAt(const Bytes& b, size_t headerAt, size_t pixelsAt, bool extended) {
     DibInfo info = ReadDibInfo(b, headerAt, extended, false);
     if (pixelsAt == std::string_view::npos) pixelsAt = info.tableEnd;
+    // Uncompressed rows must all be there before the picture is allocated: a
+    // header alone may ask for 64 MB. Runs may describe any picture.
+    const bool runs = info.compression == kRle8 || info.compression == kRle4;
+    if (!runs && !b.Has(pixelsAt, RowStride(info.width, info.bitCount) * static_cast<size_t>(info.height)))
+        Invalid();
     TDecodedPicture result;
     result.Image = RgbaImage(info.width, info.height);
     result.BitCount = info.bitCount;
@@ -319,6 +324,8 @@ TDecodedPicture DecodePngBytes(std::string_view d) {
 TDecodedPicture DecodeIconImage(const Bytes& b, size_t at) {
     DibInfo info = ReadDibInfo(b, at, false, true);
     if (info.compression != kRgb && info.compression != kBitFields) Invalid();
+    if (!b.Has(info.tableEnd, RowStride(info.width, info.bitCount) * static_cast<size_t>(info.height)))
+        Invalid();
     TDecodedPicture result;
     result.Image = RgbaImage(info.width, info.height);
     result.BitCount = info.bitCount;

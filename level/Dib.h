@@ -15,8 +15,8 @@ namespace varnok {
 extern const char* const kDibInvalid; // "DIB is invalid"
 
 // Pictures above these sizes are refused rather than allocated.
-inline constexpr int kMaxPictureSide = 16384;
-inline constexpr int64_t kMaxPicturePixels = 16 * 1024 * 1024;
+inline constexpr int kMaxPictureSide = kMaxImageSide;
+inline constexpr int64_t kMaxPicturePixels = kMaxImagePixels;
 
 struct TDecodedPicture {
     RgbaImage Image;             // top row first; alpha 255 except for icon masks

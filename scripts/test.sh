@@ -2,6 +2,9 @@
 # Installs what the build needs, builds everything and runs every test: once
 # in the normal build, once more built with AddressSanitizer and
 # UndefinedBehaviorSanitizer (VARNOK_SKIP_SANITIZERS=1 skips that second run).
+# Where clang is installed, every fuzz target then runs for a few seconds
+# (VARNOK_FUZZ_SECONDS, default 5; VARNOK_SKIP_FUZZ=1 skips them), so that a
+# reader that breaks on its seeds or on a short fuzz fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -15,4 +18,12 @@ if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
   cmake --build build-asan -j"$jobs"
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$jobs")
+fi
+
+if [ "${VARNOK_SKIP_FUZZ:-0}" != "1" ]; then
+  if command -v clang++ >/dev/null && command -v clang >/dev/null; then
+    bash scripts/fuzz.sh --seconds "${VARNOK_FUZZ_SECONDS:-5}"
+  else
+    echo "test.sh: clang is not installed; the fuzz targets are skipped" >&2
+  fi
 fi
