@@ -362,13 +362,16 @@ void TMainForm::KeyDownGame(int& key, int shift) {
         if (TPlayerSprite* player = World.Actors.GamePlayer.Get()) player->LevelStartTick = GetTickCount();
         return;
     }
-    if (Game.GameState == gs::GameOver && (key == VK_RETURN || key == VK_ESCAPE)) {
+    // Alt+Enter switches the window mode on every game screen, the game-over
+    // message and the summary included; Enter alone moves on there.
+    const bool altEnter = key == VK_RETURN && (shift & ssAlt);
+    if (Game.GameState == gs::GameOver && ((key == VK_RETURN && !altEnter) || key == VK_ESCAPE)) {
         key = 0;
         Game.GameState = gs::TitleStart;
         SetStateEvents();
         return;
     }
-    if (Game.GameState == gs::LevelComplete && key == VK_RETURN) {
+    if (Game.GameState == gs::LevelComplete && key == VK_RETURN && !altEnter) {
         key = 0;
         LevelAdvance();
         return;

@@ -1,11 +1,14 @@
 #include "app/Harness.h"
 #include "common/Files.h"
 
+#include "app/Demo.h"
+#include "app/KeyBindings.h"
 #include "app/MainForm.h"
 #include "common/Exception.h"
 #include "common/Image.h"
 #include "common/Paths.h"
 #include "common/StrUtils.h"
+#include "common/UserFolders.h"
 #include "level/TSINI.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -16,6 +19,8 @@
 #include "sprites/PlayerSprite.h"
 #include "tools/Debug.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -126,7 +131,11 @@ std::string HarnessUsage() {
            "  --screenshot PATH@T   write the screen as PNG after tick T (repeatable)\n"
            "  --state PATH@T        write the game state as JSON after tick T (repeatable)\n"
            "  --data DIR            read the game data from DIR instead of the program folder\n"
-           "  --level N             the title's Start begins with level N (as the debug Level menu)\n";
+           "  --level N             the title's Start begins with level N (as the debug Level menu)\n"
+           "  --record FILE         write the run's keys and tick times to FILE as a demo\n"
+           "  --play FILE           play the demo FILE again, tick for tick\n"
+           "  --keys FILE           bind keys as FILE says (lines 'KEY = GAME_KEY')\n"
+           "  --action NAME@T       run the menu command NAME at tick T (repeatable), e.g. ActionAboutInfo\n";
 }
 
 THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
@@ -162,13 +171,13 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             o.Ticks = n;
         } else if (arg == "--input") {
             if (auto v = value(arg)) o.InputFile = *v;
-        } else if (arg == "--screenshot" || arg == "--state") {
+        } else if (arg == "--screenshot" || arg == "--state" || arg == "--action") {
             auto v = value(arg);
             TTickOutput out;
             if (v && !ParseTickOutput(*v, out))
-                error = arg + " wants PATH@TICK";
+                error = arg + (arg == "--action" ? " wants NAME@TICK" : " wants PATH@TICK");
             else if (v)
-                (arg == "--state" ? o.States : o.Screenshots).push_back(out);
+                (arg == "--state" ? o.States : arg == "--action" ? o.Actions : o.Screenshots).push_back(out);
         } else if (arg == "--data") {
             if (auto v = value(arg)) o.DataDir = *v;
         } else if (arg == "--level") {
@@ -176,11 +185,18 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             uint64_t n = 0;
             if (v && (!ParseUnsigned(*v, n, 65535) || n == 0)) error = "--level wants a number from 1 to 65535";
             o.StartLevel = static_cast<uint32_t>(n);
+        } else if (arg == "--record" || arg == "--play") {
+            if (auto v = value(arg)) (arg == "--record" ? o.RecordFile : o.PlayFile) = *v;
+        } else if (arg == "--keys") {
+            if (auto v = value(arg)) o.KeysFile = *v;
         } else {
             error = "unknown option " + arg;
         }
         if (!error.empty()) break;
     }
+    if (error.empty() && !o.RecordFile.empty() && !o.PlayFile.empty())
+        error = "--record and --play cannot be used together";
+    if (error.empty() && !o.PlayFile.empty() && !o.InputFile.empty()) error = "--play brings its own keys: no --input";
     return o;
 }
 
@@ -208,6 +224,11 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
         firstLayer = false;
     }
     j << "],\n";
+    j << "  \"FullScreen\": " << Flag(form.DXDraw.HasOption(platform::doFullScreen)) << ",\n";
+    j << "  \"MenuVisible\": " << Flag(form.MenuVisible()) << ",\n";
+    j << "  \"WindowModeChecked\": " << Flag(form.ActionToggleWindow.Checked()) << ",\n";
+    j << "  \"Scale\": " << form.DXDraw.Scale() << ",\n";
+    j << "  \"CreditsScrollY\": " << g.CreditsScrollY << ",\n";
     j << "  \"TimerEnabled\": " << (form.DXTimer.Enabled() ? "true" : "false") << ",\n";
     j << "  \"GodModeOn\": " << (g.GodModeOn ? "true" : "false") << ",\n";
     j << "  \"NoTilesOn\": " << (g.NoTilesOn ? "true" : "false") << ",\n";
@@ -229,6 +250,17 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     } else {
         j << "  \"Player\": null,\n";
     }
+    j << "  \"MessageBoxes\": [";
+    const auto& boxes = form.App().MessageBoxes();
+    for (size_t i = 0; i < boxes.size(); ++i)
+        j << (i ? ", " : "") << "{\"Caption\": " << JsonString(boxes[i].Caption)
+          << ", \"Text\": " << JsonString(boxes[i].Text) << "}";
+    j << "],\n";
+    j << "  \"Dialogs\": [";
+    for (size_t i = 0; i < form.Dialogs.size(); ++i) j << (i ? ", " : "") << JsonString(form.Dialogs[i]);
+    j << "],\n";
+    j << "  \"DebugLog\": " << JsonString(DebugLog().Text()) << ",\n";
+    j << "  \"DebugWindowVisible\": " << Flag(DebugLog().Visible()) << ",\n";
     j << "  \"LevelPointsTotal\": " << form.World.Geometry.LevelPointsTotal << ",\n";
     j << "  \"LevelEnemyTotal\": " << form.World.Geometry.LevelEnemyTotal << ",\n";
     j << "  \"Actors\": [";
@@ -244,11 +276,79 @@ std::string StateJson(TMainForm& form, uint64_t tick) {
     return j.str();
 }
 
+void UseUserDataFolderWhenReadOnly() {
+    // An installed game's folders belong to the system: what the game writes
+    // then goes to the user's data folder, which is also read first.
+    bool writable = IsWritableFolder(ProgramFolder());
+    for (const char* sub : {"DAT", "GFX"}) {
+        const std::string folder = ResolvePath(ProgramFolder(), sub);
+        if (std::filesystem::is_directory(folder)) writable = writable && IsWritableFolder(folder);
+    }
+    SetWriteFolder(writable ? "" : UserDataFolder());
+}
+
+std::string StateHash(TMainForm& form, uint64_t tick) {
+    // How the window shows the game (full screen, menu bar, scale) is not the
+    // game's state: a demo recorded in a window replays headless, where the
+    // display only simulates them.
+    static const char* const kPresentation[] = {"  \"FullScreen\": ", "  \"MenuVisible\": ",
+                                                "  \"WindowModeChecked\": ", "  \"Scale\": "};
+    std::istringstream in(StateJson(form, tick));
+    std::string kept, line;
+    while (std::getline(in, line)) {
+        bool skip = false;
+        for (const char* prefix : kPresentation) skip = skip || line.rfind(prefix, 0) == 0;
+        if (!skip) kept += line + "\n";
+    }
+    return HashText(kept);
+}
+
+namespace {
+
+// Demos check the state this often (in ticks) and after their last tick.
+constexpr uint64_t kDemoCheckEvery = 60;
+
+// The window's own events while a demo plays: the demo's events reach the
+// game directly; of the window only its closing gets through (and is noted,
+// as the viewer ended the show, not the demo).
+// Hears nothing: for setting the application's state without telling the game.
+class TNoSink final : public platform::EventSink {
+public:
+    void KeyDown(int&, int) override {}
+    void KeyUp(int&, int) override {}
+};
+
+class TPlaybackSink final : public platform::EventSink {
+public:
+    explicit TPlaybackSink(TMainForm& form) : form_(form) {}
+    void KeyDown(int&, int) override {}
+    void KeyUp(int&, int) override {}
+    void CloseQuery() override {
+        ClosedByViewer = true;
+        form_.CloseQuery();
+    }
+    bool ClosedByViewer = false;
+
+private:
+    TMainForm& form_;
+};
+
+} // namespace
+
 int RunGame(const THarnessOptions& options) {
     if (!options.DataDir.empty()) SetProgramFolder(options.DataDir);
-    std::multimap<uint64_t, TScriptedKey> script;
+    UseUserDataFolderWhenReadOnly();
+    const bool playing = !options.PlayFile.empty();
+    const bool recording = !options.RecordFile.empty();
+    // Scripted keys, or the demo to play.
+    TDemo script;
     try {
-        if (!options.InputFile.empty()) script = LoadInputScript(options.InputFile);
+        if (playing) {
+            script = LoadDemo(options.PlayFile);
+            if (!script.IsDemo) throw EFileError(options.PlayFile + " is not a demo: its first line is not \"#demo 1\"");
+        } else if (!options.InputFile.empty()) {
+            script = LoadDemo(options.InputFile);
+        }
     } catch (const Exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 2;
@@ -256,9 +356,20 @@ int RunGame(const THarnessOptions& options) {
 
     platform::Application app(options.Headless);
     app.SetTitle("VARNOK (freeware version)");
+    // Gamepads and the player's own keys in the window; a demo brings its
+    // own input, and headless runs take keys only from a file they name.
+    if (!options.Headless && !playing) app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
+    if (!options.KeysFile.empty())
+        app.SetKeyBindings(LoadKeyBindings(options.KeysFile, false));
+    else if (!options.Headless && !playing)
+        app.SetKeyBindings(LoadKeyBindings(UserConfigFolder() + "keys.conf", true));
+    // Headless runs and demos run on a simulated clock: all reads of the
+    // clock within one tick see the same time, and a demo keeps each tick's.
     platform::SimulatedClock simulated(0);
+    platform::RealClock real;
     std::optional<platform::ScopedClock> clockScope;
-    if (options.Headless) clockScope.emplace(simulated);
+    const bool realTime = !options.Headless && !playing && !recording;
+    if (!realTime) clockScope.emplace(simulated);
 
     // The data comes first: without it there is no game.
     TDataStores stores;
@@ -269,13 +380,44 @@ int RunGame(const THarnessOptions& options) {
         app.ShowMessage(e.what());
         return 1;
     }
+    if (playing) {
+        const std::string mismatch = FirstDataMismatch(script, ProgramFolder());
+        if (!mismatch.empty()) {
+            app.ShowMessage("This demo was recorded with other game data (" + mismatch +
+                            " has changed since); it is not played.");
+            return 3;
+        }
+    }
+
+    // The game's parameters: a demo brings those of its recorded run.
+    std::vector<std::string> params = playing ? script.Params : options.Params;
+    const uint32_t startLevel = playing ? script.StartLevel : options.StartLevel;
 
     app.CreateMainWindow("VARNOK", 640, 480);
-    TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, options.Params);
+    TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, params);
+    std::unique_ptr<TDemoRecorder> recorder;
+    if (recording) {
+        try {
+            recorder = std::make_unique<TDemoRecorder>(options.RecordFile, form);
+        } catch (const Exception& e) {
+            app.ShowMessage(e.what());
+            return 2;
+        }
+        // Only a first parameter that is no option reaches the game as its own.
+        std::vector<std::string> own;
+        if (!params.empty() && params[0].rfind("--", 0) != 0) own.push_back(params[0]);
+        recorder->WriteHeader(own, startLevel, DataHashes(ProgramFolder()), app.Active());
+    }
+    if (playing) {
+        // The window's focus as the recorded run began: the game is told of
+        // changes only, as then.
+        TNoSink nobody;
+        app.InjectFocus(nobody, !script.StartsInactive);
+    }
     try {
         form.FormCreate();
         // Chosen before the title shows, which takes the start level over.
-        if (options.StartLevel != 0) form.Game.StartLevelNumber = static_cast<int32_t>(options.StartLevel);
+        if (startLevel != 0) form.Game.StartLevelNumber = static_cast<int32_t>(startLevel);
         form.FormShow();
     } catch (const std::exception& e) {
         // The main window could not be built (its pictures missing or broken).
@@ -283,13 +425,61 @@ int RunGame(const THarnessOptions& options) {
         return 1;
     }
 
-    for (uint64_t tick = 0; !app.Terminated(); ++tick) {
-        if (options.Headless) simulated.Advance(options.TickMs);
-        for (auto [it, end] = script.equal_range(tick); it != end; ++it)
-            app.InjectKey(form, it->second.Key, it->second.Down);
-        app.ProcessMessages(form);
+    for (const auto& action : options.Actions) {
+        if (!form.FindAction(action.Path) && !form.MainMenu.FindItem(action.Path)) {
+            std::fprintf(stderr, "varnok: --action: no menu command is named %s\n", action.Path.c_str());
+            return 2;
+        }
+    }
+
+    TPlaybackSink playbackSink(form);
+    platform::EventSink& sink = recorder ? static_cast<platform::EventSink&>(*recorder) : form;
+    platform::EventSink& windowSink = playing ? static_cast<platform::EventSink&>(playbackSink) : sink;
+    if (playing) app.SetRealInputIgnored(true);
+    const uint32_t realStart = real.Now();
+    uint32_t lastReal = realStart;
+    uint64_t demoTime = 0;
+    uint64_t lastChecked = UINT64_MAX;
+    std::string outOfStep;
+    // Compares or writes the check of a tick.
+    auto check = [&](uint64_t t) {
+        if (lastChecked == t) return;
+        lastChecked = t;
+        if (recorder) recorder->WriteCheck(t, StateHash(form, t));
+        if (!playing) return;
+        auto it = script.Checks.find(t);
+        if (it != script.Checks.end() && it->second != StateHash(form, t))
+            outOfStep = Format("The demo went out of step at tick %llu: the game no longer plays as it was "
+                               "recorded.",
+                               static_cast<unsigned long long>(t));
+    };
+
+    uint64_t tick = 0;
+    for (; !app.Terminated(); ++tick) {
+        uint32_t elapsed = options.TickMs;
+        if (auto it = script.Elapsed.find(tick); it != script.Elapsed.end()) elapsed = it->second;
+        if (recording && !options.Headless) {
+            // The window's real time, kept for the demo.
+            const uint32_t now = real.Now();
+            elapsed = now - lastReal;
+            lastReal = now;
+        }
+        if (!realTime) simulated.Advance(elapsed);
+        if (playing && !options.Headless) {
+            // A demo in the window plays at the speed it was recorded.
+            demoTime += elapsed;
+            while (real.Now() - realStart < demoTime && !app.Terminated()) {
+                app.WaitMessage(static_cast<int>(std::min<uint64_t>(demoTime - (real.Now() - realStart), 10)));
+                app.ProcessMessages(windowSink);
+            }
+        }
+        if (recorder) recorder->BeginTick(tick, elapsed);
+        PlayDemoEvents(script, tick, app, sink);
+        for (const auto& action : options.Actions)
+            if (action.Tick == tick) form.RunNamedCommand(action.Path);
+        app.ProcessMessages(windowSink);
         if (app.Terminated()) break;
-        if (!form.Idle() && !options.Headless) app.WaitMessage(form.DXTimer.Enabled() ? 1 : 10);
+        if (!form.Idle() && !options.Headless && !playing) app.WaitMessage(form.DXTimer.Enabled() ? 1 : 10);
 
         for (const auto& shot : options.Screenshots) {
             if (shot.Tick != tick) continue;
@@ -305,7 +495,29 @@ int RunGame(const THarnessOptions& options) {
             out << StateJson(form, tick);
             if (!out) AddMessage("Cannot write " + state.Path);
         }
+        if ((recording || playing) && (tick + 1) % kDemoCheckEvery == 0) check(tick);
+        if (!outOfStep.empty()) break;
         if (options.Ticks && tick + 1 >= *options.Ticks) break;
+        if (playing && tick + 1 >= script.TickCount()) break;
+    }
+    if (recording || playing) check(tick);
+    if (recorder) {
+        recorder->Flush();
+        if (!recorder->Good()) {
+            app.ShowMessage("The demo file " + options.RecordFile + " could not be written whole.");
+            return 2;
+        }
+    }
+    if (playing && outOfStep.empty() && !playbackSink.ClosedByViewer) {
+        const bool cutShort = options.Ticks && tick + 1 >= *options.Ticks;
+        if (tick + 1 < script.TickCount() && !cutShort)
+            outOfStep = Format("The demo went out of step: the game ended at tick %llu, the recorded run at tick %llu.",
+                               static_cast<unsigned long long>(tick),
+                               static_cast<unsigned long long>(script.TickCount() - 1));
+    }
+    if (!outOfStep.empty()) {
+        app.ShowMessage(outOfStep);
+        return 3;
     }
     return app.ExitCode();
 }

@@ -31,10 +31,17 @@ struct THarnessOptions {
     std::string InputFile;
     std::vector<TTickOutput> Screenshots;
     std::vector<TTickOutput> States;
+    // Menu commands by name, run at their tick (Path holds the name).
+    std::vector<TTickOutput> Actions;
     std::string DataDir;
     // The level the title's "Start" begins with, as the debug level menu
     // chooses it (0: the settings' own start level).
     uint32_t StartLevel = 0;
+    // Demo recording and playback (see app/Demo.h).
+    std::string RecordFile;
+    std::string PlayFile;
+    // The key binding file (the window uses the user's own without it).
+    std::string KeysFile;
 };
 
 // Parses argv. Returns an error text (empty on success) in error.
@@ -42,12 +49,20 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error);
 std::string HarnessUsage();
 
 // Scripted key events by tick: lines "TICK down KEY" or "TICK up KEY"; empty
-// lines and lines starting with "#" are skipped. Raises EFileError on a bad line.
+// lines and lines starting with "#" are skipped, as are the other lines a
+// demo may hold and keys of the keyboard ("press", "release"). Raises EFileError on a bad line.
 std::multimap<uint64_t, TScriptedKey> ParseInputScript(const std::string& text);
 std::multimap<uint64_t, TScriptedKey> LoadInputScript(const std::string& path);
 
 // The state snapshot of the running game as JSON.
 std::string StateJson(TMainForm& form, uint64_t tick);
+
+// Sends what the game writes to the user's data folder when the program
+// folder (or its DAT or GFX folder) cannot be written.
+void UseUserDataFolderWhenReadOnly();
+
+// A hash of the state snapshot after a tick, as demos check it.
+std::string StateHash(TMainForm& form, uint64_t tick);
 
 // Runs the game's message loop until the program ends or the tick limit is
 // reached. Returns the process exit code.

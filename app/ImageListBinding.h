@@ -15,7 +15,7 @@ public:
     TImageListBinding& operator=(const TImageListBinding&) = delete;
 
     bool Initialized() const override { return dxDraw_ && dxDraw_->Initialized(); }
-    int SurfaceBitCount() const override { return dxDraw_ ? dxDraw_->Display.BitCount : 16; }
+    int SurfaceBitCount() const override { return dxDraw_ ? dxDraw_->SurfaceBitCount() : 16; }
     const platform::Palette* SurfacePalette() const override;
 
 private:

@@ -1,5 +1,7 @@
 #include "app/MainForm.h"
 
+#include "app/Gamepad.h"
+
 #include "common/Exception.h"
 #include "common/Math.h"
 #include "common/Paths.h"
@@ -13,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/Window.h"
 #include "tools/Debug.h"
+#include "tools/ToolWindows.h"
 
 #include <cinttypes>
 #include <filesystem>
@@ -24,27 +27,39 @@ using platform::GetTickCount;
 TMainForm::TMainForm(platform::Application& app, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore,
                      std::vector<std::string> params)
     : app_(app), LevelStore(levelStore), GlobalStore(globalStore), DXDraw(app.MainWindow()), DXSound(app.Headless()),
-      params_(std::move(params)) {
+      DirectXForm(TGameInfo(TSystemSources{}, platform::MediaLibraryVersion())), params_(std::move(params)) {
     MusicPlayer = std::make_unique<TModPlayer>(
         DXSound, [this](const std::string& text, const std::string& caption) { app_.ShowMessage(text, caption); },
         [this] { app_.Beep(); });
     DXSpriteEngine.Engine().World = &World;
     DXDraw.OnInitialize = [this] { DXDrawInitialize(); };
     DXDraw.OnFinalize = [this] { DXDrawFinalize(); };
+    DXDraw.OnBeforeFlip = [this] { BeforeFlip(); };
+    app_.SetPadKeyMap([this](platform::PadButton button) { return GamePadKey(button, Game.GameState); });
     DXSpriteEngine.SetDXDraw(&DXDraw);
     DXSpriteEngineCredits.SetDXDraw(&DXDraw);
     DXTimer.OnTimer = [this](uint32_t lag) {
         if (onTimer_) (this->*onTimer_)(lag);
     };
     CreateMenus();
-    if (auto* window = app_.MainWindow()) window->SetMenuBar(&MainMenu);
+    if (auto* window = app_.MainWindow()) {
+        window->SetMenuBar(&MainMenu);
+        toolWindows_ = std::make_unique<TToolWindows>(DebugLog(), InternalForm, DirectXForm,
+                                                      [window](std::function<void()> command) {
+                                                          window->Post(std::move(command));
+                                                      });
+        window->SetToolDrawer([this] { toolWindows_->Draw(); });
+    }
 }
 
 TMainForm::~TMainForm() {
     // Sprites go first, while everything they refer to is still there.
     DXSpriteEngine.Engine().Clear();
     DXSpriteEngineCredits.Engine().Clear();
-    if (auto* window = app_.MainWindow()) window->SetMenuBar(nullptr);
+    if (auto* window = app_.MainWindow()) {
+        window->SetMenuBar(nullptr);
+        window->SetToolDrawer(nullptr);
+    }
 }
 
 void TMainForm::CreateMenus() {
@@ -81,6 +96,11 @@ void TMainForm::CreateMenus() {
         Game.NoTilesOn = !Game.NoTilesOn;
         ActionNoTiles.SetChecked(Game.NoTilesOn);
     };
+    ActionToggleWindow.OnExecute = [this] { ActionToggleWindowExecute(); };
+    ActionToggleWindow.SetChecked(true); // the game starts in a window
+    ActionEditInternals.OnExecute = [this] { ShowInternalForm(); };
+    ActionDirectXInfo.OnExecute = [this] { ShowDirectXForm(); };
+    ActionAboutInfo.OnExecute = [this] { app_.ShowMessage(AboutText(app_.Title(), VI)); };
     ActionShowDebugWindow.OnExecute = [this] {
         DebugLog().SetAlwaysHide(!DebugLog().AlwaysHide());
         ActionShowDebugWindow.SetChecked(DebugLog().AlwaysHide());
@@ -137,6 +157,7 @@ void TMainForm::FormCreate() {
     // display's size in between).
     SetTimer(false);
     DXDraw.Finalize();
+    LoadDisplaySettings();
     DXDraw.Initialize();
     SetTimer(true);
     DXDraw.Initialize();
@@ -145,6 +166,7 @@ void TMainForm::FormCreate() {
     DebugSwitch = !params_.empty() && UpperCase(params_[0]) == "-KV3916";
     for (const char* name : {"Debug1", "Layer1", "mnuLevels"}) MainMenu.FindMenu(name)->Visible = DebugSwitch;
 
+    VI.SetFileName(ExecutablePath());
     MusicFile = DataPath("SND\\" + GlobalStore.GetString("Menu", "MOD", ""));
     Game.StartLevelNumber = GlobalStore.GetInteger("Game", "StartLevel", 1);
     Game.ReleaseOnFinalize = true;
@@ -163,6 +185,8 @@ void TMainForm::FormCreate() {
 
     SetTimer(true);
     TimerWasEnabled = DXTimer.Enabled();
+
+    CreateCreditsSprites();
 
     // The pictures' colours become the palette of 8-bit display modes.
     DXImageList.Items.MakeColorTable();
@@ -190,6 +214,8 @@ void TMainForm::SetStateEvents() {
     } timerOn{*this};
     DXInput.PollInput();
     Game.InputLockUntil = GetTickCount() + 500;
+    // A looping sound (an auto-move path's) ends with the screen it belongs to.
+    DXWaveListPlayer.StopLooped();
     LevelStartError.clear();
     LevelNotice.clear();
     switch (Game.GameState) {
@@ -266,9 +292,49 @@ int TMainForm::PlayerPan(double worldX, int engineWidth) {
 template <typename F> void TMainForm::Guarded(F&& f) {
     try {
         f();
+    } catch (const Exception& e) {
+        AppException(e, e.Address());
     } catch (const std::exception& e) {
-        AppException(e, &e);
+        // The standard library's errors do not say where they were raised.
+        AppException(e, nullptr);
     }
+}
+
+void TMainForm::RunCommand(const std::function<void()>& command) {
+    Guarded([&] { command(); });
+}
+
+TAction* TMainForm::FindAction(const std::string& name) {
+    for (TAction* action : {&ActionExit, &ActionPause, &ActionToggleWindow, &ActionNoSound, &ActionNoFX,
+                            &ActionGodMode, &ActionNoTiles, &ActionEditInternals, &ActionShowDebugWindow,
+                            &ActionDirectXInfo, &ActionAboutInfo})
+        if (action->Name == name) return action;
+    return nullptr;
+}
+
+bool TMainForm::RunNamedCommand(const std::string& name) {
+    if (TAction* action = FindAction(name)) {
+        RunCommand([action] { action->Execute(); });
+        return true;
+    }
+    platform::MenuItem* item = MainMenu.FindItem(name);
+    if (!item || !item->OnClick) return false;
+    RunCommand([item] {
+        if (item->Enabled) item->OnClick(*item);
+    });
+    return true;
+}
+
+void TMainForm::ShowInternalForm() {
+    InternalForm.FormShow();
+    Dialogs.push_back(TInternalForm::Caption);
+    if (!app_.MainWindow()) InternalForm.CloseBtnClick();
+}
+
+void TMainForm::ShowDirectXForm() {
+    DirectXForm.Show();
+    Dialogs.push_back(TDirectXForm::Caption);
+    if (!app_.MainWindow()) DirectXForm.OkBtnClick();
 }
 
 bool TMainForm::Idle() {
@@ -279,13 +345,18 @@ bool TMainForm::Idle() {
 
 void TMainForm::AppException(const std::exception& e, const void* address) {
     if (DXDraw.HasOption(platform::doFullScreen)) {
-        // Back to window mode, so that the program's windows can be seen.
+        // Back to window mode, so that the program's windows can be seen:
+        // with its menu bar and the check mark of "Window mode".
         Game.ModeSwitching = true;
         SetTimer(false);
         Game.ReleaseOnFinalize = false;
         DXDraw.Finalize();
+        cursorVisible_ = true;
+        borderSizeable_ = true;
+        menuVisible_ = true;
         DXDraw.Options &= ~static_cast<uint32_t>(platform::doFullScreen);
-        if (auto* window = app_.MainWindow()) window->SetMenuVisible(true);
+        ActionToggleWindow.SetChecked(true);
+        ApplyWindowLook();
         DXDraw.Initialize();
         SetTimer(true);
         Game.ModeSwitching = false;
@@ -329,6 +400,12 @@ void TMainForm::KeyDown(int& key, int shift) {
     Guarded([&] {
         // Menu shortcuts come first and never reach the screens.
         if (HandleShortCut(key, shift)) {
+            key = 0;
+            return;
+        }
+        // So does the screenshot key, on every screen and at any time.
+        if (key == VK_F12 && shift == 0) {
+            RequestScreenshot();
             key = 0;
             return;
         }
@@ -376,9 +453,7 @@ void TMainForm::Game1Click() {
         item->Enabled = Game.GameState == gs::Playing || Game.GameState == gs::Paused;
 }
 
-void TMainForm::Video1Click() {
-    ActionToggleWindow.SetChecked(!DXDraw.HasOption(platform::doFullScreen));
-}
+void TMainForm::Video1Click() { ActionToggleWindow.SetChecked(borderSizeable_); }
 
 void TMainForm::Debug1Click() {
     ActionGodMode.SetChecked(Game.GodModeOn);

@@ -18,9 +18,14 @@
 #include "platform/Keys.h"
 #include "platform/MenuBar.h"
 #include "sprites/DXSpriteEngine.h"
+#include "sprites/PlatformSprite.h"
+#include "tools/GameInfo.h"
+#include "tools/InternalForm.h"
+#include "tools/VersionInfo.h"
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +34,7 @@ namespace varnok {
 
 class TMemIniFileCrypted;
 class TMusicPlayer;
+class TToolWindows;
 
 namespace platform {
 class Window;
@@ -75,6 +81,14 @@ public:
     void Activate() override { AppActivate(); }
     void Deactivate() override { AppDeactivate(); }
     void CloseQuery() override { Close(); }
+    // Menu and dialog commands run inside the error guard.
+    void RunCommand(const std::function<void()>& command) override;
+
+    // The action of that name, or nullptr.
+    TAction* FindAction(const std::string& name);
+    // Runs a menu command by its name: an action ("ActionAboutInfo") or a
+    // menu item ("Layer11", "mnuLvl2"). False when no command has that name.
+    bool RunNamedCommand(const std::string& name);
 
     // Components and state.
     platform::Application& App() { return app_; }
@@ -99,6 +113,13 @@ public:
     TGameWorld World{Game, Level, GlobalStore, DXImageList, *this};
     std::unique_ptr<TMusicPlayer> MusicPlayer;
     TDXInput DXInput{app_};
+    // The version table of the executable (the About box's build number).
+    TGetVersionInfoFromFile VI;
+    // The diagnostic dialogs; the system report is gathered when it is made.
+    TInternalForm InternalForm{GlobalStore, [this](const std::string& text) { app_.ShowMessage(text); }};
+    TDirectXForm DirectXForm;
+    // Captions of the dialogs opened so far (without a window they close at once).
+    std::vector<std::string> Dialogs;
 
     // Own fields of the main window.
     bool FadeActive = false;
@@ -125,6 +146,21 @@ public:
     TAction ActionShowDebugWindow{"ActionShowDebugWindow", "Always hide debug window"};
     TAction ActionDirectXInfo{"ActionDirectXInfo", "DirectX"};
     TAction ActionAboutInfo{"ActionAboutInfo", "About"};
+
+    // Display settings from DirectX.ini (read only), and the window-mode
+    // action: full screen without menu bar and mouse cursor, or the window.
+    void LoadDisplaySettings();
+    void ActionToggleWindowExecute();
+    // How the main window looks now: menu bar, mouse cursor, sizeable border
+    // (the window) or none (full screen).
+    bool MenuVisible() const { return menuVisible_; }
+    bool CursorVisible() const { return cursorVisible_; }
+    bool BorderSizeable() const { return borderSizeable_; }
+
+    // The credits screen's two sprites, made once with the main window.
+    void CreateCreditsSprites();
+    TSpriteRef<TBgSprite> CreditsBackground;
+    TSpriteRef<TImageSprite> CreditsFigure;
 
     // Menu commands (menu opening handlers and the Layer and Level items).
     void Game1Click();
@@ -183,6 +219,10 @@ public:
     // Display events.
     void DXDrawInitialize();
     void DXDrawFinalize();
+    // Screenshots (F12): the next finished frame is saved in the user's
+    // pictures folder, and a short notice shows on the info-text line.
+    void RequestScreenshot();
+    void BeforeFlip();
 
     // The caption of the main window.
     void SetCaption(const std::string& caption) override;
@@ -196,6 +236,11 @@ public:
 
 private:
     void CreateMenus();
+    // Shows the menu bar and cursor choices on the real window, if any.
+    void ApplyWindowLook();
+    // Shows a modal dialog; without a window it is recorded and closes at once.
+    void ShowInternalForm();
+    void ShowDirectXForm();
     void UpdateModifierFlags(int shift, bool set);
     template <typename F> void ForEachVisibleCell(F&& visit);
     bool InputLocked(int& key) const;
@@ -213,6 +258,13 @@ private:
     KeyHandler onKeyUp_ = nullptr;
     std::vector<platform::MenuItem*> layerItems_;
     std::vector<platform::MenuItem*> levelItems_;
+    bool menuVisible_ = true;
+    bool cursorVisible_ = true;
+    bool borderSizeable_ = true;
+    bool screenshotPending_ = false;
+    std::string screenshotNotice_;
+    uint32_t screenshotNoticeUntil_ = 0;
+    std::unique_ptr<TToolWindows> toolWindows_;
 };
 
 } // namespace varnok

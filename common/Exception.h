@@ -9,44 +9,55 @@ namespace varnok {
 
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    // Notes the address of the code that raises the error (the instruction
+    // after the call that builds this object), for the debug log.
+    explicit Exception(const std::string& message);
     std::string Message() const { return what(); }
+    const void* Address() const { return address_; }
+
+private:
+    const void* address_;
 };
+
+// The constructor of an error class: always built inline, also in unoptimised
+// builds, so that the address the base notes lies in the code raising the error.
+#define VARNOK_ERROR_CONSTRUCTOR(Name, Base)                                                                   \
+    __attribute__((always_inline)) explicit Name(const std::string& message) : Base(message) {}
 
 // A text that should be a number is not one.
 class EConvertError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EConvertError, Exception)
 };
 
 // Index out of the range of a list.
 class EListError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EListError, Exception)
 };
 
 // A stream or file has the wrong layout.
 class EStreamError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EStreamError, Exception)
 };
 
 // A file cannot be opened, read or written.
 class EFileError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EFileError, Exception)
 };
 
 // A picture's data cannot be decoded.
 class EInvalidGraphic : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EInvalidGraphic, Exception)
 };
 
 // Fatal data error: shown in a message box, then the program ends.
 class EFatalDataError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EFatalDataError, Exception)
 };
 
 } // namespace varnok

@@ -11,8 +11,17 @@ namespace fs = std::filesystem;
 namespace varnok {
 
 namespace {
+#ifndef VARNOK_INSTALLED_DATA
+#define VARNOK_INSTALLED_DATA "../share/games/varnok"
+#endif
+
 std::string& ProgramFolderStorage() {
-    static std::string folder = ExecutableFolder();
+    static std::string folder = FindProgramFolder(ExecutableFolder(), VARNOK_INSTALLED_DATA);
+    return folder;
+}
+
+std::string& WriteFolderStorage() {
+    static std::string folder;
     return folder;
 }
 
@@ -28,6 +37,12 @@ std::string ExecutableFolder() {
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return "./";
     return WithSlash(exe.parent_path().string());
+}
+
+std::string ExecutablePath() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : exe.string();
 }
 
 const std::string& ProgramFolder() { return ProgramFolderStorage(); }
@@ -63,7 +78,39 @@ std::string ResolvePath(std::string_view folder, std::string_view relative) {
     return current.string();
 }
 
-std::string DataPath(std::string_view relative) { return ResolvePath(ProgramFolder(), relative); }
+std::string DataPath(std::string_view relative) { return ReadPath(ProgramFolder(), relative); }
+
+std::string WritableDataPath(std::string_view relative) { return WritePath(ProgramFolder(), relative); }
+
+void SetWriteFolder(const std::string& folder) { WriteFolderStorage() = folder.empty() ? "" : WithSlash(folder); }
+
+const std::string& WriteFolder() { return WriteFolderStorage(); }
+
+std::string ReadPath(std::string_view folder, std::string_view relative) {
+    if (!WriteFolder().empty()) {
+        std::string own = ResolvePath(WriteFolder(), relative);
+        std::error_code ec;
+        if (fs::exists(own, ec)) return own;
+    }
+    return ResolvePath(folder, relative);
+}
+
+std::string WritePath(std::string_view folder, std::string_view relative) {
+    if (WriteFolder().empty()) return ResolvePath(folder, relative);
+    std::string own = ResolvePath(WriteFolder(), relative);
+    std::error_code ec;
+    fs::create_directories(fs::path(own).parent_path(), ec);
+    return own;
+}
+
+std::string FindProgramFolder(const std::string& executableFolder, const std::string& installedData) {
+    std::error_code ec;
+    if (fs::is_directory(ResolvePath(executableFolder, "DAT"), ec)) return WithSlash(executableFolder);
+    const fs::path installed = fs::path(executableFolder) / installedData;
+    if (fs::is_directory(ResolvePath(installed.string(), "DAT"), ec))
+        return WithSlash(fs::weakly_canonical(installed, ec).string());
+    return WithSlash(executableFolder);
+}
 
 bool FileExists(const std::string& path) {
     std::error_code ec;

@@ -115,4 +115,33 @@ std::string Latin1ToUtf8(std::string_view s) {
     return r;
 }
 
+std::string Utf8ToLatin1(std::string_view s) {
+    std::string r;
+    r.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            r.push_back(static_cast<char>(c));
+            ++i;
+            continue;
+        }
+        size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        uint32_t code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
+        bool valid = length > 1 && i + length <= s.size();
+        for (size_t k = 1; valid && k < length; ++k) {
+            const unsigned char t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80) valid = false;
+            code = (code << 6) | (t & 0x3Fu);
+        }
+        if (!valid) {
+            r.push_back('?');
+            ++i;
+            continue;
+        }
+        r.push_back(code <= 0xFF ? static_cast<char>(code) : '?');
+        i += length;
+    }
+    return r;
+}
+
 } // namespace varnok

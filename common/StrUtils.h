@@ -29,5 +29,8 @@ std::string FormatV(const char* fmt, va_list args);
 
 // Latin-1 bytes to UTF-8, for texts shown by the GUI layer.
 std::string Latin1ToUtf8(std::string_view s);
+// UTF-8 typed into the GUI back to Latin-1 bytes: a character beyond Latin-1
+// and a broken sequence become "?".
+std::string Utf8ToLatin1(std::string_view s);
 
 } // namespace varnok

@@ -20,7 +20,7 @@ namespace varnok {
 // Errors of image lists ("Image '%s' not found", "%s cannot be initialized").
 class EPictureCollectionError : public Exception {
   public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EPictureCollectionError, Exception)
 };
 
 // One colour-table entry, in the order blue, green, red, reserved.

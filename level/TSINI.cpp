@@ -89,15 +89,15 @@ TDataStores OpenDataFiles(const std::string& programFolder) {
     const std::string folder = WithSlash(programFolder);
     // Temporary files of saves cut short by a kill are of no use to anyone.
     for (const char* sub : {"DAT", "GFX"})
-        RemoveStaleTemporaries(ResolvePath(folder, sub));
-    const std::string levelIni = ResolvePath(folder, "DAT\\LEVEL.INI");
-    const std::string globalIni = ResolvePath(folder, "DAT\\GLOBAL.INI");
+        RemoveStaleTemporaries(ReadPath(folder, sub));
+    const std::string levelIni = ReadPath(folder, "DAT\\LEVEL.INI");
+    const std::string globalIni = ReadPath(folder, "DAT\\GLOBAL.INI");
     if (FileExists(levelIni) && FileExists(globalIni)) {
-        ConvertPlainFile(levelIni, ResolvePath(folder, "DAT\\LEVEL.DAT"));
-        ConvertPlainFile(globalIni, ResolvePath(folder, "DAT\\GLOBAL.DAT"));
+        ConvertPlainFile(levelIni, WritePath(folder, "DAT\\LEVEL.DAT"));
+        ConvertPlainFile(globalIni, WritePath(folder, "DAT\\GLOBAL.DAT"));
     }
-    const std::string levelDat = ResolvePath(folder, "DAT\\LEVEL.DAT");
-    const std::string globalDat = ResolvePath(folder, "DAT\\GLOBAL.DAT");
+    const std::string levelDat = ReadPath(folder, "DAT\\LEVEL.DAT");
+    const std::string globalDat = ReadPath(folder, "DAT\\GLOBAL.DAT");
     if (!FileExists(levelDat) || !FileExists(globalDat)) throw EFatalDataError("Missing data files!");
 
     TDataStores stores;
@@ -112,7 +112,7 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
     const int32_t count = levelStore.GetInteger("GLOBAL", "TileCount", 0);
     if (count <= 0) return;
     for (int32_t n : LevelBitmapNumbers(folder, count)) {
-        const std::string target = ResolvePath(folder, Format("GFX\\Level%d.dxg", n));
+        const std::string target = WritePath(folder, Format("GFX\\Level%d.dxg", n));
         // A bitmap that cannot be converted costs its own level only: the
         // error is logged and the other levels are converted.
         try {
@@ -122,7 +122,7 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
             item.SetName("TileSet");
             // The picture comes from the Bitmap key, whatever file the test above
             // found. Only regular files are read: a device or pipe would never end.
-            const std::string picture = ResolvePath(folder, levelStore.GetString(section, "Bitmap", ""));
+            const std::string picture = ReadPath(folder, levelStore.GetString(section, "Bitmap", ""));
             if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
             item.Picture.LoadFromFile(picture);
             item.PatternWidth = levelStore.GetInteger(section, "TileWidth", 1);

@@ -27,7 +27,7 @@ namespace varnok {
 // too large to hold in memory.
 class ELevelDataError : public Exception {
   public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(ELevelDataError, Exception)
 };
 
 // What the loader writes: owned by the game shell, replaced piece by piece at

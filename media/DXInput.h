@@ -26,7 +26,7 @@ class TComponentWriter;
 
 class EDXInputError : public Exception {
   public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(EDXInputError, Exception)
 };
 
 // The input states; the position is the state's number.

@@ -61,6 +61,18 @@ void TWaveCollectionItem::Stop() {
     for (auto& b : buffers_) b->Stop();
 }
 
+bool TWaveCollectionItem::Playing() const {
+    if (primary_ && primary_->Playing()) return true;
+    for (const auto& b : buffers_)
+        if (b->Playing()) return true;
+    return false;
+}
+
+void TDXWaveList::StopLooped() {
+    for (auto& item : items_)
+        if (item->Looped()) item->Stop();
+}
+
 void TWaveCollectionItem::SetLooped(bool looped) {
     if (entry_.Looped == looped) return;
     Stop();

@@ -35,6 +35,8 @@ public:
 
     void PlaySound(bool wait);
     void Stop();
+    // Whether any instance of the item is sounding.
+    bool Playing() const;
     void SetLooped(bool looped);
     void SetPan(int32_t pan);
     void SetVolume(int32_t volume);
@@ -60,6 +62,8 @@ public:
     TWaveCollectionItem& Items(int index) const;
     // Raises "Wave '%s' not found" when the name is missing.
     TWaveCollectionItem& Find(std::string_view name) const;
+    // Stops every looping item (a looping sound never ends by itself).
+    void StopLooped();
 
 private:
     void Fill(std::vector<TWaveListEntry> entries);

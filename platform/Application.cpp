@@ -11,6 +11,7 @@
 namespace varnok::platform {
 
 Application::Application(bool headless) : headless_(headless) {
+    for (int i = 0; i < 256; ++i) keyMap_[static_cast<size_t>(i)] = i;
     if (headless_) {
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -23,6 +24,7 @@ Application::Application(bool headless) : headless_(headless) {
 }
 
 Application::~Application() {
+    controllers_.reset();
     window_.reset();
     SDL_Quit();
 }
@@ -35,6 +37,12 @@ Window* Application::CreateMainWindow(const std::string& caption, int width, int
     auto* native = static_cast<SDL_Window*>(window_->NativeHandle());
     active_ = native && (SDL_GetWindowFlags(native) & SDL_WINDOW_INPUT_FOCUS) != 0;
     return window_.get();
+}
+
+std::string MediaLibraryVersion() {
+    SDL_version v;
+    SDL_GetVersion(&v);
+    return "SDL " + std::to_string(v.major) + "." + std::to_string(v.minor) + "." + std::to_string(v.patch);
 }
 
 int SideModifierFromSdl(int sdlScancode) {
@@ -72,10 +80,73 @@ void Application::InjectKey(EventSink& sink, int key, bool down) {
     DeliverKey(sink, key, down);
 }
 
+void Application::SetKeyBindings(const std::array<int, 256>& map) {
+    keyMap_ = map;
+    physicalDown_.fill(false);
+}
+
+int Application::BoundKey(int physical, bool down) {
+    if (physical <= 0 || physical >= 256) return physical;
+    physicalDown_[static_cast<size_t>(physical)] = down;
+    const int game = keyMap_[static_cast<size_t>(physical)];
+    if (game <= 0 || game >= 256) return 0;
+    if (!down)
+        for (int p = 1; p < 256; ++p)
+            if (physicalDown_[static_cast<size_t>(p)] && keyMap_[static_cast<size_t>(p)] == game) return 0;
+    return game;
+}
+
+void Application::InjectPhysicalKey(EventSink& sink, int physical, bool down) {
+    if (const int key = BoundKey(physical, down)) InjectKey(sink, key, down);
+}
+
+void Application::InjectFocus(EventSink& sink, bool active) {
+    if (active == active_) return;
+    active_ = active;
+    if (active) {
+        sink.Activate();
+    } else {
+        keys_.fill(false);
+        physicalDown_.fill(false);
+        sink.Deactivate();
+    }
+}
+
+void Application::EnableGameControllers(const std::string& userMappingFile) {
+    if (controllers_) return;
+    controllers_ = std::make_unique<GameControllers>(userMappingFile);
+    controllers_->KeyMap = padKeyMap_;
+}
+
+void Application::SetPadKeyMap(PadKeyMap map) {
+    padKeyMap_ = std::move(map);
+    if (controllers_) controllers_->KeyMap = padKeyMap_;
+}
+
+namespace {
+bool IsUserInput(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+    case SDL_MOUSEBUTTONDOWN: return true;
+    case SDL_WINDOWEVENT:
+        return e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED || e.window.event == SDL_WINDOWEVENT_FOCUS_LOST;
+    default: return false;
+    }
+}
+} // namespace
+
 void Application::ProcessMessages(EventSink& sink) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         if (window_) window_->HandleEvent(&e);
+        if (realInputIgnored_ && IsUserInput(e)) continue;
+        if (controllers_ &&
+            controllers_->HandleEvent(e, [&](int key, bool down) { InjectKey(sink, key, down); }))
+            continue;
         switch (e.type) {
         case SDL_QUIT: sink.CloseQuery(); break;
         case SDL_WINDOWEVENT:
@@ -88,6 +159,8 @@ void Application::ProcessMessages(EventSink& sink) {
                 // Keys released while another application has the focus never
                 // report their release here.
                 keys_.fill(false);
+                physicalDown_.fill(false);
+                if (controllers_) controllers_->ReleaseAll([](int, bool) {});
                 sink.Deactivate();
             } else if (e.window.event == SDL_WINDOWEVENT_EXPOSED && window_) {
                 window_->Refresh();
@@ -100,15 +173,16 @@ void Application::ProcessMessages(EventSink& sink) {
             // The side of Shift and Ctrl is kept in the key state only: the
             // game's key events keep the common codes.
             if (const int side = SideModifierFromSdl(e.key.keysym.scancode)) keys_[side] = down;
-            const int key = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
+            const int key = BoundKey(VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode), down);
             DeliverKey(sink, key, down);
             break;
         }
         case SDL_MOUSEBUTTONDOWN: {
             if (window_ && window_->MenusWantMouse()) break;
             int x = e.button.x, y = e.button.y;
-            if (window_) window_->ToGameArea(x, y);
-            if (y < 0) break;
+            // Positions count in the picture's pixels, whatever its scale;
+            // clicks on the black around it are not the game's.
+            if (window_ && !window_->ToGameArea(x, y)) break;
             MouseButton b = e.button.button == SDL_BUTTON_RIGHT    ? MouseButton::Right
                             : e.button.button == SDL_BUTTON_MIDDLE ? MouseButton::Middle
                                                                    : MouseButton::Left;
@@ -119,7 +193,7 @@ void Application::ProcessMessages(EventSink& sink) {
         }
     }
     if (window_) {
-        for (auto& click : window_->TakePendingClicks()) click();
+        for (auto& click : window_->TakePendingClicks()) sink.RunCommand(click);
     }
 }
 
@@ -132,6 +206,7 @@ void Application::WaitMessage(int timeoutMs) {
 
 void Application::ShowMessage(const std::string& text, const std::string& caption) {
     const std::string title = caption.empty() ? title_ : caption;
+    messages_.push_back({title, text});
     if (HasDisplay()) {
         SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
         if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),

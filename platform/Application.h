@@ -4,13 +4,20 @@
 // state by virtual-key code and shows message boxes. In headless mode there
 // is no window and no audio device, and the game behaves as if it had the
 // keyboard focus.
+#include "platform/GameController.h"
+
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace varnok::platform {
 
 class Window;
+
+// The media library's name and version as linked at run time: "SDL 2.26.5".
+std::string MediaLibraryVersion();
 
 enum class MouseButton { Left, Right, Middle };
 
@@ -39,6 +46,15 @@ public:
     virtual void Deactivate() {}
     // The user asked to close the window.
     virtual void CloseQuery() {}
+    // Runs a menu or dialog command between ticks; the game runs it inside
+    // its error guard.
+    virtual void RunCommand(const std::function<void()>& command) { command(); }
+};
+
+// A message box as it was shown: caption and text.
+struct ShownMessage {
+    std::string Caption;
+    std::string Text;
 };
 
 class Application {
@@ -68,6 +84,27 @@ public:
     // Delivers a key as if it had been typed (scripted input). Shift and Ctrl
     // count as the left-side keys in the keyboard state.
     void InjectKey(EventSink& sink, int key, bool down);
+    // Binds keys of the keyboard to the keys the game sees (map[physical] =
+    // game key, 0: switched off). Applies to the keyboard's own events and to
+    // InjectPhysicalKey, before the key state and the handlers see them.
+    void SetKeyBindings(const std::array<int, 256>& map);
+    // Delivers a key of the keyboard through the bindings (scripted input).
+    void InjectPhysicalKey(EventSink& sink, int physical, bool down);
+
+    // Gives or takes the keyboard focus as if the window had gained or lost
+    // it (demo playback); the sink hears of a change only.
+    void InjectFocus(EventSink& sink, bool active);
+    // While set, the window's own keys, clicks and focus changes are not
+    // delivered (a demo plays and must not be disturbed); closing the window
+    // and its menus still work.
+    void SetRealInputIgnored(bool ignored) { realInputIgnored_ = ignored; }
+
+    // Gamepads: from now on controllers are opened as they are plugged in
+    // and their controls delivered as the keys map says (mappings of the
+    // user's file first). Headless runs leave them alone unless asked.
+    void EnableGameControllers(const std::string& userMappingFile);
+    void SetPadKeyMap(PadKeyMap map);
+    const GameControllers* Controllers() const { return controllers_.get(); }
 
     // Keyboard state by virtual-key code, as the events so far left it;
     // holds the side-specific Shift and Ctrl codes as well.
@@ -89,22 +126,36 @@ public:
     int ExitCode() const { return exitCode_; }
     bool Terminated() const { return terminated_; }
 
-    // A message box over the main window, or standard error without a display.
+    // A modal message box over the main window, or standard error without a
+    // display (headless: recorded, printed and closed at once). The caption
+    // defaults to the application title.
     void ShowMessage(const std::string& text, const std::string& caption = "");
+    // Every message box shown so far, in order.
+    const std::vector<ShownMessage>& MessageBoxes() const { return messages_; }
     // The system beep.
     void Beep();
 
 private:
     void DeliverKey(EventSink& sink, int key, bool down);
+    // The game key a keyboard event stands for, 0 when none is to be
+    // delivered (switched off, or released while another key bound to the
+    // same game key is still held).
+    int BoundKey(int physical, bool down);
 
     bool headless_;
     bool videoOk_ = false;
     bool active_ = true;
     bool terminated_ = false;
+    bool realInputIgnored_ = false;
     int exitCode_ = 0;
     std::string title_;
     std::unique_ptr<Window> window_;
+    std::unique_ptr<GameControllers> controllers_;
+    PadKeyMap padKeyMap_;
     std::array<bool, 256> keys_{};
+    std::array<int, 256> keyMap_{};
+    std::array<bool, 256> physicalDown_{};
+    std::vector<ShownMessage> messages_;
 };
 
 } // namespace varnok::platform

@@ -4,7 +4,9 @@
 
 namespace varnok::platform {
 
-TDXDraw::~TDXDraw() { NotifyAll(Notify::Destroying); }
+TDXDraw::~TDXDraw() {
+    NotifyAll(Notify::Destroying);
+}
 
 int TDXDraw::RegisterNotify(Listener listener) {
     listeners_.emplace_back(nextListener_, std::move(listener));
@@ -22,14 +24,39 @@ void TDXDraw::UnregisterNotify(int id) {
 void TDXDraw::NotifyAll(Notify what) {
     // A listener may unregister itself while being told.
     const auto copy = listeners_;
-    for (const auto& [id, listener] : copy) listener(what);
+    for (const auto& [id, listener] : copy)
+        listener(what);
+}
+
+TScreenInfo TDXDraw::Screen() const {
+    return window_ ? window_->Screen() : SimulatedScreen;
+}
+
+int TDXDraw::Scale() const {
+    if (window_) return window_->Scale();
+    if (HasOption(doFullScreen))
+        return FitPicture(SimulatedScreen.Width, SimulatedScreen.Height, Display.Width, Display.Height).Scale;
+    return ComfortableScale(SimulatedScreen.UsableWidth, SimulatedScreen.UsableHeight, Display.Width,
+                            Display.Height, 0);
 }
 
 void TDXDraw::Initialize() {
     if (surface_) Finalize();
-    surface_ = std::make_unique<Surface>(Display.Width, Display.Height, Display.BitCount);
+    int bits = Display.BitCount;
+    const bool fullScreen = HasOption(doFullScreen);
+    if (fullScreen) {
+        const TModeRequest request{Display.Width,         Display.Height,     Display.BitCount,
+                                   Display.FixedBitCount, Display.FixedRatio, Display.FixedSize};
+        const auto mode = FindDisplayMode(FullScreenModes(Screen(), Display.Width, Display.Height), request);
+        if (!mode) throw EDisplayModeError(ModeFailureText(request));
+        bits = mode->BitCount;
+    } else if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        bits = 16;
+    }
+    if (window_) window_->SetFullScreen(fullScreen);
+    surface_ = std::make_unique<Surface>(Display.Width, Display.Height, bits);
     surface_->Fill(0);
-    if (Display.BitCount == 8) UpdatePalette();
+    if (bits == 8) UpdatePalette();
     NotifyAll(Notify::Initialize);
     if (OnInitialize) OnInitialize();
 }
@@ -44,6 +71,7 @@ void TDXDraw::Finalize() {
 void TDXDraw::Flip() {
     if (!surface_) return;
     ++flips_;
+    if (OnBeforeFlip) OnBeforeFlip();
     if (window_) window_->Present(*surface_);
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // The display: a back surface of the configured size and bit depth that the
 // game draws into, shown in the main window at every flip. Initialising
-// creates the surface and announces it; finalising announces the end and
-// drops it. Without a window (headless) flipping only counts frames.
+// creates the surface and announces it, in full screen (doFullScreen) or in
+// the window; finalising announces the end and drops it. Without a window
+// (headless) flipping only counts frames, and full screen is simulated on a
+// screen of SimulatedScreen's size: the same choices, the same failures.
+#include "common/Exception.h"
+#include "platform/DisplayMode.h"
 #include "platform/Surface.h"
 
 #include <cstdint>
@@ -28,10 +32,19 @@ struct TDisplaySettings {
     int Width = 640;
     int Height = 480;
     int BitCount = 16;
+    bool FixedBitCount = true;
+    bool FixedRatio = true;
+    bool FixedSize = true;
+};
+
+// No display mode satisfies the settings.
+class EDisplayModeError : public Exception {
+  public:
+    using Exception::Exception;
 };
 
 class TDXDraw {
-public:
+  public:
     explicit TDXDraw(Window* window) : window_(window) {}
     ~TDXDraw();
     TDXDraw(const TDXDraw&) = delete;
@@ -42,7 +55,11 @@ public:
     TDisplaySettings Display;
 
     // Creates the back surface from Display (finalising first when needed),
-    // then calls OnInitialize.
+    // enters full screen or the window as Options say, then calls
+    // OnInitialize. In full screen the display mode is chosen by the mode
+    // rules; when none qualifies, raises EDisplayModeError "Display mode
+    // cannot be changed (WxH Dbit)" and stays finalised. A window takes any
+    // depth the game draws in; others draw at 16 bits there.
     void Initialize();
     // Calls OnFinalize, then drops the back surface. Does nothing when not initialised.
     void Finalize();
@@ -53,6 +70,7 @@ public:
     Surface& BackSurface() { return *surface_; }
     int SurfaceWidth() const { return surface_ ? surface_->Width() : Display.Width; }
     int SurfaceHeight() const { return surface_ ? surface_->Height() : Display.Height; }
+    int SurfaceBitCount() const { return surface_ ? surface_->BitCount() : Display.BitCount; }
 
     // Shows the back surface.
     void Flip();
@@ -74,10 +92,18 @@ public:
 
     std::function<void()> OnInitialize;
     std::function<void()> OnFinalize;
+    // Called at every flip with the finished frame, before it is shown.
+    std::function<void()> OnBeforeFlip;
 
     Window* GetWindow() const { return window_; }
 
-private:
+    // The screen without a window (headless).
+    TScreenInfo SimulatedScreen;
+    TScreenInfo Screen() const;
+    // The whole factor the picture is shown at now.
+    int Scale() const;
+
+  private:
     Window* window_;
     void NotifyAll(Notify what);
 

@@ -31,7 +31,19 @@ bool Joystick::Open() {
     if (handle_) return true;
     const int count = SDL_NumJoysticks();
     if (deviceNumber_ < 0 || count <= deviceNumber_ || count == failedAtCount_) return false;
-    handle_ = SDL_JoystickOpen(deviceNumber_);
+    // While gamepads are read as controllers, the joysticks they are made of
+    // are theirs: device number n is the n-th joystick without a mapping.
+    const bool padsTaken = SDL_WasInit(SDL_INIT_GAMECONTROLLER) != 0;
+    int index = -1;
+    for (int i = 0, seen = 0; i < count; ++i) {
+        if (padsTaken && SDL_IsGameController(i)) continue;
+        if (seen++ == deviceNumber_) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) return false;
+    handle_ = SDL_JoystickOpen(index);
     failedAtCount_ = handle_ ? -1 : count;
     return handle_ != nullptr;
 }

@@ -1,8 +1,17 @@
 #pragma once
-// The game's main window: a 640 x 480 game area with the menu bar drawn above
-// it (window mode). Presenting uploads the display's back surface, draws the
-// menus and shows the frame, waiting for the vertical blank; where the driver
-// offers no vertical-blank wait, the window paces itself to the refresh rate.
+// The game's main window. In window mode the menu bar runs along the top and
+// the game's picture fills the rest, scaled by the largest whole factor that
+// fits and centred on black; the window can be resized and maximised. Full
+// screen keeps the desktop's own mode and shows the picture the same way,
+// without menu bar and (on request) without mouse cursor.
+//
+// Presenting: where SDL's renderer would draw with a software rasteriser, the
+// picture is converted straight into the window's framebuffer, only the rows
+// that changed since the last frame, and nothing is sent when nothing
+// changed; otherwise a streaming texture is uploaded once per frame. Without
+// a vertical-blank wait the window sleeps until the next refresh.
+#include "common/Image.h"
+#include "platform/DisplayMode.h"
 #include "platform/MenuBar.h"
 
 #include <cstdint>
@@ -15,7 +24,7 @@ namespace varnok::platform {
 class Surface;
 
 class Window {
-public:
+  public:
     Window(const std::string& caption, int gameWidth, int gameHeight);
     ~Window();
     Window(const Window&) = delete;
@@ -30,6 +39,16 @@ public:
     void SetMenuVisible(bool visible);
     bool MenuVisible() const { return menuVisible_; }
 
+    // Full screen on the desktop's own mode, or back to the window as it was.
+    void SetFullScreen(bool fullScreen);
+    bool FullScreen() const { return fullScreen_; }
+    void SetCursorVisible(bool visible);
+
+    // The desktop, its usable part and the display's modes.
+    TScreenInfo Screen() const;
+    // Where the picture is shown now, in window pixels (below the menu bar).
+    TViewport Viewport() const;
+    int Scale() const { return Viewport().Scale; }
     // Top of the game area inside the window (the menu bar's height, or 0).
     int GameTop() const;
 
@@ -41,6 +60,10 @@ public:
 
     // Menu clicks made while presenting, to be run between ticks.
     std::vector<std::function<void()>> TakePendingClicks();
+    // Queues a command of a tool window or dialog, to be run between ticks.
+    void Post(std::function<void()> command) { pendingClicks_.push_back(std::move(command)); }
+    // Draws the tool windows and dialogs (with the menu code) into every frame.
+    void SetToolDrawer(std::function<void()> drawer) { toolDrawer_ = std::move(drawer); }
 
     // Platform internals: an SDL event for the menu code; whether the menus
     // take the mouse or the keyboard just now.
@@ -50,28 +73,73 @@ public:
     uint32_t Id() const;
     void* NativeHandle() const { return window_; }
 
-    // Converts a window position to a game-area position.
-    void ToGameArea(int& x, int& y) const;
+    // Converts a window position to a pixel of the game's picture; false when
+    // the position lies outside the picture.
+    bool ToGameArea(int& x, int& y) const;
 
-private:
-    void DrawFrame(bool upload, const Surface* back);
-    void DrawMenuBar();
+    // What the window shows now (software path only; empty otherwise), and a
+    // new size for its inside (menu bar included).
+    RgbaImage Capture() const;
+    void SetClientSize(int width, int height);
+
+    // The present path in use: true when frames go straight into the
+    // window's framebuffer in software.
+    bool SoftwarePresent() const { return software_; }
+
+  private:
+    void CreatePresenter();
+    void DestroyPresenter();
+    bool RunMenus();
+    void PresentSoftware(const Surface* back);
+    void PresentAccelerated(const Surface* back);
+    // Converts picture rows first..last of frame (SDL surfaces) into the
+    // window's surface through SDL, scaled and cut to the game area.
+    void ConvertRows(void* frame, void* target, const TViewport& v, int first, int last);
+    void Pace(bool waitedForVBlank);
 
     void* window_ = nullptr;   // SDL_Window*
-    void* renderer_ = nullptr; // SDL_Renderer*
+    void* renderer_ = nullptr; // SDL_Renderer*: the texture path, or the menus' drawing in software
     void* texture_ = nullptr;  // SDL_Texture*
     void* imgui_ = nullptr;    // ImGuiContext*
     uint32_t textureFormat_ = 0;
+    void* converted_ = nullptr; // SDL_Surface*: an 8-bit frame in a texture format
+    bool software_ = false;
+    bool vsync_ = false;
+
+    // The software path: the last frame shown, and what must be drawn again.
+    void* frame_ = nullptr;   // SDL_Surface* in the back surface's format
+    void* scratch_ = nullptr; // SDL_Surface*: the frame in the window's format, before scaling
+    void* shownSurface_ = nullptr;
+    TViewport shownViewport_{};
+    bool redrawAll_ = true;
+    int menuFrames_ = 2;    // ImGui frames still to run
+    bool menuOpen_ = false; // a menu was open, or the mouse over the bar, in the last ImGui frame
+    int quietFrames_ = 0;   // frames since the last ImGui frame
+    // What the menus and tool windows cover of the picture (window pixels),
+    // the fingerprint of their drawing and that of the drawing shown.
+    struct OverlayRect {
+        int X, Y, W, H;
+    };
+    std::vector<OverlayRect> overlayRects_;
+    bool overlayVisible_ = false;
+    uint64_t overlayHash_ = 0;
+    uint64_t shownOverlayHash_ = 0;
+    uint64_t menuSignature_ = 0;
+
     int gameWidth_;
     int gameHeight_;
     int menuHeight_ = 0;
     bool menuVisible_ = true;
+    bool fullScreen_ = false;
     int refreshRate_ = 60;
+    uint64_t nextFrame_ = 0; // performance-counter time the next frame is due
+    int fastFrames_ = 0;     // frames in a row that came back before their vertical blank
     uint32_t lastPresent_ = 0;
     std::string caption_;
     MenuBar* menu_ = nullptr;
     std::vector<bool> wasOpen_;
     std::vector<std::function<void()>> pendingClicks_;
+    std::function<void()> toolDrawer_;
 };
 
 } // namespace varnok::platform

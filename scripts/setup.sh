@@ -12,6 +12,7 @@ packages=(
   libpng-dev zlib1g-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   xvfb xauth
+  desktop-file-utils appstream
   clang
 )
 

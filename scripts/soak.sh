@@ -49,6 +49,8 @@ mkdir -p "$work"
 # A small quarantine keeps the sanitizer's own memory from looking like growth.
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:quarantine_size_mb=32"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+# The libraries' own known leaks, as the test run skips them.
+[ -f tests/lsan.supp ] && export LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp"
 export SDL_AUDIODRIVER=dummy
 
 # Random keys: presses of the game's keys with random holds, Escape now and

@@ -17,7 +17,7 @@ cmake --build build -j"$jobs"
 if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
   cmake --build build-asan -j"$jobs"
-  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$jobs")
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$jobs")
 fi
 
 if [ "${VARNOK_SKIP_FUZZ:-0}" != "1" ]; then

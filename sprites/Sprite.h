@@ -27,7 +27,7 @@ public:
 
 class ESpriteError : public Exception {
 public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(ESpriteError, Exception)
 };
 
 // The shared cell a sprite's handles point to; cleared when the sprite is freed.

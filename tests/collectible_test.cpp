@@ -1,11 +1,7 @@
 // Point and life items, the pop-up item, springboards, keycards and laser
 // locks, as the player meets them in a running level.
 #include "level/ImageList.h"
-#include "platform/Clock.h"
-#include "sprites/MySprite.h"
-#include "sprites/PlayerSprite.h"
-#include "sprites/Population.h"
-#include "tests/support/TestWorld.h"
+#include "tests/support/ActorTest.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -15,56 +11,21 @@ using namespace varnok::test;
 
 namespace {
 
-// A level of 20 x 12 cells of 32 pixels with a floor along row 8; the player
-// (24 x 40) is created before the actors, so that it moves first.
-struct CollectibleTest : ::testing::Test {
-    TestWorld w{20, 12};
-    platform::SimulatedClock clock{100000};
-    platform::ScopedClock useClock{clock};
-    TPlayerSprite& player = TSprite::Create<TPlayerSprite>(w.engine);
-    TDustSprite& dust = TSprite::Create<TDustSprite>(w.engine);
-
-    void SetUp() override {
-        w.game.GameState = gs::Playing;
+// The shared actor level with a floor along row 8.
+struct CollectibleTest : ActorTest {
+    CollectibleTest() {
         for (const char* name : {"C0", "C1", "E0", "E1", "E2", "D2", "32", "33", "34"}) w.AddImage(name, 16, 16, 4);
         w.AddImage("Vanish", 16, 16, 4);
         w.AddImage("D9", 16, 32, 1);
         w.AddImage("B0", 32, 16, 2);
         for (const char* name : {"35", "36", "37"}) w.AddImage(name, 32, 32, 2);
-        for (int c = 0; c < 20; ++c) w.SetCell(c, 8, 0, 15);
-        player.Width = 24;
-        player.Height = 40;
-        Away();
-        dust.Width = 16;
-        dust.Height = 8;
-        w.world->Actors.GamePlayer = &player;
-        w.world->Actors.DustSprite = &dust;
-    }
-    void Populate() { PopulateLevel(*w.world, w.engine, w.Map()); }
-    void Tick(int ms = 16) {
-        clock.Advance(static_cast<uint32_t>(ms));
-        w.engine.Move(ms);
-        w.engine.RemoveDead();
-    }
-    void Run(int ms) {
-        for (int t = 0; t < ms; t += 16) Tick();
+        Floor(0, 19, 8);
     }
     // Standing still over the sprite.
     void On(const TSprite& s) {
         player.X = s.X - 4;
         player.Y = s.Y - 8;
     }
-    void Away() {
-        player.X = 600;
-        player.Y = 8;
-    }
-    // Falling onto the top of s during the next tick.
-    void DropOnto(const TSprite& s) {
-        player.X = s.X + 4;
-        player.Y = s.Y - player.Height;
-        player.StartFall();
-    }
-    template <class T> T& Get(std::vector<TSpriteRef<T>>& list, int i) { return *list[static_cast<size_t>(i)]; }
 };
 
 } // namespace
@@ -229,7 +190,7 @@ TEST_F(CollectibleTest, SpringboardsLaunchCellsHighAndDipForSixtyMilliseconds) {
     Tick();
     EXPECT_EQ(board.PressedTick, 0u);
 
-    DropOnto(board);
+    DropOnto(board, false);
     Tick();
     EXPECT_NE(board.PressedTick, 0u);
     EXPECT_EQ(board.Y, rest - 8);

@@ -1,11 +1,7 @@
 // Enemies: how the three kinds patrol, hurt the player and give way to
 // stomps, driven through the sprite engine on a simulated clock.
-#include "platform/Clock.h"
 #include "sprites/EnemySprite.h"
-#include "sprites/MySprite.h"
-#include "sprites/PlayerSprite.h"
-#include "sprites/Population.h"
-#include "tests/support/TestWorld.h"
+#include "tests/support/ActorTest.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -15,37 +11,11 @@ using namespace varnok::test;
 
 namespace {
 
-// A level of 20 x 12 cells of 32 pixels (640 x 384 on a 640 x 480 screen),
-// enemies of 32 x 32 and a player of 24 x 40 created before them, so that it
-// moves first as in the game.
-struct EnemyTest : ::testing::Test {
-    TestWorld w{20, 12};
-    platform::SimulatedClock clock{100000};
-    platform::ScopedClock useClock{clock};
-    TPlayerSprite& player = TSprite::Create<TPlayerSprite>(w.engine);
-    TDustSprite& dust = TSprite::Create<TDustSprite>(w.engine);
-
-    void SetUp() override {
-        w.game.GameState = gs::Playing;
+// Enemies of 32 x 32 in the shared actor level; the player starts far from
+// every enemy.
+struct EnemyTest : ActorTest {
+    EnemyTest() {
         for (const char* name : {"8081", "8283", "8485"}) w.AddImage(name, 32, 32, 4);
-        player.Width = 24;
-        player.Height = 40;
-        player.X = 600; // far from every enemy
-        player.Y = 10;
-        dust.Width = 16;
-        dust.Height = 8;
-        dust.Visible = false;
-        w.world->Actors.GamePlayer = &player;
-        w.world->Actors.DustSprite = &dust;
-    }
-    void Floor(int c0, int c1, int r, uint8_t code = 15) {
-        for (int c = c0; c <= c1; ++c) w.SetCell(c, r, 0, code);
-    }
-    void Populate() { PopulateLevel(*w.world, w.engine, w.Map()); }
-    void Tick(int ms = 16) {
-        clock.Advance(static_cast<uint32_t>(ms));
-        w.engine.Move(ms);
-        w.engine.RemoveDead();
     }
     // The lowest and highest X the sprite takes over ms of 16 ms ticks.
     std::pair<double, double> XRange(const TSprite& s, int ms) {
@@ -56,16 +26,6 @@ struct EnemyTest : ::testing::Test {
             hi = std::max(hi, s.X);
         }
         return {lo, hi};
-    }
-    // The player falling onto the top of s: it starts the tick just touching
-    // it and falls into it during the tick (the player moves first).
-    void DropOnto(const TSprite& s, bool killJump) {
-        player.X = s.X + 4;
-        player.Y = s.Y - player.Height;
-        player.SpeedX = 0;
-        player.Jumping = false;
-        player.StartFall();
-        player.KillJumping = killJump;
     }
     // The player running into s from the side at its height.
     void Beside(const TSprite& s) {

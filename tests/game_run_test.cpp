@@ -95,8 +95,9 @@ TEST(GameRun, TitleMusicPlaysFromTheStart) {
     const std::string raw = dir / "out.raw";
     const RunResult r =
         RunGameBinary(dir,
-                      "SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 SDL_RENDER_DRIVER=software "
-                      "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" +
+                      "HOME=" + (dir / "home") + " XDG_CONFIG_HOME=" + (dir / "home/.config") +
+                          " SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 SDL_RENDER_DRIVER=software "
+                          "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" +
                           raw + " timeout 60 xvfb-run -a ",
                       "--ticks 150 --data " + data);
     EXPECT_EQ(r.exitCode, 0) << r.errors;

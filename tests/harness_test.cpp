@@ -42,7 +42,7 @@ TEST(HarnessOptions, ParsesEveryOptionAndRejectsBadOnes) {
     const char* argv[] = {"varnok",       "-kv3916",    "--headless",    "--tick-ms", "20",
                           "--ticks",      "100",        "--input",       "keys.txt",  "--screenshot",
                           "a.png@5",      "--screenshot", "b@c.png@7",   "--state",   "s.json@99",
-                          "--data",       "/tmp/d"};
+                          "--data",       "/tmp/d",     "--action",      "ActionAboutInfo@3"};
     std::string error;
     THarnessOptions o = ParseHarnessOptions(static_cast<int>(std::size(argv)), const_cast<char**>(argv), error);
     EXPECT_EQ(error, "");
@@ -56,12 +56,16 @@ TEST(HarnessOptions, ParsesEveryOptionAndRejectsBadOnes) {
     EXPECT_EQ(o.Screenshots[1].Tick, 7u);
     EXPECT_EQ(o.States[0].Tick, 99u);
     EXPECT_EQ(o.DataDir, "/tmp/d");
+    ASSERT_EQ(o.Actions.size(), 1u);
+    EXPECT_EQ(o.Actions[0].Path, "ActionAboutInfo");
+    EXPECT_EQ(o.Actions[0].Tick, 3u);
 
     for (std::vector<const char*> bad : {std::vector<const char*>{"varnok", "--ticks"},
                                          {"varnok", "--ticks", "-1"},
                                          {"varnok", "--tick-ms", "0"},
                                          {"varnok", "--screenshot", "x.png"},
                                          {"varnok", "--state", "x@"},
+                                         {"varnok", "--action", "ActionAboutInfo"},
                                          {"varnok", "--headless", "-KV3916"},
                                          {"varnok", "--bogus"}}) {
         ParseHarnessOptions(static_cast<int>(bad.size()), const_cast<char**>(bad.data()), error);
@@ -77,7 +81,7 @@ TEST(HarnessOptions, InputScriptLines) {
     EXPECT_TRUE(first->second.Down);
     EXPECT_FALSE(std::next(first)->second.Down); // order within a tick is kept
     EXPECT_EQ(script.find(200)->second.Key, 27);
-    EXPECT_THROW(ParseInputScript("10 press Left\n"), EFileError);
+    EXPECT_THROW(ParseInputScript("10 hit Left\n"), EFileError);
     EXPECT_THROW(ParseInputScript("x down Left\n"), EFileError);
     EXPECT_THROW(ParseInputScript("10 down Nothing\n"), EFileError);
     EXPECT_THROW(ParseInputScript("10 down Left extra\n"), EFileError);
@@ -157,4 +161,65 @@ TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
     r = RunVarnok(dir, "--headless --ticks 5 --input " + (dir / "bad.txt"));
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.errors.find("input script line 1"), std::string::npos) << r.errors;
+}
+
+TEST(HarnessRun, AltEnterSwitchesTheSimulatedDisplayAndTheSnapshotTellsIt) {
+    test::TempDir dir;
+    test::WriteTestGame(dir / "data", 1);
+    // Start the level, play, full screen at tick 100, back at tick 200.
+    test::WriteFileBytes(dir / "keys.txt", "40 down Return\n40 up Return\n80 down Space\n80 up Space\n"
+                                           "100 down Alt\n100 down Return\n100 up Return\n100 up Alt\n"
+                                           "200 down Alt\n200 down Return\n200 up Return\n200 up Alt\n");
+    const RunResult r =
+        RunVarnok(dir, "--headless --ticks 210 --data " + (dir / "data") + " --input " + (dir / "keys.txt") +
+                           " --state " + (dir / "a.json") + "@99 --state " + (dir / "b.json") + "@150 --state " +
+                           (dir / "c.json") + "@205");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string a = test::ReadFileBytes(dir / "a.json"), b = test::ReadFileBytes(dir / "b.json"),
+                      c = test::ReadFileBytes(dir / "c.json");
+    for (const std::string* window : {&a, &c}) {
+        EXPECT_NE(window->find("\"FullScreen\": false"), std::string::npos) << *window;
+        EXPECT_NE(window->find("\"MenuVisible\": true"), std::string::npos);
+        EXPECT_NE(window->find("\"WindowModeChecked\": true"), std::string::npos);
+    }
+    EXPECT_NE(b.find("\"FullScreen\": true"), std::string::npos) << b;
+    EXPECT_NE(b.find("\"MenuVisible\": false"), std::string::npos);
+    EXPECT_NE(b.find("\"WindowModeChecked\": false"), std::string::npos);
+    EXPECT_NE(b.find("\"Scale\": 2"), std::string::npos); // 1920 x 1080 holds the picture twice
+    for (const std::string* s : {&a, &b, &c}) EXPECT_NE(s->find("\"GameState\": \"0\""), std::string::npos) << *s;
+}
+
+TEST(HarnessRun, MenuActionsRecordTheirMessageBoxesAndDialogs) {
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    const RunResult r =
+        RunVarnok(dir, "-KV3916 --headless --ticks 10 --data " + (dir / "data") + " --action ActionAboutInfo@2" +
+                           " --action ActionEditInternals@3 --action ActionDirectXInfo@4 --state " + (dir / "a.json") +
+                           "@1 --state " + (dir / "b.json") + "@9");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string a = test::ReadFileBytes(dir / "a.json");
+    EXPECT_NE(a.find("\"MessageBoxes\": [],"), std::string::npos) << a;
+    EXPECT_NE(a.find("\"DebugWindowVisible\": false"), std::string::npos) << a;
+    const std::string b = test::ReadFileBytes(dir / "b.json");
+    EXPECT_NE(b.find("\"MessageBoxes\": [{\"Caption\": \"VARNOK (freeware version)\", \"Text\": "
+                     "\"VARNOK (freeware version) Beta 1 (Build 1.0.0.142)\\r\\n\\r\\neMail: "),
+              std::string::npos)
+        << b;
+    EXPECT_NE(b.find("\"Dialogs\": [\"Internal data\", \"DirectX Info\"]"), std::string::npos) << b;
+    // The About text also went to standard error, as every message box does without a display.
+    EXPECT_NE(r.errors.find("Beta 1 (Build 1.0.0.142)"), std::string::npos) << r.errors;
+
+    // The store names a level it does not hold: the failed start's error
+    // reaches the debug window's text and shows the window.
+    test::WriteFileBytes(dir / "keys.txt", "40 down Enter\n40 up Enter\n");
+    const RunResult c = RunVarnok(dir, "--headless --ticks 50 --data " + (dir / "data") + " --input " +
+                                           (dir / "keys.txt") + " --state " + (dir / "c.json") + "@45");
+    ASSERT_EQ(c.exitCode, 0) << c.errors;
+    const std::string cs = test::ReadFileBytes(dir / "c.json");
+    EXPECT_NE(cs.find("\"DebugLog\": \"\\r\\n"), std::string::npos) << cs;
+    EXPECT_NE(cs.find("\"DebugWindowVisible\": true"), std::string::npos) << cs;
+
+    const RunResult bad = RunVarnok(dir, "--headless --ticks 5 --data " + (dir / "data") + " --action NoSuchAction@1");
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.errors.find("NoSuchAction"), std::string::npos) << bad.errors;
 }

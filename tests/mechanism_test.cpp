@@ -2,13 +2,9 @@
 // platforms and their triggers, breakable blocks and grates, switches and
 // auto-move paths.
 #include "level/ImageList.h"
-#include "platform/Clock.h"
 #include "sprites/GrateSprite.h"
-#include "sprites/MySprite.h"
 #include "sprites/PlatformSprite.h"
-#include "sprites/PlayerSprite.h"
-#include "sprites/Population.h"
-#include "tests/support/TestWorld.h"
+#include "tests/support/ActorTest.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,17 +15,9 @@ using namespace varnok::test;
 
 namespace {
 
-// A level of 20 x 12 cells of 32 pixels with a floor along row 8 (its top at
-// y 256); the player (24 x 40) moves before the actors as in the game.
-struct MechanismTest : ::testing::Test {
-    TestWorld w{20, 12};
-    platform::SimulatedClock clock{100000};
-    platform::ScopedClock useClock{clock};
-    TPlayerSprite& player = TSprite::Create<TPlayerSprite>(w.engine);
-    TDustSprite& dust = TSprite::Create<TDustSprite>(w.engine);
-
-    void SetUp() override {
-        w.game.GameState = gs::Playing;
+// The shared actor level with a floor along row 8 (its top at y 256).
+struct MechanismTest : ActorTest {
+    MechanismTest() {
         w.AddImage("Plat", 64, 16, 1);
         w.AddImage("40", 32, 16, 2);
         w.AddImage("30", 32, 32, 2);
@@ -38,39 +26,8 @@ struct MechanismTest : ::testing::Test {
         w.AddImage("AutomoveStart", 32, 32, 2);
         w.AddImage("AutomovePlayer", 16, 16, 2);
         w.AddImage("Player", 24, 40, 4);
-        for (int c = 0; c < 20; ++c) w.SetCell(c, 8, 0, 15);
-        player.Width = 24;
-        player.Height = 40;
-        Away();
-        dust.Width = 16;
-        dust.Height = 8;
-        dust.Visible = false;
-        w.world->Actors.GamePlayer = &player;
-        w.world->Actors.DustSprite = &dust;
+        Floor(0, 19, 8);
     }
-    void Populate() { PopulateLevel(*w.world, w.engine, w.Map()); }
-    void Tick(int ms = 16) {
-        clock.Advance(static_cast<uint32_t>(ms));
-        w.engine.Move(ms);
-        w.engine.RemoveDead();
-    }
-    void Run(int ms) {
-        for (int t = 0; t < ms; t += 16) Tick();
-    }
-    void Away() {
-        player.X = 600;
-        player.Y = 8;
-        player.StopFall();
-    }
-    // Falling onto the top of s during the next tick.
-    void DropOnto(const TSprite& s, bool killJump) {
-        player.X = s.X + 4;
-        player.Y = s.Y - player.Height;
-        player.Jumping = false;
-        player.StartFall();
-        player.KillJumping = killJump;
-    }
-    template <class T> T& Get(std::vector<TSpriteRef<T>>& list, int i) { return *list[static_cast<size_t>(i)]; }
 };
 
 } // namespace
@@ -142,8 +99,11 @@ TEST_F(MechanismTest, APlatformTriggerStartsItsGroupOnce) {
     EXPECT_EQ(mine.X, 8 * 32);
     player.X = trigger.X;
     player.Y = trigger.Y - 20;
-    Tick();
+    clock.Advance(16);
+    w.engine.Move(16);
     EXPECT_TRUE(trigger.Used);
+    EXPECT_TRUE(trigger.IsDead());
+    w.engine.RemoveDead();
     EXPECT_FALSE(ref);
     EXPECT_EQ(mine.DX, 50);
     EXPECT_EQ(mine.DY, -20);

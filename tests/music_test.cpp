@@ -3,6 +3,7 @@
 // reported in the debug log (not on the terminal) without leaking its text.
 #include "common/DebugLog.h"
 #include "media/NPMOD.h"
+#include "media/WaveList.h"
 #include "platform/Sound.h"
 #include "tests/support/TestSupport.h"
 
@@ -110,4 +111,25 @@ TEST(ModPlayer, RefusedModuleIsLoggedNotPrinted) {
     player.OpenModule(dir / "bad.mod");
     EXPECT_TRUE(player.Ready());
     EXPECT_EQ(beeps, 1);
+}
+
+// A looping effect (the auto-move path's) never ends by itself: the screen
+// change stops it.
+TEST(WaveList, StopLoopedEndsLoopingSounds) {
+    const std::string sounds = test::BinaryDir() + "/SND/Sounds.dxw";
+    ASSERT_TRUE(std::filesystem::exists(sounds));
+    platform::SoundDevice device(true);
+    if (!device.Initialized()) GTEST_SKIP() << "no sound device";
+    TDXWaveList list(&device);
+    list.LoadFromFile(sounds);
+    TWaveCollectionItem& path = list.Find("Automove");
+    path.SetLooped(true);
+    path.PlaySound(false);
+    EXPECT_TRUE(path.Playing());
+    list.StopLooped();
+    EXPECT_FALSE(path.Playing());
+    path.PlaySound(false);
+    EXPECT_TRUE(path.Playing()) << "a stopped loop can play again";
+    path.SetLooped(false);
+    EXPECT_FALSE(path.Playing()) << "no longer looping: stopped";
 }

@@ -510,3 +510,53 @@ TEST(PlayerPan, LeftEdgeCentreRightEdge) {
     EXPECT_EQ(TMainForm::PlayerPan(300, 640), -156);
     EXPECT_EQ(TMainForm::PlayerPan(340, 640), 156);
 }
+
+// Menu commands run inside the error guard: an error in one reaches the debug
+// log and the game goes on. Without a window, message boxes are recorded and
+// dialogs close at once.
+TEST_F(ShellTest, MenuCommandsRunGuardedAndDialogsCloseAtOnceWithoutAWindow) {
+    app.SetTitle("VARNOK (freeware version)");
+    Start({"-KV3916"});
+    DebugLog().Clear();
+    DebugLog().Hide();
+    DebugLog().SetEcho(false);
+    form->ActionGodMode.OnExecute = [] { throw EListError("menu boom"); };
+    EXPECT_TRUE(form->RunNamedCommand("ActionGodMode"));
+    DebugLog().SetEcho(true);
+    ASSERT_EQ(DebugLog().Lines().size(), 1u);
+    EXPECT_EQ(DebugLog().Lines()[0].rfind("menu boom at ", 0), 0u);
+    EXPECT_TRUE(DebugLog().Visible());
+    EXPECT_TRUE(form->DXTimer.Enabled());
+    Wait(500);
+    Press(VK_DOWN);
+    EXPECT_EQ(State(), gs::TitleCredits);
+    EXPECT_FALSE(form->RunNamedCommand("ActionNothing"));
+
+    form->RunNamedCommand("ActionAboutInfo");
+    ASSERT_EQ(app.MessageBoxes().size(), 1u);
+    EXPECT_EQ(app.MessageBoxes()[0].Caption, "VARNOK (freeware version)");
+    // The test program carries no version table: no build number.
+    EXPECT_EQ(app.MessageBoxes()[0].Text.rfind("VARNOK (freeware version) Beta 1 (Build )\r\n\r\neMail: ", 0), 0u);
+
+    form->RunNamedCommand("ActionEditInternals");
+    form->RunNamedCommand("ActionDirectXInfo");
+    EXPECT_EQ(form->Dialogs, (std::vector<std::string>{"Internal data", "DirectX Info"}));
+    EXPECT_FALSE(form->InternalForm.Visible());
+    EXPECT_FALSE(form->DirectXForm.Visible());
+    ASSERT_FALSE(form->InternalForm.Tree().empty());
+    EXPECT_EQ(form->InternalForm.Tree()[0].Text, "Menu");
+    EXPECT_EQ(form->DirectXForm.Info.size(), 12u);
+
+    // Always-hide from the Debug menu, with its check mark.
+    platform::MenuItem* item = form->MainMenu.FindItem("Showdebugwindow1");
+    form->RunNamedCommand("ActionShowDebugWindow");
+    EXPECT_TRUE(DebugLog().AlwaysHide());
+    EXPECT_TRUE(item->Checked);
+    DebugLog().SetAlwaysHide(false);
+    form->Debug1Click();
+    EXPECT_FALSE(item->Checked);
+
+    // Menu items without an action run by their name as well.
+    form->RunNamedCommand("mnuLvl2");
+    EXPECT_EQ(form->Game.StartLevelNumber, 2);
+}

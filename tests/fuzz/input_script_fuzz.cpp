@@ -19,7 +19,9 @@ void TryScript(const std::string& text) {
     try {
         script = ParseInputScript(text);
     } catch (const EFileError& e) {
-        Check(std::string(e.what()).rfind("input script line ", 0) == 0, "the message names the line");
+        const std::string what = e.what();
+        Check(what.rfind("input script line ", 0) == 0 || what.rfind("demo format ", 0) == 0,
+              "the message names the line or the format");
         return;
     }
     std::string again;

@@ -101,6 +101,27 @@ void WriteTestImages(const std::string& folder) {
     AddItem(list, "CopyrightFont", Glyphs(8, 8), 8, 8);
     std::filesystem::create_directories(std::filesystem::path(folder) / "GFX");
     list.SaveToFile((std::filesystem::path(folder) / "GFX" / "Images.dxg").string());
+
+    // The credits pictures: an opaque background whose rows grow brighter
+    // downwards (so a test can tell how far it drifted), and a figure of 11
+    // frames, a box on the transparent colour.
+    TPictureCollection credits;
+    RgbaImage background = Filled(200, 201, 0, 0, 0);
+    for (int y = 0; y < 201; ++y)
+        for (int x = 0; x < 200; ++x) background.At(x, y)[1] = static_cast<uint8_t>(y);
+    AddItem(credits, "CreditsBackground", background, 200, 201);
+    credits.Items(0).Transparent = false;
+    RgbaImage figure = Filled(704, 91, 255, 0, 255);
+    for (int f = 0; f < 11; ++f)
+        for (int y = 10; y < 91; ++y)
+            for (int x = 8; x < 56; ++x) {
+                uint8_t* p = figure.At(f * 64 + x, y);
+                p[0] = 250;
+                p[1] = static_cast<uint8_t>(f * 20);
+                p[2] = 0;
+            }
+    AddItem(credits, "CreditsFigure", figure, 64, 91);
+    credits.SaveToFile((std::filesystem::path(folder) / "GFX" / "Credits.dxg").string());
 }
 
 void WriteTestSounds(const std::string& folder) {

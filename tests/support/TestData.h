@@ -7,7 +7,9 @@ namespace varnok::test {
 
 // Writes GFX/Images.dxg under folder: "MENUScreen" (640 x 480), "Background",
 // "FadeInOut" (four 32 x 32 patterns, dark to clear), and the fonts
-// "FONTsmall", "FONTlarge", "CopyrightFont" (68 glyphs each).
+// "FONTsmall", "FONTlarge", "CopyrightFont" (68 glyphs each); and
+// GFX/Credits.dxg: "CreditsBackground" (200 x 201, opaque, green rising with
+// the row) and "CreditsFigure" (11 frames of 64 x 91).
 void WriteTestImages(const std::string& folder);
 
 // Writes SND/Sounds.dxw under folder with every sound the game plays.

@@ -11,6 +11,7 @@
 //   [Levels]  -> GFX_DIR/NAME.bmp (24-bit tile sheets)
 // The manifests are dxgtool's input. --preview writes an enlarged picture of
 // every item for looking at; --only limits the run to the named items.
+#include "Icons.h"
 #include "Items.h"
 #include "Output.h"
 #include "Style.h"
@@ -42,6 +43,9 @@ items.txt lines: NAME SOURCE WIDTHxHEIGHT [FRAMES] [across=N] [opaque] [bmp24|bm
   SOURCE is a generator name, pix:FILE (SOURCE_DIR/sprites/FILE) or tiles:THEME.
        artgen --mockup SOURCE_DIR THEME MAP.txt OUT.png
          draws a scene from a tile sheet (see tiles/mockup.txt)
+       artgen --icons SOURCE_DIR OUT_DIR
+         draws the program icon as OUT_DIR/SIZExSIZE/varnok.png in every
+         size of the icon theme
 Options:
   --preview DIR   also write each item enlarged, for looking at it
   --only NAME     draw only the named items (repeatable)
@@ -113,6 +117,21 @@ int main(int argc, char** argv) {
             Pal().Load(std::string(argv[2]) + "/palette.txt");
             SetSourceDir(argv[2]);
             SavePng(argv[5], Mockup(argv[3], argv[4]));
+            return 0;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "artgen: %s\n", e.what());
+            return 1;
+        }
+    }
+    if (argc == 4 && !std::strcmp(argv[1], "--icons")) {
+        try {
+            Pal().Load(std::string(argv[2]) + "/palette.txt");
+            SetSourceDir(argv[2]);
+            for (int size : IconSizes()) {
+                const std::string dir = std::string(argv[3]) + "/" + std::to_string(size) + "x" + std::to_string(size);
+                fs::create_directories(dir);
+                SavePng(dir + "/varnok.png", DrawIcon(size));
+            }
             return 0;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "artgen: %s\n", e.what());

@@ -21,7 +21,7 @@ struct SourcePos {
 // Bad level or settings sources. The message lists every error found.
 class ELevelSourceError : public Exception {
   public:
-    using Exception::Exception;
+    VARNOK_ERROR_CONSTRUCTOR(ELevelSourceError, Exception)
 };
 
 // Collects errors and warnings, each as "file:line:col: error: text".

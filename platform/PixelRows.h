@@ -1,0 +1,32 @@
+#pragma once
+// Row conversion for presenting frames: 16-bit RGB565 pixels to 32-bit pixels
+// with red in bits 16-23, green in 8-15 and blue in 0-7 (the usual window
+// framebuffer), each source pixel repeated a whole number of times. Channels
+// are widened by repeating their top bits, so 31 becomes 255 and 0 stays 0.
+#include <cstddef>
+#include <cstdint>
+
+namespace varnok::platform {
+
+// One output pixel of an RGB565 colour; alpha is or-ed in (the framebuffer's
+// alpha bits, or 0).
+inline uint32_t Rgb565To8888(uint16_t c, uint32_t alpha) {
+    const uint32_t r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
+    return alpha | (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
+}
+
+// Converts count pixels of in into count * scale pixels of out.
+void ExpandRow565To8888(const uint16_t* in, int count, uint32_t* out, int scale, uint32_t alpha);
+
+// Brings rows of a window up to date with a row of RGB565 pixels: the runs
+// of 16-pixel pieces that differ from shadow (the row shown last) are copied
+// into shadow and converted into each of the rows out rows (outPitch pixels
+// apart), scaled; with force every piece counts as different. Returns
+// whether anything was converted.
+bool UpdateRow565To8888(const uint16_t* row, uint16_t* shadow, int count, uint32_t* out, ptrdiff_t outPitch,
+                        int rows, int scale, uint32_t alpha, bool force);
+
+// The same without the processor's vector instructions (for comparison).
+void ExpandRow565To8888Plain(const uint16_t* in, int count, uint32_t* out, int scale, uint32_t alpha);
+
+} // namespace varnok::platform

@@ -1,0 +1,239 @@
+// Demos: the text format, and runs of the game binary recorded and played
+// again to the same states, headless and from the real window.
+#include "app/Demo.h"
+#include "common/Exception.h"
+#include "platform/Keys.h"
+#include "tests/support/TestData.h"
+#include "tests/support/TestSupport.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace varnok;
+using varnok::test::ReadFileBytes;
+using varnok::test::TempDir;
+using varnok::test::WriteFileBytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RunResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+RunResult RunGameBinary(const TempDir& dir, const std::string& prefix, const std::string& args) {
+    const std::string err = dir / "stderr.txt";
+    const std::string cmd = prefix + test::BinaryDir() + "/varnok " + args + " 2>" + err + " >/dev/null";
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (fs::exists(err)) r.errors = ReadFileBytes(err);
+    return r;
+}
+
+std::string Field(const std::string& json, const std::string& name) {
+    const size_t at = json.find("\"" + name + "\": ");
+    if (at == std::string::npos) return "";
+    const size_t start = at + name.size() + 4;
+    return json.substr(start, json.find_first_of(",\n", start) - start);
+}
+
+// Keys that start level 1, skip the get-ready wait, walk right, jump and
+// run: enough for the player, the camera and the actors to move.
+const char* const kPlayKeys = "60 down Enter\n61 up Enter\n130 down Space\n131 up Space\n"
+                              "140 down Right\n160 down Ctrl\n170 up Ctrl\n200 down Shift\n"
+                              "260 up Shift\n300 up Right\n310 down Left\n330 down Ctrl\n332 up Ctrl\n"
+                              "350 up Left\n";
+
+} // namespace
+
+TEST(DemoFormat, ParsesEveryKindOfLineAndNamesBadOnes) {
+    const TDemo d =
+        ParseDemo("#demo 1\r\n#param -KV3916\n#level 2\n#focus out\n#data DAT/LEVEL.DAT 0123456789abcdef\n"
+                  "# a comment\n\n0 elapsed 16\n0 down Left\n1 elapsed 0\n1 up Left\n1 focus out\n"
+                  "2 elapsed 33\n2 focus IN\n2 mouse right 10 -5 4\n2 close\n2 check fedcba9876543210\n");
+    EXPECT_TRUE(d.IsDemo);
+    EXPECT_EQ(d.Params, std::vector<std::string>{"-KV3916"});
+    EXPECT_EQ(d.StartLevel, 2u);
+    EXPECT_TRUE(d.StartsInactive);
+    ASSERT_EQ(d.Data.size(), 1u);
+    EXPECT_EQ(d.Data[0].first, "DAT/LEVEL.DAT");
+    EXPECT_EQ(d.Elapsed.at(1), 0u);
+    EXPECT_EQ(d.Elapsed.at(2), 33u);
+    EXPECT_EQ(d.TickCount(), 3u);
+    EXPECT_EQ(d.Checks.at(2), "fedcba9876543210");
+    // Events keep their order within a tick.
+    std::vector<TDemoEventKind> kinds;
+    for (auto [it, end] = d.Events.equal_range(2); it != end; ++it)
+        kinds.push_back(it->second.Kind);
+    EXPECT_EQ(kinds, (std::vector{TDemoEventKind::Focus, TDemoEventKind::Mouse, TDemoEventKind::Close}));
+    const TDemoEvent& click = std::next(d.Events.equal_range(2).first)->second;
+    EXPECT_EQ(click.Button, platform::MouseButton::Right);
+    EXPECT_EQ(click.Y, -5);
+    EXPECT_EQ(click.Shift, 4);
+
+    // Header lines mean something only in a demo: in an input script (a level
+    // script's "#level" included) they are comments.
+    const TDemo script = ParseDemo("#level 3\n#data whatever\n5 down Enter\n");
+    EXPECT_FALSE(script.IsDemo);
+    EXPECT_EQ(script.StartLevel, 0u);
+    EXPECT_EQ(script.Events.size(), 1u);
+
+    for (const char* bad :
+         {"#demo 2\n", "#demo 1\n#data DAT/LEVEL.DAT nothex\n", "#demo 1\n#level x\n", "1 elapsed 60001\n",
+          "1 elapsed 5\n1 elapsed 6\n", "1 focus maybe\n", "1 mouse left 1 2\n", "1 check 12\n",
+          "1 close now\n", "x down Left\n", "1 down\n"}) {
+        EXPECT_THROW(ParseDemo(bad), EFileError) << bad;
+    }
+    try {
+        ParseDemo("0 elapsed 5\n\n0 down Nokey\n");
+        FAIL();
+    } catch (const EFileError& e) {
+        EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
+    }
+}
+
+TEST(DemoFormat, EveryKeyNameReadsBackAsTheSameKey) {
+    for (int key = 1; key < 256; ++key) {
+        const auto back = platform::VirtualKeyFromName(KeyName(key));
+        ASSERT_TRUE(back.has_value()) << key;
+        EXPECT_EQ(*back, key) << KeyName(key);
+    }
+    EXPECT_EQ(KeyName(VK_LEFT), "Left");
+    EXPECT_EQ(KeyName('7'), "55"); // a digit name would read back as a number
+}
+
+// A headless run whose ticks last from 1 to 23 ms, recorded and played again:
+// every snapshot is the same, byte for byte, and the game clock is the sum of
+// the recorded tick times.
+TEST(DemoRun, RecordedRunWithUnevenTicksReplaysToIdenticalSnapshots) {
+    TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    std::ostringstream script;
+    uint64_t clock = 0;
+    std::vector<uint64_t> clockAfter;
+    for (int t = 0; t < 400; ++t) {
+        const int ms = (t * 7) % 23 + 1;
+        script << t << " elapsed " << ms << "\n";
+        clock += static_cast<uint64_t>(ms);
+        clockAfter.push_back(clock);
+    }
+    script << kPlayKeys;
+    WriteFileBytes(dir / "keys.txt", script.str());
+    const std::vector<int> ticks = {59, 150, 250, 399};
+    auto states = [&](const std::string& prefix) {
+        std::string args;
+        for (int t : ticks)
+            args += " --state " + (dir / (prefix + std::to_string(t) + ".json")) + "@" + std::to_string(t);
+        return args;
+    };
+    const RunResult rec =
+        RunGameBinary(dir, "",
+                      "--headless --ticks 400 --data " + data + " --input " + (dir / "keys.txt") +
+                          " --record " + (dir / "run.dem") + states("rec"));
+    ASSERT_EQ(rec.exitCode, 0) << rec.errors;
+    const TDemo demo = LoadDemo(dir / "run.dem");
+    EXPECT_TRUE(demo.IsDemo);
+    EXPECT_EQ(demo.TickCount(), 400u);
+    EXPECT_EQ(demo.Elapsed.at(5), 13u);
+    EXPECT_EQ(demo.Data.size(), 3u);
+    EXPECT_GE(demo.Checks.size(), 6u);
+
+    const RunResult play =
+        RunGameBinary(dir, "", "--headless --data " + data + " --play " + (dir / "run.dem") + states("play"));
+    ASSERT_EQ(play.exitCode, 0) << play.errors;
+    for (int t : ticks) {
+        const std::string recorded = ReadFileBytes(dir / ("rec" + std::to_string(t) + ".json"));
+        EXPECT_EQ(ReadFileBytes(dir / ("play" + std::to_string(t) + ".json")), recorded) << "tick " << t;
+        EXPECT_EQ(Field(recorded, "Time"), std::to_string(clockAfter[static_cast<size_t>(t)]));
+    }
+    const std::string last = ReadFileBytes(dir / "rec399.json");
+    EXPECT_EQ(Field(last, "GameState"), "\"0\"");
+    EXPECT_NE(Field(last, "Player"), "null");
+}
+
+// A demo meets other data, or time that does not match its checks: it says so
+// and stops instead of playing something else.
+TEST(DemoRun, ChangedDataOrTimesAreReportedNotPlayed) {
+    TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    WriteFileBytes(dir / "keys.txt", kPlayKeys);
+    ASSERT_EQ(RunGameBinary(dir, "",
+                            "--headless --ticks 360 --data " + data + " --input " + (dir / "keys.txt") +
+                                " --record " + (dir / "run.dem"))
+                  .exitCode,
+              0);
+    const std::string demo = ReadFileBytes(dir / "run.dem");
+
+    // One tick 30 ms longer: the player is elsewhere at the next check.
+    std::string slow = demo;
+    const size_t at = slow.find("\n200 elapsed 16\n");
+    ASSERT_NE(at, std::string::npos);
+    slow.replace(at, 16, "\n200 elapsed 46\n");
+    WriteFileBytes(dir / "slow.dem", slow);
+    RunResult r = RunGameBinary(dir, "", "--headless --data " + data + " --play " + (dir / "slow.dem"));
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.errors.find("out of step at tick 239"), std::string::npos) << r.errors;
+
+    // The settings changed since the recording: nothing is played.
+    std::string global = ReadFileBytes(data + "/DAT/GLOBAL.INI");
+    global += "\n[Player]\nLives=5\n";
+    WriteFileBytes(data + "/DAT/GLOBAL.INI", global);
+    r = RunGameBinary(dir, "",
+                      "--headless --data " + data + " --play " + (dir / "run.dem") + " --state " +
+                          (dir / "never.json") + "@0");
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_NE(r.errors.find("other game data (DAT/GLOBAL.DAT"), std::string::npos) << r.errors;
+    EXPECT_FALSE(fs::exists(dir / "never.json"));
+
+    // An input script is no demo, and a demo brings its own keys.
+    EXPECT_EQ(RunGameBinary(dir, "", "--headless --data " + data + " --play " + (dir / "keys.txt")).exitCode,
+              2);
+    EXPECT_EQ(RunGameBinary(dir, "", "--headless --play a --input b").exitCode, 2);
+    EXPECT_EQ(RunGameBinary(dir, "", "--headless --play a --record b").exitCode, 2);
+}
+
+// The real window on a virtual display, with its real and uneven tick times:
+// the demo plays headless to the same final state.
+TEST(DemoRun, RealWindowRecordingReplaysHeadless) {
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+    TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    WriteFileBytes(dir / "keys.txt", kPlayKeys);
+    // The window reads and writes the user's folders: a home of the test's own.
+    const std::string home = dir / "home";
+    const RunResult rec =
+        RunGameBinary(dir,
+                      "HOME=" + home + " XDG_CONFIG_HOME=" + home + "/.config XDG_DATA_HOME=" + home +
+                          "/.local/share SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 "
+                          "SDL_RENDER_DRIVER=software timeout 60 xvfb-run -a ",
+                      "--ticks 360 --data " + data + " --input " + (dir / "keys.txt") + " --record " +
+                          (dir / "run.dem") + " --state " + (dir / "window.json") + "@359");
+    ASSERT_EQ(rec.exitCode, 0) << rec.errors;
+    EXPECT_TRUE(fs::exists(home + "/.config/varnok/keys.conf")) << "the window's first run writes the key file";
+    const TDemo demo = LoadDemo(dir / "run.dem");
+    std::set<uint32_t> times;
+    for (const auto& [tick, ms] : demo.Elapsed)
+        times.insert(ms);
+    EXPECT_GT(times.size(), 1u) << "a real window's ticks are not all alike";
+
+    const RunResult play = RunGameBinary(dir, "",
+                                         "--headless --data " + data + " --play " + (dir / "run.dem") +
+                                             " --state " + (dir / "headless.json") + "@359");
+    ASSERT_EQ(play.exitCode, 0) << play.errors;
+    // The same game; only the window's scale of the picture is the window's own.
+    auto game = [](std::string json) {
+        const size_t at = json.find("  \"Scale\": ");
+        if (at != std::string::npos) json.erase(at, json.find('\n', at) + 1 - at);
+        return json;
+    };
+    EXPECT_EQ(game(ReadFileBytes(dir / "headless.json")), game(ReadFileBytes(dir / "window.json")));
+}

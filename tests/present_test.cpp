@@ -1,0 +1,228 @@
+// Presenting frames: the row conversion, and the real window's software
+// path on SDL's offscreen "dummy" display: scaling by whole factors, centring
+// on black, sending only what changed, and mapping mouse positions back.
+#include "platform/Application.h"
+#include "platform/PixelRows.h"
+#include "platform/Surface.h"
+#include "platform/Window.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <imgui.h>
+#include <random>
+
+using namespace varnok;
+using namespace varnok::platform;
+
+TEST(PixelRows, ChannelsWidenToTheFullRange) {
+    EXPECT_EQ(Rgb565To8888(0x0000, 0), 0x000000u);
+    EXPECT_EQ(Rgb565To8888(0xFFFF, 0), 0xFFFFFFu);
+    EXPECT_EQ(Rgb565To8888(0xF800, 0), 0xFF0000u);
+    EXPECT_EQ(Rgb565To8888(0x07E0, 0), 0x00FF00u);
+    EXPECT_EQ(Rgb565To8888(0x001F, 0xFF000000u), 0xFF0000FFu);
+    EXPECT_EQ(Rgb565To8888(0x8410, 0), 0x848284u); // 16, 32, 16 of 31, 63, 31
+}
+
+TEST(PixelRows, VectorAndPlainConversionAgreeForEveryLengthAndScale) {
+    std::mt19937 random(7);
+    std::vector<uint16_t> in(45);
+    for (auto& p : in)
+        p = static_cast<uint16_t>(random());
+    for (int scale = 1; scale <= 4; ++scale)
+        for (int count = 0; count <= 45; ++count) {
+            std::vector<uint32_t> a(static_cast<size_t>(count * scale + 1), 7), b = a;
+            ExpandRow565To8888(in.data(), count, a.data(), scale, 0xFF000000u);
+            ExpandRow565To8888Plain(in.data(), count, b.data(), scale, 0xFF000000u);
+            ASSERT_EQ(a, b) << count << " x" << scale;
+            EXPECT_EQ(a.back(), 7u); // nothing written past the end
+            if (count > 0) {
+                EXPECT_EQ(a[static_cast<size_t>(scale - 1)], Rgb565To8888(in[0], 0xFF000000u));
+            }
+        }
+}
+
+TEST(PixelRows, OnlyChangedPiecesAreConvertedIntoEveryRow) {
+    const int count = 40, scale = 2, pitch = 100;
+    std::vector<uint16_t> row(count, 0x001F), shadow(row);
+    std::vector<uint32_t> out(static_cast<size_t>(pitch * 2), 0xDEADu);
+    // Equal to what was shown: nothing to do.
+    EXPECT_FALSE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 2, scale, 0, false));
+    EXPECT_EQ(out[0], 0xDEADu);
+
+    // Pixel 20 changes: its piece of 16 (pixels 16-31) is converted, in both rows.
+    row[20] = 0xF800;
+    EXPECT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 2, scale, 0, false));
+    EXPECT_EQ(shadow, row);
+    for (int r = 0; r < 2; ++r)
+        for (int x = 0; x < count * scale; ++x) {
+            const uint32_t got = out[static_cast<size_t>(r * pitch + x)];
+            const uint32_t want = x / scale < 16 || x / scale >= 32 ? 0xDEADu
+                                  : x / scale == 20                 ? 0xFF0000u
+                                                                    : 0x0000FFu;
+            EXPECT_EQ(got, want) << r << "," << x;
+        }
+    // The short last piece (pixels 32-39) counts too; force converts all.
+    row[39] = 0x07E0;
+    EXPECT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 1, scale, 0, false));
+    EXPECT_EQ(out[79], 0x00FF00u);
+    EXPECT_EQ(out[0], 0xDEADu);
+    EXPECT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 1, scale, 0, true));
+    EXPECT_EQ(out[0], 0x0000FFu);
+}
+
+namespace {
+
+// The window on SDL's dummy display (1024 x 768), presenting in software.
+struct PresentTest : ::testing::Test {
+    PresentTest() { setenv("VARNOK_PRESENT", "software", 1); }
+    Application app{true}; // starts SDL's dummy video driver
+    std::unique_ptr<Window> window = std::make_unique<Window>("test", 64, 48);
+
+    // A picture whose every pixel has its own colour.
+    static std::unique_ptr<Surface> Pattern(int bits) {
+        RgbaImage image(64, 48);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint8_t* p = image.At(x, y);
+                p[0] = static_cast<uint8_t>(x * 4);
+                p[1] = static_cast<uint8_t>(y * 5);
+                p[2] = static_cast<uint8_t>(200 - x);
+                p[3] = 255;
+            }
+        return Surface::FromImage(image, bits);
+    }
+    // Checks that the window shows the surface's pixels k times enlarged at
+    // the viewport and black around it.
+    void ExpectShows(const Surface& back) {
+        const TViewport v = window->Viewport();
+        const RgbaImage shown = window->Capture();
+        const RgbaImage picture = back.ToImage();
+        ASSERT_GT(shown.Width, 0);
+        for (int y = 0; y < 48; y += 7)
+            for (int x = 0; x < 64; x += 5)
+                for (int dy : {0, v.Scale - 1})
+                    for (int dx : {0, v.Scale - 1}) {
+                        const uint8_t* got = shown.At(v.X + x * v.Scale + dx, v.Y + y * v.Scale + dy);
+                        const uint8_t* want = picture.At(x, y);
+                        // Channels widened from 5 or 6 bits may round one step apart.
+                        for (int c = 0; c < 3; ++c)
+                            ASSERT_NEAR(got[c], want[c], 1) << x << "," << y << " scale " << v.Scale;
+                    }
+        if (v.X > 0) {
+            const uint8_t* left = shown.At(v.X - 1, v.Y + 5);
+            EXPECT_EQ(left[0] + left[1] + left[2], 0);
+        }
+        if (v.Y + v.Height < shown.Height) {
+            const uint8_t* below = shown.At(v.X + 5, v.Y + v.Height);
+            EXPECT_EQ(below[0] + below[1] + below[2], 0);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(PresentTest, PictureIsScaledByWholeFactorsCentredAndUpdated) {
+    ASSERT_TRUE(window->SoftwarePresent());
+    // The window starts at the largest factor that fits comfortably.
+    const TScreenInfo screen = window->Screen();
+    EXPECT_EQ(window->Scale(),
+              ComfortableScale(screen.UsableWidth, screen.UsableHeight, 64, 48, window->GameTop()));
+
+    auto back = Pattern(16);
+    window->Present(*back);
+    ExpectShows(*back);
+
+    // One pixel changes: the next frame shows it.
+    back->SetPixel(30, 20, back->ColorMatch(RGB(255, 255, 255)));
+    window->Present(*back);
+    ExpectShows(*back);
+    const TViewport v = window->Viewport();
+    const RgbaImage shown = window->Capture();
+    const uint8_t* changed = shown.At(v.X + 30 * v.Scale, v.Y + 20 * v.Scale);
+    EXPECT_EQ(changed[0] + changed[1] + changed[2], 3 * 255);
+
+    // Another size: factor 3 in a 200-wide game area, centred on black.
+    window->SetClientSize(200, window->GameTop() + 151);
+    window->Present(*back);
+    EXPECT_EQ(window->Scale(), 3);
+    EXPECT_EQ(window->Viewport().X, 4);
+    EXPECT_EQ(window->Viewport().Y, window->GameTop() + 3);
+    ExpectShows(*back);
+
+    // Mouse positions map back to picture pixels; the black is not the game's.
+    int x = 4, y = window->GameTop() + 3;
+    ASSERT_TRUE(window->ToGameArea(x, y));
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    x = 4 + 3 * 10 + 2;
+    y = window->GameTop() + 3 + 3 * 5;
+    ASSERT_TRUE(window->ToGameArea(x, y));
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 5);
+    x = 3;
+    y = 40;
+    EXPECT_FALSE(window->ToGameArea(x, y));
+    x = 20;
+    y = window->GameTop() + 1;
+    EXPECT_FALSE(window->ToGameArea(x, y));
+}
+
+TEST_F(PresentTest, PalettedFramesAndFullScreen) {
+    auto back = Pattern(8);
+    window->Present(*back);
+    ExpectShows(*back);
+
+    // Full screen on the desktop's own mode, without menu bar.
+    window->SetMenuVisible(false);
+    window->SetFullScreen(true);
+    auto deep = Pattern(32);
+    window->Present(*deep);
+    EXPECT_EQ(window->GameTop(), 0);
+    const TViewport v = window->Viewport();
+    EXPECT_EQ(v.Scale, std::min(window->Screen().Width / 64, window->Screen().Height / 48));
+    ExpectShows(*deep);
+
+    // Back in the window, the 16-bit path again.
+    window->SetFullScreen(false);
+    window->SetMenuVisible(true);
+    auto plain = Pattern(16);
+    window->Present(*plain);
+    ExpectShows(*plain);
+}
+
+TEST_F(PresentTest, ToolWindowsStayOverThePictureWhileItChangesAround) {
+    auto back = Pattern(16);
+    window->Present(*back);
+    const TViewport v = window->Viewport();
+    // A tool window over the picture's upper left part.
+    const int wx = v.X + 4 * v.Scale, wy = v.Y + 4 * v.Scale;
+    window->SetToolDrawer([&] {
+        ImGui::SetNextWindowPos(ImVec2(static_cast<float>(wx), static_cast<float>(wy)));
+        ImGui::SetNextWindowSize(ImVec2(static_cast<float>(20 * v.Scale), static_cast<float>(10 * v.Scale)));
+        ImGui::Begin("Tool", nullptr, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoDecoration);
+        ImGui::End();
+    });
+    window->Present(*back);
+    const RgbaImage first = window->Capture();
+    const uint8_t* tool = first.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    const std::vector<int> toolColour(tool, tool + 3);
+
+    // The whole picture turns white: around the tool window it shows at
+    // once, under it the tool window stays.
+    back->Fill(back->ColorMatch(RGB(255, 255, 255)));
+    window->Present(*back);
+    window->Present(*back);
+    const RgbaImage second = window->Capture();
+    const uint8_t* under = second.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(std::vector<int>(under, under + 3), toolColour);
+    const uint8_t* beside = second.At(wx + 30 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(beside[0] + beside[1] + beside[2], 3 * 255);
+
+    // The tool window closes: the picture under it comes back.
+    window->SetToolDrawer(nullptr);
+    window->Present(*back);
+    window->Present(*back);
+    const RgbaImage third = window->Capture();
+    const uint8_t* freed = third.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(freed[0] + freed[1] + freed[2], 3 * 255);
+}
