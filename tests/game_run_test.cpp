@@ -12,34 +12,15 @@
 #include <sys/wait.h>
 
 using namespace varnok;
+using varnok::test::Field;
 using varnok::test::ReadFileBytes;
+using varnok::test::RunGameBinary;
+using varnok::test::RunResult;
 using varnok::test::TempDir;
 using varnok::test::WriteFileBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct RunResult {
-    int exitCode = -1;
-    std::string errors;
-};
-
-RunResult RunGameBinary(const TempDir& dir, const std::string& prefix, const std::string& args) {
-    const std::string err = dir / "stderr.txt";
-    const std::string cmd = prefix + test::BinaryDir() + "/varnok " + args + " 2>" + err + " >/dev/null";
-    const int status = std::system(cmd.c_str());
-    RunResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (fs::exists(err)) r.errors = ReadFileBytes(err);
-    return r;
-}
-
-std::string Field(const std::string& json, const std::string& name) {
-    const size_t at = json.find("\"" + name + "\": ");
-    if (at == std::string::npos) return "";
-    const size_t start = at + name.size() + 4;
-    return json.substr(start, json.find_first_of(",\n", start) - start);
-}
 
 } // namespace
 

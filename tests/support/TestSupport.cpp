@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace varnok::test {
@@ -44,6 +45,23 @@ void KeepForInspection(const std::string& path, const std::string& name) {
     std::filesystem::create_directories(out, ec);
     std::filesystem::copy_file(path, std::filesystem::path(out) / name,
                                std::filesystem::copy_options::overwrite_existing, ec);
+}
+
+RunResult RunGameBinary(const TempDir& dir, const std::string& prefix, const std::string& args) {
+    const std::string err = dir / "stderr.txt";
+    const std::string cmd = prefix + BinaryDir() + "/varnok " + args + " 2>" + err + " >/dev/null";
+    const int status = std::system(cmd.c_str());
+    RunResult r;
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (std::filesystem::exists(err)) r.errors = ReadFileBytes(err);
+    return r;
+}
+
+std::string Field(const std::string& json, const std::string& name) {
+    const size_t at = json.find("\"" + name + "\": ");
+    if (at == std::string::npos) return "";
+    const size_t start = at + name.size() + 4;
+    return json.substr(start, json.find_first_of(",\n", start) - start);
 }
 
 } // namespace varnok::test

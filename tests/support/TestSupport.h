@@ -30,4 +30,16 @@ void KeepForInspection(const std::string& path, const std::string& name);
 inline std::string BinaryDir() { return VARNOK_BINARY_DIR; }
 inline std::string SourceDir() { return VARNOK_SOURCE_DIR; }
 
+struct RunResult {
+    int exitCode = -1;
+    std::string errors;
+};
+
+// Runs the built game binary with args after the shell prefix (environment,
+// wrappers); its standard error is kept in dir.
+RunResult RunGameBinary(const TempDir& dir, const std::string& prefix, const std::string& args);
+
+// The raw text of the first field NAME in a state snapshot ("" when missing).
+std::string Field(const std::string& json, const std::string& name);
+
 } // namespace varnok::test
