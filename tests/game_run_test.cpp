@@ -20,10 +20,6 @@ using varnok::test::TempDir;
 using varnok::test::WriteFileBytes;
 namespace fs = std::filesystem;
 
-namespace {
-
-} // namespace
-
 // Enter on the title starts a level whose tile file is missing: the game shows
 // why, keeps ticking, and Escape leads back to the title.
 TEST(GameRun, FailedLevelStartThenEscapeBackToTheTitle) {
