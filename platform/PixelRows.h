@@ -18,10 +18,10 @@ inline uint32_t Rgb565To8888(uint16_t c, uint32_t alpha) {
 // Converts count pixels of in into count * scale pixels of out.
 void ExpandRow565To8888(const uint16_t* in, int count, uint32_t* out, int scale, uint32_t alpha);
 
-// Brings rows of a window up to date with a row of RGB565 pixels: the runs
-// of 16-pixel pieces that differ from shadow (the row shown last) are copied
-// into shadow and converted into each of the rows out rows (outPitch pixels
-// apart), scaled; with force every piece counts as different. Returns
+// Brings rows of a window up to date with a row of RGB565 pixels: the groups
+// of 8 pixels that differ from shadow (the row shown last) are copied into
+// shadow and converted into each of the rows out rows (outPitch pixels
+// apart), scaled; with force every group counts as different. Returns
 // whether anything was converted.
 bool UpdateRow565To8888(const uint16_t* row, uint16_t* shadow, int count, uint32_t* out, ptrdiff_t outPitch,
                         int rows, int scale, uint32_t alpha, bool force);

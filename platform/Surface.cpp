@@ -181,16 +181,40 @@ void Surface::SetPixel(int x, int y, uint32_t pixel) {
     if (lock.Ok()) WritePixel(s, x, y, pixel);
 }
 
+namespace {
+
+// Fills the rectangle (or the clip rectangle, as SDL does) with ordinary
+// stores. SDL's own fill streams past the cache, so the frame that is drawn
+// over the cleared surface next would first come back from memory.
+void FillCached(SDL_Surface* s, const SDL_Rect* rect, uint32_t pixel) {
+    const int bpp = s->format->BytesPerPixel;
+    SDL_Rect r = s->clip_rect;
+    if (rect && !SDL_IntersectRect(rect, &s->clip_rect, &r)) return;
+    if ((bpp != 2 && bpp != 4) || SDL_MUSTLOCK(s) || r.w <= 0 || r.h <= 0) {
+        SDL_FillRect(s, &r, pixel);
+        return;
+    }
+    for (int y = r.y; y < r.y + r.h; ++y) {
+        uint8_t* row = static_cast<uint8_t*>(s->pixels) + static_cast<ptrdiff_t>(y) * s->pitch;
+        if (bpp == 2)
+            std::fill_n(reinterpret_cast<uint16_t*>(row) + r.x, r.w, static_cast<uint16_t>(pixel));
+        else
+            std::fill_n(reinterpret_cast<uint32_t*>(row) + r.x, r.w, pixel);
+    }
+}
+
+} // namespace
+
 void Surface::Fill(uint32_t pixel) {
     PixelsChanged();
-    SDL_FillRect(S(surface_), nullptr, pixel);
+    FillCached(S(surface_), nullptr, pixel);
 }
 
 void Surface::FillRect(const Rect& rect, uint32_t pixel) {
     if (rect.IsEmpty()) return;
     PixelsChanged();
     SDL_Rect r = ToSdl(rect);
-    SDL_FillRect(S(surface_), &r, pixel);
+    FillCached(S(surface_), &r, pixel);
 }
 
 void Surface::SetColorKey(std::optional<uint32_t> key) {

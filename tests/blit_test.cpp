@@ -226,3 +226,27 @@ TEST(Blit, BlendedBlitsTouchOnlyOpaqueVisiblePixels) {
         }
     }
 }
+
+// Filling the whole surface or a rectangle that reaches past its edges
+// writes exactly the pixels inside, at every depth.
+TEST(Blit, FillsCoverTheirRectangleCutToTheSurface) {
+    for (int bits : {8, 16, 32}) {
+        auto s = Backdrop(bits, 37, 21);
+        const auto backdrop = Backdrop(bits, 37, 21);
+        const uint32_t red = s->ColorMatch(RGB(255, 0, 0));
+        s->FillRect(Rect{-5, 15, 9, 30}, red); // x 0..8, y 15..20 on the surface
+        for (int y = 0; y < 21; ++y)
+            for (int x = 0; x < 37; ++x) {
+                const bool inside = x < 9 && y >= 15;
+                ASSERT_EQ(s->GetPixel(x, y), inside ? red : backdrop->GetPixel(x, y))
+                    << bits << ": " << x << "," << y;
+            }
+        s->FillRect(Rect{40, 0, 50, 10}, red); // wholly outside: nothing
+        EXPECT_EQ(s->GetPixel(36, 0), backdrop->GetPixel(36, 0));
+        const uint32_t blue = s->ColorMatch(RGB(0, 0, 255));
+        s->Fill(blue);
+        for (int y = 0; y < 21; ++y)
+            for (int x = 0; x < 37; ++x)
+                ASSERT_EQ(s->GetPixel(x, y), blue) << bits;
+    }
+}

@@ -6,6 +6,7 @@
 #include "platform/Surface.h"
 #include "platform/Window.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <imgui.h>
@@ -41,7 +42,7 @@ TEST(PixelRows, VectorAndPlainConversionAgreeForEveryLengthAndScale) {
         }
 }
 
-TEST(PixelRows, OnlyChangedPiecesAreConvertedIntoEveryRow) {
+TEST(PixelRows, OnlyChangedGroupsAreConvertedIntoEveryRow) {
     const int count = 40, scale = 2, pitch = 100;
     std::vector<uint16_t> row(count, 0x001F), shadow(row);
     std::vector<uint32_t> out(static_cast<size_t>(pitch * 2), 0xDEADu);
@@ -49,25 +50,64 @@ TEST(PixelRows, OnlyChangedPiecesAreConvertedIntoEveryRow) {
     EXPECT_FALSE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 2, scale, 0, false));
     EXPECT_EQ(out[0], 0xDEADu);
 
-    // Pixel 20 changes: its piece of 16 (pixels 16-31) is converted, in both rows.
+    // Pixel 20 changes: its group of 8 (pixels 16-23) is converted, in both rows.
     row[20] = 0xF800;
     EXPECT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 2, scale, 0, false));
     EXPECT_EQ(shadow, row);
     for (int r = 0; r < 2; ++r)
         for (int x = 0; x < count * scale; ++x) {
             const uint32_t got = out[static_cast<size_t>(r * pitch + x)];
-            const uint32_t want = x / scale < 16 || x / scale >= 32 ? 0xDEADu
+            const uint32_t want = x / scale < 16 || x / scale >= 24 ? 0xDEADu
                                   : x / scale == 20                 ? 0xFF0000u
                                                                     : 0x0000FFu;
             EXPECT_EQ(got, want) << r << "," << x;
         }
-    // The short last piece (pixels 32-39) counts too; force converts all.
+    // The last pixels after the whole groups of 16 (32-39) count too; force
+    // converts all.
     row[39] = 0x07E0;
     EXPECT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 1, scale, 0, false));
     EXPECT_EQ(out[79], 0x00FF00u);
     EXPECT_EQ(out[0], 0xDEADu);
     EXPECT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, 1, scale, 0, true));
     EXPECT_EQ(out[0], 0x0000FFu);
+}
+
+// Random rows with scattered changes, at every scale the window may use and
+// beyond, for lengths that are and are not whole groups: each group of 8
+// pixels that changed is written, scaled, into every row, nothing else is
+// touched, and the shadow ends equal to the row.
+TEST(PixelRows, ScatteredChangesReachEveryRowAtEveryScale) {
+    std::mt19937 random(11);
+    for (int scale = 1; scale <= 18; scale += scale < 5 ? 1 : 13)
+        for (int count : {1, 7, 8, 15, 16, 17, 40, 63, 64, 100}) {
+            const int rows = 1 + static_cast<int>(random() % 3);
+            const int pitch = count * scale + 5;
+            std::vector<uint16_t> shown(static_cast<size_t>(count));
+            for (auto& p : shown)
+                p = static_cast<uint16_t>(random());
+            std::vector<uint16_t> row = shown, shadow = shown;
+            for (int i = 0; i < count; ++i)
+                if (random() % 9 == 0) row[static_cast<size_t>(i)] ^= static_cast<uint16_t>(1 + random() % 0xFFFF);
+            std::vector<uint32_t> out(static_cast<size_t>(pitch * rows), 0xDEADu);
+            const bool any =
+                UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, rows, scale, 0, false);
+            ASSERT_EQ(shadow, row);
+            bool changed = false;
+            for (int g = 0; g < count; g += 8) {
+                const int end = std::min(count, g + 8);
+                const bool differs = !std::equal(row.begin() + g, row.begin() + end, shown.begin() + g);
+                changed |= differs;
+                for (int r = 0; r < rows; ++r)
+                    for (int x = g * scale; x < end * scale; ++x)
+                        ASSERT_EQ(out[static_cast<size_t>(r * pitch + x)],
+                                  differs ? Rgb565To8888(row[static_cast<size_t>(x / scale)], 0) : 0xDEADu)
+                            << "scale " << scale << ", count " << count << ", row " << r << ", x " << x;
+            }
+            EXPECT_EQ(any, changed);
+            for (int r = 0; r < rows; ++r)
+                for (int x = count * scale; x < pitch; ++x)
+                    ASSERT_EQ(out[static_cast<size_t>(r * pitch + x)], 0xDEADu); // past the row's end
+        }
 }
 
 namespace {
