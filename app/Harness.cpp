@@ -135,7 +135,7 @@ std::string HarnessUsage() {
            "  --record FILE         write the run's keys and tick times to FILE as a demo\n"
            "  --play FILE           play the demo FILE again, tick for tick\n"
            "  --keys FILE           bind keys as FILE says (lines 'KEY = GAME_KEY')\n"
-           "  --action NAME@T       run the menu command NAME at tick T (repeatable), e.g. ActionAboutInfo\n";
+           "  --action NAME@T       run the menu command NAME after tick T (repeatable), e.g. ActionAboutInfo\n";
 }
 
 THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
@@ -475,11 +475,15 @@ int RunGame(const THarnessOptions& options) {
         }
         if (recorder) recorder->BeginTick(tick, elapsed);
         PlayDemoEvents(script, tick, app, sink);
-        for (const auto& action : options.Actions)
-            if (action.Tick == tick) form.RunNamedCommand(action.Path);
         app.ProcessMessages(windowSink);
         if (app.Terminated()) break;
         if (!form.Idle() && !options.Headless && !playing) app.WaitMessage(form.DXTimer.Enabled() ? 1 : 10);
+        // Menu commands come after the tick's frame, as a click between two
+        // frames: the next tick sees the time since this one, as it would
+        // without the command (a change of window mode then leaves the run
+        // exactly as it was).
+        for (const auto& action : options.Actions)
+            if (action.Tick == tick) form.RunNamedCommand(action.Path);
 
         for (const auto& shot : options.Screenshots) {
             if (shot.Tick != tick) continue;

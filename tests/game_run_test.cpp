@@ -1,6 +1,7 @@
 // The game binary run on data that fails: a level that cannot start, scripted
 // input that is no file, and (where a virtual display exists) the music that
-// the real window plays, recorded through SDL's disk audio driver.
+// the real window plays, recorded through SDL's disk audio driver; and a
+// shipped level played with and without switches of the window mode.
 #include "common/Files.h"
 #include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -87,4 +89,77 @@ TEST(GameRun, TitleMusicPlaysFromTheStart) {
                       static_cast<uint8_t>(samples[i]) | (static_cast<uint8_t>(samples[i + 1]) << 8)))));
     EXPECT_GT(samples.size(), 44100u);
     EXPECT_GT(peak, 1000);
+}
+
+// Switching between the window and full screen while playing, in the pause
+// and on the summary changes nothing of the game: the shipped first level,
+// played once as it is and once with switches, shows the same pictures and
+// the same state tick for tick (only the display fields differ).
+TEST(GameRun, WindowModeSwitchesLeaveTheRunAsItWas) {
+    if (!fs::exists(test::BinaryDir() + "/GFX/Images.dxg")) GTEST_SKIP() << "the game's data was not built";
+    TempDir dir;
+    // The level's key script with a pause of 60 ticks at 88 (before the
+    // first step): every key after it comes 60 ticks later.
+    constexpr int kPauseAt = 88, kPause = 60;
+    std::istringstream in(ReadFileBytes(test::SourceDir() + "/tests/levels/level1.keys"));
+    std::string line, keys;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream words(line);
+        long tick = 0;
+        std::string rest;
+        words >> tick;
+        std::getline(words, rest);
+        keys += std::to_string(tick >= kPauseAt ? tick + kPause : tick) + rest + "\n";
+    }
+    WriteFileBytes(dir / "keys.txt", keys);
+    // The summary shows from about tick 1560 on.
+    const int shots[] = {kPauseAt + 5, kPauseAt + 30, 400, 430, 1100, 1590, 1615};
+    auto run = [&](const std::string& tag, const std::string& switches) {
+        std::string args = "--headless --ticks 1616 --input " + (dir / "keys.txt") + " --action ActionPause@" +
+                           std::to_string(kPauseAt) + " --action ActionPause@" +
+                           std::to_string(kPauseAt + kPause) + switches;
+        for (int t : shots) {
+            const std::string at = std::to_string(t);
+            args += " --screenshot " + (dir / (tag + at + ".png")) + "@" + at + " --state " +
+                    (dir / (tag + at + ".json")) + "@" + at;
+        }
+        const RunResult r = RunGameBinary(dir, "", args);
+        EXPECT_EQ(r.exitCode, 0) << r.errors;
+    };
+    run("plain", "");
+    // Full screen in the pause, the window while playing, full screen on the
+    // summary and back.
+    run("switched", " --action ActionToggleWindow@" + std::to_string(kPauseAt + 10) +
+                        " --action ActionToggleWindow@420 --action ActionToggleWindow@1580"
+                        " --action ActionToggleWindow@1600");
+    // The display's fields, and the frame rate, which is counted afresh
+    // from each switch.
+    auto gameOnly = [](const std::string& json) {
+        std::istringstream lines(json);
+        std::string l, kept;
+        while (std::getline(lines, l)) {
+            bool display = false;
+            for (const char* key : {"\"FullScreen\"", "\"MenuVisible\"", "\"WindowModeChecked\"", "\"Scale\"",
+                                    "\"FrameRate\""})
+                display = display || l.find(key) != std::string::npos;
+            if (!display) kept += l + "\n";
+        }
+        return kept;
+    };
+    const bool fullAt[] = {false, true, true, false, false, true, false};
+    for (size_t i = 0; i < std::size(shots); ++i) {
+        const std::string at = std::to_string(shots[i]);
+        const std::string plain = ReadFileBytes(dir / ("plain" + at + ".json"));
+        const std::string switched = ReadFileBytes(dir / ("switched" + at + ".json"));
+        ASSERT_FALSE(plain.empty()) << at;
+        EXPECT_EQ(gameOnly(switched), gameOnly(plain)) << "after tick " << at;
+        EXPECT_EQ(Field(switched, "FullScreen"), fullAt[i] ? "true" : "false") << at;
+        EXPECT_EQ(ReadFileBytes(dir / ("switched" + at + ".png")), ReadFileBytes(dir / ("plain" + at + ".png")))
+            << "the picture after tick " << at;
+    }
+    EXPECT_EQ(Field(ReadFileBytes(dir / "plain" + std::to_string(kPauseAt + 30) + ".json"), "GameState"),
+              "\"3\"");
+    EXPECT_EQ(Field(ReadFileBytes(dir / "plain400.json"), "GameState"), "\"0\"");
+    EXPECT_EQ(Field(ReadFileBytes(dir / "plain1615.json"), "GameState"), "\"5\"");
 }
