@@ -81,7 +81,7 @@ bool NamesSoftwareRasteriser(const char* name) {
 // alone costs tens of megabytes.
 bool PreferSoftwarePresent(SDL_Window* window) {
     if (const char* v = std::getenv("VARNOK_PRESENT")) {
-        if (strcasecmp(v, "software") == 0) return true;
+        if (strcasecmp(v, "software") == 0 || strcasecmp(v, "framebuffer") == 0) return true;
         if (strcasecmp(v, "accelerated") == 0) return false;
     }
     if (const char* driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER)) return strcasecmp(driver, "software") == 0;
@@ -166,9 +166,15 @@ void Window::CreatePresenter() {
     renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_SOFTWARE);
     if (!renderer_) throw Exception(std::string("Renderer cannot be created: ") + SDL_GetError());
     vsync_ = false;
+    const char* how = std::getenv("VARNOK_PRESENT");
+    if (!how || strcasecmp(how, "framebuffer") != 0)
+        serverScaler_ = XScaler::Create(window_, gameWidth_, gameHeight_);
+    serverStale_ = true;
+    surfaceStale_ = false;
 }
 
 void Window::DestroyPresenter() {
+    serverScaler_.reset();
     if (texture_) SDL_DestroyTexture(T(texture_));
     texture_ = nullptr;
     for (void** s : {&converted_, &frame_, &scratch_}) {
@@ -213,6 +219,24 @@ void Window::SetFullScreen(bool fullScreen) {
 
 RgbaImage Window::Capture() const {
     if (!software_) return {};
+    if (serverScaler_) {
+        // What the server shows: its own scaling is part of the picture.
+        int w = 0, h = 0;
+        SDL_GetWindowSize(W(window_), &w, &h);
+        const std::vector<uint32_t> shown = serverScaler_->Read(0, 0, w, h);
+        if (shown.empty()) return {};
+        RgbaImage image(w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uint32_t p = shown[static_cast<size_t>(y) * w + x];
+                uint8_t* to = image.At(x, y);
+                to[0] = static_cast<uint8_t>(p >> 16);
+                to[1] = static_cast<uint8_t>(p >> 8);
+                to[2] = static_cast<uint8_t>(p);
+                to[3] = 255;
+            }
+        return image;
+    }
     SDL_Surface* shown = SDL_GetWindowSurface(W(window_));
     if (!shown) return {};
     SDL_Surface* rgba = SDL_ConvertSurfaceFormat(shown, SDL_PIXELFORMAT_ABGR8888, 0);
@@ -561,6 +585,7 @@ void Window::PresentSoftware(const Surface* back) {
     const int x0 = std::max(v.X, 0), x1 = std::min(v.X + v.Width, target->w);
     const bool inside = x0 == v.X && x1 == v.X + v.Width && v.Y >= top && v.Y + v.Height <= target->h;
     int first = INT32_MAX, last = -1; // picture rows converted
+    bool viaServer = false;
     std::vector<std::pair<int, int>> spans;
     if (src && frame && x1 > x0) {
         if (SDL_MUSTLOCK(src)) SDL_LockSurface(src);
@@ -569,15 +594,25 @@ void Window::PresentSoftware(const Surface* back) {
         if (inside && src->format->format == SDL_PIXELFORMAT_RGB565 && bpp == 4 && tf->Rmask == 0xFF0000 &&
             tf->Gmask == 0xFF00 && tf->Bmask == 0xFF) {
             // The usual case, 16-bit frames on a 32-bit window: only the
-            // pieces of rows that changed are converted, in one pass.
+            // pieces of rows that changed are converted, in one pass. The
+            // display server scales them when it can and the menus need no
+            // new drawing; the picture it was last sent, or the window's
+            // surface, is brought up to date whole when it missed frames.
+            viaServer = serverScaler_ && src->w == gameWidth_ && src->h == gameHeight_ && !redrawAll_ &&
+                        !overlayChanged && !(wholePicture && overlayVisible_);
+            const bool force = wholePicture || (viaServer ? serverStale_ : surfaceStale_);
+            const int outScale = viaServer ? 1 : k;
+            const ptrdiff_t outPitch = viaServer ? serverScaler_->Pitch() : target->pitch / 4;
             for (int y = 0; y < src->h; ++y) {
                 const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(src->pixels) +
                                                                     static_cast<ptrdiff_t>(y) * src->pitch);
                 auto* shadow = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(frame->pixels) +
                                                            static_cast<ptrdiff_t>(y) * frame->pitch);
-                auto* out = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) +
-                                                        static_cast<ptrdiff_t>(v.Y + y * k) * target->pitch) +
-                            x0;
+                auto* out = viaServer ? serverScaler_->Pixels() + y * outPitch
+                                      : reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) +
+                                                                    static_cast<ptrdiff_t>(v.Y + y * k) *
+                                                                        target->pitch) +
+                                            x0;
                 // The parts of the row not under a menu or tool window.
                 spans.assign(1, {0, src->w});
                 if (!wholePicture && overlayVisible_) {
@@ -602,9 +637,8 @@ void Window::PresentSoftware(const Surface* back) {
                 }
                 bool changed = false;
                 for (auto [a, b] : spans)
-                    changed |=
-                        UpdateRow565To8888(row + a, shadow + a, b - a, out + static_cast<ptrdiff_t>(a) * k,
-                                           target->pitch / 4, k, k, tf->Amask, wholePicture);
+                    changed |= UpdateRow565To8888(row + a, shadow + a, b - a, out + static_cast<ptrdiff_t>(a) * outScale,
+                                                  outPitch, outScale, outScale, viaServer ? 0 : tf->Amask, force);
                 if (changed) {
                     first = std::min(first, y);
                     last = y;
@@ -618,9 +652,9 @@ void Window::PresentSoftware(const Surface* back) {
                     static_cast<const uint8_t*>(src->pixels) + static_cast<ptrdiff_t>(y) * src->pitch;
                 uint8_t* to = static_cast<uint8_t*>(frame->pixels) + static_cast<ptrdiff_t>(y) * frame->pitch;
                 if (src != frame) {
-                    if (!wholePicture && std::memcmp(from, to, rowBytes) == 0) continue;
+                    if (!wholePicture && !surfaceStale_ && std::memcmp(from, to, rowBytes) == 0) continue;
                     std::memcpy(to, from, rowBytes);
-                } else if (!wholePicture) {
+                } else if (!wholePicture && !surfaceStale_) {
                     continue;
                 }
                 first = std::min(first, y);
@@ -633,6 +667,25 @@ void Window::PresentSoftware(const Surface* back) {
         if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
         if (SDL_MUSTLOCK(src)) SDL_UnlockSurface(src);
     }
+
+    if (viaServer) {
+        // The window's surface missed this frame; the server's picture is current.
+        if (last >= first) surfaceStale_ = true;
+        serverStale_ = false;
+        std::vector<XScaler::Hole> holes;
+        if (overlayVisible_)
+            for (const OverlayRect& r : overlayRects_)
+                holes.push_back({r.X, r.Y, r.W, r.H});
+        if (last >= first && !serverScaler_->Show(first, last, v, top, holes)) {
+            serverScaler_.reset();
+            redrawAll_ = true;
+        }
+        shownSurface_ = target;
+        shownViewport_ = v;
+        return;
+    }
+    if (last >= first || redrawAll_) serverStale_ = true;
+    if (src && frame && x1 > x0) surfaceStale_ = false;
 
     // The menus and tool windows are drawn again when their drawing changed
     // or the picture was written where they are.

@@ -12,10 +12,12 @@
 // a vertical-blank wait the window sleeps until the next refresh.
 #include "common/Image.h"
 #include "platform/DisplayMode.h"
+#include "platform/XScaler.h"
 #include "platform/MenuBar.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,8 @@ class Window {
     // The present path in use: true when frames go straight into the
     // window's framebuffer in software.
     bool SoftwarePresent() const { return software_; }
+    // Whether the display server scales the picture (software path on X).
+    bool ServerScales() const { return serverScaler_ != nullptr; }
 
   private:
     void CreatePresenter();
@@ -108,6 +112,12 @@ class Window {
 
     // The software path: the last frame shown, and what must be drawn again.
     void* frame_ = nullptr;   // SDL_Surface* in the back surface's format
+    // The display server's scaling, where it has one: frames that need no
+    // new drawing of the menus go that way. Either way's picture may lag
+    // behind the other's, and is then written whole the next time.
+    std::unique_ptr<XScaler> serverScaler_;
+    bool serverStale_ = true;
+    bool surfaceStale_ = false;
     void* scratch_ = nullptr; // SDL_Surface*: the frame in the window's format, before scaling
     void* shownSurface_ = nullptr;
     TViewport shownViewport_{};

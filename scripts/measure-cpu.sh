@@ -3,17 +3,20 @@
 # the title, then playing level 5 (the heaviest), and prints the CPU share of
 # each of its threads and its resident memory.
 #
-#   scripts/measure-cpu.sh [BUILD_DIR] [SECONDS] [SCREEN]
+#   scripts/measure-cpu.sh [BUILD_DIR] [SECONDS] [SCREEN] [RUNS]
 #
 # BUILD_DIR defaults to build, SECONDS (measured, after a settling time) to 20,
-# SCREEN (the virtual display's size) to 1920x1080. The CPU share is in percent
-# of one core, from the threads' user and system times in /proc.
+# SCREEN (the virtual display's size) to 1920x1080, RUNS to 1. The CPU share is
+# in percent of one core, from the threads' user and system times in /proc.
+# The game's work is mostly memory traffic, so on a shared machine the share
+# varies from run to run by a fifth or more: with several runs the median of
+# each screen's totals is printed last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 seconds="${2:-20}"
 screen="${3:-1920x1080}"
-settle=4
+runs="${4:-1}"
 
 for tool in Xvfb; do
   command -v "$tool" >/dev/null || { echo "measure-cpu: $tool is missing" >&2; exit 1; }
@@ -46,8 +49,8 @@ ticks_per_second="$(getconf CLK_TCK)"
 # the name in field 2 may hold spaces, so count from the closing parenthesis).
 thread_ticks() { sed 's/.*) //' "$1" | awk '{ print $12 + $13 }'; }
 
-measure() { # label, then the game's arguments
-  local label="$1"; shift
+measure() { # label, settling seconds, then the game's arguments
+  local label="$1" settle="$2"; shift 2
   DISPLAY="$display" "$build/varnok" "$@" >"$work/game.log" 2>&1 &
   game_pid=$!
   sleep "$settle"
@@ -71,14 +74,24 @@ measure() { # label, then the game's arguments
     printf '   thread %-8s %-16s %6.2f %%\n' "$id" "${names[$id]:-$(cat "$t/comm" 2>/dev/null)}" \
       "$(echo "$used * 100 / ($ticks_per_second * $seconds)" | bc -l)"
   done
-  printf '   total                     %6.2f %% of one core\n' \
-    "$(echo "$total * 100 / ($ticks_per_second * $seconds)" | bc -l)"
+  local share
+  share="$(echo "$total * 100 / ($ticks_per_second * $seconds)" | bc -l)"
+  printf '   total                     %6.2f %% of one core\n' "$share"
+  echo "$share" >>"$work/$label.totals"
   awk '/VmRSS|VmHWM/ { printf "   %-25s %6.1f MB\n", $1, $2 / 1024 }' /proc/"$game_pid"/status
   kill "$game_pid"; wait "$game_pid" 2>/dev/null || true
   game_pid=""
 }
 
-measure "title"
-# Enter on "Start" after the input lock-out, then any key ends get-ready.
+median() { sort -n "$1" | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# Enter on "Start" after the input lock-out, then any key ends get-ready
+# (about 7 s in); the level is measured from 9 s on.
 printf '40 down Return\n41 up Return\n400 down Space\n401 up Space\n' >"$work/level5.keys"
-measure "level 5" --level 5 --input "$work/level5.keys"
+for _ in $(seq "$runs"); do
+  measure "title" 4
+  measure "level 5" 9 --level 5 --input "$work/level5.keys"
+done
+if [ "$runs" -gt 1 ]; then
+  echo "== median of $runs runs: title $(median "$work/title.totals") %, level 5 $(median "$work/level 5.totals") % of one core"
+fi

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfreetype-dev
+  libx11-dev libxext-dev libxrender-dev
   libopenmpt-dev libopenmpt0
   fonts-liberation
   libimgui-dev libstb-dev

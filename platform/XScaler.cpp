@@ -1,0 +1,240 @@
+#include "platform/XScaler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#ifdef VARNOK_HAVE_XRENDER
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrender.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#endif
+
+namespace varnok::platform {
+
+#ifdef VARNOK_HAVE_XRENDER
+
+namespace {
+
+bool g_serverRefused = false;
+
+int RecordError(Display*, XErrorEvent*) {
+    g_serverRefused = true;
+    return 0;
+}
+
+// Runs requests with the server's errors caught (the usual handler would end
+// the program); true when the server accepted them all.
+template <class Requests>
+bool Accepted(Display* display, Requests&& requests) {
+    XSync(display, False);
+    g_serverRefused = false;
+    XErrorHandler previous = XSetErrorHandler(RecordError);
+    requests();
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    return !g_serverRefused;
+}
+
+} // namespace
+
+struct XScaler::Server {
+    Display* display = nullptr;
+    ::Window window = 0;
+    XShmSegmentInfo shm{};
+    bool attached = false;
+    XImage* image = nullptr;
+    Pixmap pixmap = 0;
+    GC gc = nullptr;
+    Picture source = 0;
+    Picture target = 0;
+
+    ~Server() {
+        if (display) {
+            Accepted(display, [&] {
+                if (source) XRenderFreePicture(display, source);
+                if (target) XRenderFreePicture(display, target);
+                if (gc) XFreeGC(display, gc);
+                if (pixmap) XFreePixmap(display, pixmap);
+                if (attached) XShmDetach(display, &shm);
+            });
+        }
+        if (image) {
+            image->data = nullptr; // the shared memory is not the image's to free
+            XDestroyImage(image);
+        }
+        if (shm.shmaddr) shmdt(shm.shmaddr);
+    }
+};
+
+std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) || info.subsystem != SDL_SYSWM_X11)
+        return nullptr;
+    Display* display = info.info.x11.display;
+    const ::Window window = info.info.x11.window;
+    int major = 0, minor = 0, event = 0, error = 0;
+    Bool sharedPixmaps = False;
+    if (!XShmQueryVersion(display, &major, &minor, &sharedPixmaps) ||
+        !XRenderQueryExtension(display, &event, &error))
+        return nullptr;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.depth != 24) return nullptr;
+    // The picture's own layout: 8 bits each of red, green and blue.
+    XRenderPictFormat* format = XRenderFindVisualFormat(display, attributes.visual);
+    if (!format || format->type != PictTypeDirect || format->direct.red != 16 || format->direct.green != 8 ||
+        format->direct.blue != 0 || format->direct.redMask != 0xFF || format->direct.greenMask != 0xFF ||
+        format->direct.blueMask != 0xFF)
+        return nullptr;
+
+    std::unique_ptr<XScaler> scaler(new XScaler);
+    scaler->server_ = std::make_unique<Server>();
+    Server& x = *scaler->server_;
+    x.image = XShmCreateImage(display, attributes.visual, 24, ZPixmap, nullptr, &x.shm, width, height);
+    if (!x.image || x.image->bits_per_pixel != 32 || x.image->bytes_per_line % 4 != 0) return nullptr;
+    x.shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(x.image->bytes_per_line) * height, IPC_CREAT | 0600);
+    if (x.shm.shmid < 0) return nullptr;
+    void* memory = shmat(x.shm.shmid, nullptr, 0);
+    if (memory == reinterpret_cast<void*>(-1)) {
+        shmctl(x.shm.shmid, IPC_RMID, nullptr);
+        return nullptr;
+    }
+    x.shm.shmaddr = x.image->data = static_cast<char*>(memory);
+    x.shm.readOnly = False;
+    x.display = display;
+    x.window = window;
+    const bool accepted = Accepted(display, [&] {
+        x.attached = XShmAttach(display, &x.shm);
+        x.pixmap = XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 24);
+        x.gc = XCreateGC(display, x.pixmap, 0, nullptr);
+        x.source = XRenderCreatePicture(display, x.pixmap, format, 0, nullptr);
+        x.target = XRenderCreatePicture(display, window, format, 0, nullptr);
+        XRenderSetPictureFilter(display, x.source, const_cast<char*>(FilterNearest), nullptr, 0);
+    });
+    // The segment goes away once both sides have let go of it.
+    shmctl(x.shm.shmid, IPC_RMID, nullptr);
+    if (!accepted || !x.attached) return nullptr;
+    std::memset(x.image->data, 0, static_cast<size_t>(x.image->bytes_per_line) * height);
+    scaler->pixels_ = reinterpret_cast<uint32_t*>(x.image->data);
+    scaler->pitch_ = x.image->bytes_per_line / 4;
+    scaler->width_ = width;
+    scaler->height_ = height;
+    return scaler;
+}
+
+XScaler::~XScaler() = default;
+
+bool XScaler::Show(int first, int last, const TViewport& v, int top, const std::vector<Hole>& holes) {
+    Server& x = *server_;
+    first = std::max(first, 0);
+    last = std::min(last, height_ - 1);
+    if (last < first || v.Scale < 1) return true;
+    if (v.Scale != scale_) {
+        // The server maps each window pixel back to the picture: x / k.
+        const XFixed unit = XDoubleToFixed(1.0), part = XDoubleToFixed(1.0 / v.Scale);
+        XTransform transform{{{part, 0, 0}, {0, part, 0}, {0, 0, unit}}};
+        XRenderSetPictureTransform(x.display, x.source, &transform);
+        scale_ = v.Scale;
+    }
+    // Where the rows may be drawn: the picture below the menu bar, less the
+    // holes, as bands of rectangles.
+    const int k = v.Scale;
+    const int x0 = v.X, x1 = v.X + v.Width;
+    const int y0 = std::max(v.Y + first * k, top), y1 = v.Y + (last + 1) * k;
+    if (y1 <= y0) return true;
+    std::vector<int> edges{y0, y1};
+    for (const Hole& h : holes) {
+        edges.push_back(std::clamp(h.Y, y0, y1));
+        edges.push_back(std::clamp(h.Y + h.H, y0, y1));
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::vector<XRectangle> allowed;
+    std::vector<std::pair<int, int>> spans, kept;
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        const int top0 = edges[e], bottom0 = edges[e + 1];
+        spans.assign(1, {x0, x1});
+        for (const Hole& h : holes) {
+            if (h.Y >= bottom0 || h.Y + h.H <= top0) continue;
+            kept.clear();
+            for (auto [a, b] : spans) {
+                if (h.X + h.W <= a || h.X >= b) {
+                    kept.push_back({a, b});
+                    continue;
+                }
+                if (a < h.X) kept.push_back({a, h.X});
+                if (h.X + h.W < b) kept.push_back({h.X + h.W, b});
+            }
+            spans.swap(kept);
+        }
+        for (auto [a, b] : spans)
+            allowed.push_back({static_cast<short>(a), static_cast<short>(top0), static_cast<unsigned short>(b - a),
+                               static_cast<unsigned short>(bottom0 - top0)});
+    }
+    if (allowed.empty()) return true;
+    XRenderSetPictureClipRectangles(x.display, x.target, 0, 0, allowed.data(), static_cast<int>(allowed.size()));
+    XShmPutImage(x.display, x.pixmap, x.gc, x.image, 0, first, 0, first, static_cast<unsigned>(width_),
+                 static_cast<unsigned>(last - first + 1), False);
+    XRenderComposite(x.display, PictOpSrc, x.source, None, x.target, 0, first * k, 0, 0, v.X, v.Y + first * k,
+                     static_cast<unsigned>(v.Width), static_cast<unsigned>((last - first + 1) * k));
+    // The server has read the rows once it answers; they may change again.
+    XSync(x.display, False);
+    return true;
+}
+
+std::vector<uint32_t> XScaler::Read(int x, int y, int w, int h) const {
+    std::vector<uint32_t> pixels;
+    if (w <= 0 || h <= 0) return pixels;
+    const Server& s = *server_;
+    // Only what lies inside the window as the server has it now (a new size
+    // may still be on its way); the rest reads as black.
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(s.display, s.window, &attributes)) return pixels;
+    const int rw = std::min(x + w, attributes.width) - x, rh = std::min(y + h, attributes.height) - y;
+    pixels.assign(static_cast<size_t>(w) * h, 0);
+    if (x < 0 || y < 0 || rw <= 0 || rh <= 0) return pixels;
+    XImage* shown = nullptr;
+    Accepted(s.display, [&] {
+        shown = XGetImage(s.display, s.window, x, y, static_cast<unsigned>(rw), static_cast<unsigned>(rh), AllPlanes,
+                          ZPixmap);
+    });
+    if (!shown || shown->bits_per_pixel != 32) {
+        if (shown) XDestroyImage(shown);
+        return {};
+    }
+    for (int row = 0; row < rh; ++row)
+        for (int col = 0; col < rw; ++col)
+            pixels[static_cast<size_t>(row) * w + col] =
+                reinterpret_cast<const uint32_t*>(shown->data + static_cast<ptrdiff_t>(row) * shown->bytes_per_line)[col] &
+                0xFFFFFF;
+    XDestroyImage(shown);
+    return pixels;
+}
+
+#else
+
+// Built without the X libraries: the window's framebuffer is scaled in the game.
+struct XScaler::Server {};
+
+std::unique_ptr<XScaler> XScaler::Create(void*, int, int) {
+    return nullptr;
+}
+
+XScaler::~XScaler() = default;
+
+bool XScaler::Show(int, int, const TViewport&, int, const std::vector<Hole>&) {
+    return false;
+}
+
+std::vector<uint32_t> XScaler::Read(int, int, int, int) const {
+    return {};
+}
+
+#endif
+
+} // namespace varnok::platform

@@ -1,0 +1,56 @@
+#pragma once
+// Showing the picture scaled by the X display server: the picture is written
+// once at its own size into memory shared with the server, and the server's
+// rendering extension scales the changed rows into the window (sharp, whole
+// factors). On a virtual or software display this moves the scaling out of
+// the game, and the game writes a quarter of the bytes (at factor 2) into a
+// picture small enough to stay in the processor's cache; on a desktop with a
+// graphics card the server scales on the card.
+#include "platform/DisplayMode.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace varnok::platform {
+
+class XScaler {
+public:
+    struct Hole {
+        int X, Y, W, H;
+    };
+
+    // Null unless the window is an X11 window whose server offers shared
+    // memory pictures and the rendering extension with a matching format.
+    static std::unique_ptr<XScaler> Create(void* sdlWindow, int width, int height);
+    ~XScaler();
+    XScaler(const XScaler&) = delete;
+    XScaler& operator=(const XScaler&) = delete;
+
+    // The picture's rows: 32-bit pixels with red in bits 16-23, green in 8-15
+    // and blue in 0-7, Pitch() pixels apart.
+    uint32_t* Pixels() { return pixels_; }
+    int Pitch() const { return pitch_; }
+
+    // Shows picture rows first..last scaled into the window at the viewport,
+    // below top, leaving out the holes (window rectangles other drawings
+    // cover). Waits until the server has read the rows, so that they may be
+    // written again. False when the server failed.
+    bool Show(int first, int last, const TViewport& viewport, int top, const std::vector<Hole>& holes);
+
+    // What the window shows inside the rectangle (x, y, w, h), as 32-bit
+    // pixels like the picture's; empty when it cannot be read.
+    std::vector<uint32_t> Read(int x, int y, int w, int h) const;
+
+private:
+    XScaler() = default;
+    struct Server;
+    std::unique_ptr<Server> server_;
+    uint32_t* pixels_ = nullptr;
+    int pitch_ = 0;
+    int width_ = 0;
+    int height_ = 0;
+    int scale_ = 0;
+};
+
+} // namespace varnok::platform
