@@ -58,7 +58,8 @@ void BM_PresentRainFrame(benchmark::State& state) {
     for (auto& frame : frames)
         for (int d = 0; d < 230; ++d) {
             seed = seed * 1103515245u + 12345u;
-            const int x = static_cast<int>(seed >> 8) % (kW - 2), y = static_cast<int>(seed >> 20) % (kH - 10);
+            const int x = static_cast<int>(seed >> 8) % (kW - 2),
+                      y = static_cast<int>(seed >> 20) % (kH - 10);
             for (int j = 0; j < 10; ++j)
                 frame[(y + j) * kW + x] = frame[(y + j) * kW + x + 1] = 0xF800;
         }

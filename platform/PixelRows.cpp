@@ -41,7 +41,7 @@ struct Expander {
     }
 
     __attribute__((target("avx2"), always_inline)) inline void Eight(__m128i pixels, uint32_t* out,
-                                                                      ptrdiff_t outPitch, int rows) const {
+                                                                     ptrdiff_t outPitch, int rows) const {
         const __m256i c = _mm256_cvtepu16_epi32(pixels);
         const __m256i r = _mm256_and_si256(_mm256_srli_epi32(c, 11), mask5);
         const __m256i g = _mm256_and_si256(_mm256_srli_epi32(c, 5), mask6);
@@ -65,8 +65,8 @@ struct Expander {
 };
 
 // Converts whole groups of eight pixels; returns how many pixels it did.
-__attribute__((target("avx2"))) int ExpandAvx2(const uint16_t* in, int count, uint32_t* out, ptrdiff_t outPitch,
-                                               int rows, int scale, uint32_t alpha) {
+__attribute__((target("avx2"))) int ExpandAvx2(const uint16_t* in, int count, uint32_t* out,
+                                               ptrdiff_t outPitch, int rows, int scale, uint32_t alpha) {
     if (scale < 1 || scale > kMaxVectorScale) return 0;
     const Expander expand(scale, alpha);
     int i = 0;
@@ -142,8 +142,8 @@ __attribute__((target("avx2"))) bool UpdateRowAvx2(const uint16_t* row, uint16_t
         }
     }
     if (i < count)
-        any |= UpdateRowPlain(row + i, shadow + i, count - i, out + static_cast<ptrdiff_t>(i) * scale, outPitch,
-                              rows, scale, alpha, force);
+        any |= UpdateRowPlain(row + i, shadow + i, count - i, out + static_cast<ptrdiff_t>(i) * scale,
+                              outPitch, rows, scale, alpha, force);
     return any;
 }
 

@@ -637,8 +637,9 @@ void Window::PresentSoftware(const Surface* back) {
                 }
                 bool changed = false;
                 for (auto [a, b] : spans)
-                    changed |= UpdateRow565To8888(row + a, shadow + a, b - a, out + static_cast<ptrdiff_t>(a) * outScale,
-                                                  outPitch, outScale, outScale, viaServer ? 0 : tf->Amask, force);
+                    changed |= UpdateRow565To8888(row + a, shadow + a, b - a,
+                                                  out + static_cast<ptrdiff_t>(a) * outScale, outPitch, outScale,
+                                                  outScale, viaServer ? 0 : tf->Amask, force);
                 if (changed) {
                     first = std::min(first, y);
                     last = y;

@@ -29,8 +29,7 @@ int RecordError(Display*, XErrorEvent*) {
 
 // Runs requests with the server's errors caught (the usual handler would end
 // the program); true when the server accepted them all.
-template <class Requests>
-bool Accepted(Display* display, Requests&& requests) {
+template <class Requests> bool Accepted(Display* display, Requests&& requests) {
     XSync(display, False);
     g_serverRefused = false;
     XErrorHandler previous = XSetErrorHandler(RecordError);
@@ -97,7 +96,8 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     Server& x = *scaler->server_;
     x.image = XShmCreateImage(display, attributes.visual, 24, ZPixmap, nullptr, &x.shm, width, height);
     if (!x.image || x.image->bits_per_pixel != 32 || x.image->bytes_per_line % 4 != 0) return nullptr;
-    x.shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(x.image->bytes_per_line) * height, IPC_CREAT | 0600);
+    x.shm.shmid =
+        shmget(IPC_PRIVATE, static_cast<size_t>(x.image->bytes_per_line) * height, IPC_CREAT | 0600);
     if (x.shm.shmid < 0) return nullptr;
     void* memory = shmat(x.shm.shmid, nullptr, 0);
     if (memory == reinterpret_cast<void*>(-1)) {
@@ -110,7 +110,8 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     x.window = window;
     const bool accepted = Accepted(display, [&] {
         x.attached = XShmAttach(display, &x.shm);
-        x.pixmap = XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 24);
+        x.pixmap =
+            XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 24);
         x.gc = XCreateGC(display, x.pixmap, 0, nullptr);
         x.source = XRenderCreatePicture(display, x.pixmap, format, 0, nullptr);
         x.target = XRenderCreatePicture(display, window, format, 0, nullptr);
@@ -173,11 +174,13 @@ bool XScaler::Show(int first, int last, const TViewport& v, int top, const std::
             spans.swap(kept);
         }
         for (auto [a, b] : spans)
-            allowed.push_back({static_cast<short>(a), static_cast<short>(top0), static_cast<unsigned short>(b - a),
+            allowed.push_back({static_cast<short>(a), static_cast<short>(top0),
+                               static_cast<unsigned short>(b - a),
                                static_cast<unsigned short>(bottom0 - top0)});
     }
     if (allowed.empty()) return true;
-    XRenderSetPictureClipRectangles(x.display, x.target, 0, 0, allowed.data(), static_cast<int>(allowed.size()));
+    XRenderSetPictureClipRectangles(x.display, x.target, 0, 0, allowed.data(),
+                                    static_cast<int>(allowed.size()));
     XShmPutImage(x.display, x.pixmap, x.gc, x.image, 0, first, 0, first, static_cast<unsigned>(width_),
                  static_cast<unsigned>(last - first + 1), False);
     XRenderComposite(x.display, PictOpSrc, x.source, None, x.target, 0, first * k, 0, 0, v.X, v.Y + first * k,
@@ -200,8 +203,8 @@ std::vector<uint32_t> XScaler::Read(int x, int y, int w, int h) const {
     if (x < 0 || y < 0 || rw <= 0 || rh <= 0) return pixels;
     XImage* shown = nullptr;
     Accepted(s.display, [&] {
-        shown = XGetImage(s.display, s.window, x, y, static_cast<unsigned>(rw), static_cast<unsigned>(rh), AllPlanes,
-                          ZPixmap);
+        shown = XGetImage(s.display, s.window, x, y, static_cast<unsigned>(rw), static_cast<unsigned>(rh),
+                          AllPlanes, ZPixmap);
     });
     if (!shown || shown->bits_per_pixel != 32) {
         if (shown) XDestroyImage(shown);
@@ -210,7 +213,8 @@ std::vector<uint32_t> XScaler::Read(int x, int y, int w, int h) const {
     for (int row = 0; row < rh; ++row)
         for (int col = 0; col < rw; ++col)
             pixels[static_cast<size_t>(row) * w + col] =
-                reinterpret_cast<const uint32_t*>(shown->data + static_cast<ptrdiff_t>(row) * shown->bytes_per_line)[col] &
+                reinterpret_cast<const uint32_t*>(shown->data +
+                                                  static_cast<ptrdiff_t>(row) * shown->bytes_per_line)[col] &
                 0xFFFFFF;
     XDestroyImage(shown);
     return pixels;

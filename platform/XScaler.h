@@ -15,7 +15,7 @@
 namespace varnok::platform {
 
 class XScaler {
-public:
+  public:
     struct Hole {
         int X, Y, W, H;
     };
@@ -42,7 +42,7 @@ public:
     // pixels like the picture's; empty when it cannot be read.
     std::vector<uint32_t> Read(int x, int y, int w, int h) const;
 
-private:
+  private:
     XScaler() = default;
     struct Server;
     std::unique_ptr<Server> server_;

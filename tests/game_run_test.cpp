@@ -116,8 +116,8 @@ TEST(GameRun, WindowModeSwitchesLeaveTheRunAsItWas) {
     // The summary shows from about tick 1560 on.
     const int shots[] = {kPauseAt + 5, kPauseAt + 30, 400, 430, 1100, 1590, 1615};
     auto run = [&](const std::string& tag, const std::string& switches) {
-        std::string args = "--headless --ticks 1616 --input " + (dir / "keys.txt") + " --action ActionPause@" +
-                           std::to_string(kPauseAt) + " --action ActionPause@" +
+        std::string args = "--headless --ticks 1616 --input " + (dir / "keys.txt") +
+                           " --action ActionPause@" + std::to_string(kPauseAt) + " --action ActionPause@" +
                            std::to_string(kPauseAt + kPause) + switches;
         for (int t : shots) {
             const std::string at = std::to_string(t);
@@ -140,8 +140,8 @@ TEST(GameRun, WindowModeSwitchesLeaveTheRunAsItWas) {
         std::string l, kept;
         while (std::getline(lines, l)) {
             bool display = false;
-            for (const char* key : {"\"FullScreen\"", "\"MenuVisible\"", "\"WindowModeChecked\"", "\"Scale\"",
-                                    "\"FrameRate\""})
+            for (const char* key :
+                 {"\"FullScreen\"", "\"MenuVisible\"", "\"WindowModeChecked\"", "\"Scale\"", "\"FrameRate\""})
                 display = display || l.find(key) != std::string::npos;
             if (!display) kept += l + "\n";
         }
@@ -155,7 +155,8 @@ TEST(GameRun, WindowModeSwitchesLeaveTheRunAsItWas) {
         ASSERT_FALSE(plain.empty()) << at;
         EXPECT_EQ(gameOnly(switched), gameOnly(plain)) << "after tick " << at;
         EXPECT_EQ(Field(switched, "FullScreen"), fullAt[i] ? "true" : "false") << at;
-        EXPECT_EQ(ReadFileBytes(dir / ("switched" + at + ".png")), ReadFileBytes(dir / ("plain" + at + ".png")))
+        EXPECT_EQ(ReadFileBytes(dir / ("switched" + at + ".png")),
+                  ReadFileBytes(dir / ("plain" + at + ".png")))
             << "the picture after tick " << at;
     }
     EXPECT_EQ(Field(ReadFileBytes(dir / "plain" + std::to_string(kPauseAt + 30) + ".json"), "GameState"),

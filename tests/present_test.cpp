@@ -88,10 +88,11 @@ TEST(PixelRows, ScatteredChangesReachEveryRowAtEveryScale) {
                 p = static_cast<uint16_t>(random());
             std::vector<uint16_t> row = shown, shadow = shown;
             for (int i = 0; i < count; ++i)
-                if (random() % 9 == 0) row[static_cast<size_t>(i)] ^= static_cast<uint16_t>(1 + random() % 0xFFFF);
+                if (random() % 9 == 0)
+                    row[static_cast<size_t>(i)] ^= static_cast<uint16_t>(1 + random() % 0xFFFF);
             std::vector<uint32_t> out(static_cast<size_t>(pitch * rows), 0xDEADu);
-            const bool any =
-                UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, rows, scale, 0, false);
+            const bool any = UpdateRow565To8888(row.data(), shadow.data(), count, out.data(), pitch, rows,
+                                                scale, 0, false);
             ASSERT_EQ(shadow, row);
             bool changed = false;
             for (int g = 0; g < count; g += 8) {
