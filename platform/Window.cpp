@@ -673,11 +673,8 @@ void Window::PresentSoftware(const Surface* back) {
         // The window's surface missed this frame; the server's picture is current.
         if (last >= first) surfaceStale_ = true;
         serverStale_ = false;
-        std::vector<XScaler::Hole> holes;
-        if (overlayVisible_)
-            for (const OverlayRect& r : overlayRects_)
-                holes.push_back({r.X, r.Y, r.W, r.H});
-        if (last >= first && !serverScaler_->Show(first, last, v, top, holes)) {
+        // The server draws around what the menus and tool windows cover.
+        if (last >= first && !serverScaler_->Show(first, last, v, top, overlayRects_)) {
             serverScaler_.reset();
             redrawAll_ = true;
         }

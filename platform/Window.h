@@ -127,9 +127,7 @@ class Window {
     int quietFrames_ = 0;   // frames since the last ImGui frame
     // What the menus and tool windows cover of the picture (window pixels),
     // the fingerprint of their drawing and that of the drawing shown.
-    struct OverlayRect {
-        int X, Y, W, H;
-    };
+    using OverlayRect = XScaler::Hole;
     std::vector<OverlayRect> overlayRects_;
     bool overlayVisible_ = false;
     uint64_t overlayHash_ = 0;
