@@ -64,4 +64,16 @@ std::string Field(const std::string& json, const std::string& name) {
     return json.substr(start, json.find_first_of(",\n", start) - start);
 }
 
+std::string WithoutFields(const std::string& json, std::initializer_list<const char*> names) {
+    std::istringstream lines(json);
+    std::string line, kept;
+    while (std::getline(lines, line)) {
+        bool named = false;
+        for (const char* name : names)
+            named = named || line.find("\"" + std::string(name) + "\"") != std::string::npos;
+        if (!named) kept += line + "\n";
+    }
+    return kept;
+}
+
 } // namespace varnok::test

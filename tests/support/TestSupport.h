@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the test programs.
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 namespace varnok::test {
@@ -41,5 +42,8 @@ RunResult RunGameBinary(const TempDir& dir, const std::string& prefix, const std
 
 // The raw text of the first field NAME in a state snapshot ("" when missing).
 std::string Field(const std::string& json, const std::string& name);
+
+// A state snapshot without the lines that hold any of the fields named.
+std::string WithoutFields(const std::string& json, std::initializer_list<const char*> names);
 
 } // namespace varnok::test
