@@ -600,6 +600,7 @@ void Window::PresentSoftware(const Surface* back) {
             // surface, is brought up to date whole when it missed frames.
             viaServer = serverScaler_ && src->w == gameWidth_ && src->h == gameHeight_ && !redrawAll_ &&
                         !overlayChanged && !(wholePicture && overlayVisible_);
+            if (viaServer) serverScaler_->WaitUntilRead();
             const bool force = wholePicture || (viaServer ? serverStale_ : surfaceStale_);
             const int outScale = viaServer ? 1 : k;
             const ptrdiff_t outPitch = viaServer ? serverScaler_->Pitch() : target->pitch / 4;
@@ -690,6 +691,8 @@ void Window::PresentSoftware(const Surface* back) {
     const bool drawMenus = ((menuVisible_ && menu_) || toolDrawer_) &&
                            (overlayChanged || redrawAll_ || (wholePicture && overlayVisible_));
     if (last < first && !drawMenus && !redrawAll_) return; // nothing to send
+    // What the server was sent on its other connection lands first.
+    if (serverScaler_) serverScaler_->Finish();
     if (drawMenus && !redrawAll_) {
         SDL_Rect bar{0, 0, target->w, top};
         SDL_FillRect(target, &bar, SDL_MapRGB(target->format, 0, 0, 0));

@@ -42,6 +42,9 @@ template <class Requests> bool Accepted(Display* display, Requests&& requests) {
 } // namespace
 
 struct XScaler::Server {
+    // A connection of our own: the completion events the server sends once it
+    // has read the shared rows come here, where SDL's event loop, which reads
+    // every event on its own connection, cannot take them.
     Display* display = nullptr;
     ::Window window = 0;
     XShmSegmentInfo shm{};
@@ -51,6 +54,9 @@ struct XScaler::Server {
     GC gc = nullptr;
     Picture source = 0;
     Picture target = 0;
+    int completion = 0; // the event type that says the server read the rows
+    int unread = 0;     // puts of the shared rows whose completion has not come
+    bool sent = false;  // requests sent since the server last answered
 
     ~Server() {
         if (display) {
@@ -67,6 +73,7 @@ struct XScaler::Server {
             XDestroyImage(image);
         }
         if (shm.shmaddr) shmdt(shm.shmaddr);
+        if (display) XCloseDisplay(display);
     }
 };
 
@@ -75,15 +82,23 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) || info.subsystem != SDL_SYSWM_X11)
         return nullptr;
-    Display* display = info.info.x11.display;
     const ::Window window = info.info.x11.window;
+    std::unique_ptr<XScaler> scaler(new XScaler);
+    scaler->server_ = std::make_unique<Server>();
+    Server& x = *scaler->server_;
+    Display* display = x.display = XOpenDisplay(DisplayString(info.info.x11.display));
+    if (!display) return nullptr;
     int major = 0, minor = 0, event = 0, error = 0;
     Bool sharedPixmaps = False;
     if (!XShmQueryVersion(display, &major, &minor, &sharedPixmaps) ||
         !XRenderQueryExtension(display, &event, &error))
         return nullptr;
+    x.completion = XShmGetEventBase(display) + ShmCompletion;
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) || attributes.depth != 24) return nullptr;
+    Status known = 0;
+    if (!Accepted(display, [&] { known = XGetWindowAttributes(display, window, &attributes); }) || !known ||
+        attributes.depth != 24)
+        return nullptr;
     // The picture's own layout: 8 bits each of red, green and blue.
     XRenderPictFormat* format = XRenderFindVisualFormat(display, attributes.visual);
     if (!format || format->type != PictTypeDirect || format->direct.red != 16 || format->direct.green != 8 ||
@@ -91,9 +106,6 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
         format->direct.blueMask != 0xFF)
         return nullptr;
 
-    std::unique_ptr<XScaler> scaler(new XScaler);
-    scaler->server_ = std::make_unique<Server>();
-    Server& x = *scaler->server_;
     x.image = XShmCreateImage(display, attributes.visual, 24, ZPixmap, nullptr, &x.shm, width, height);
     if (!x.image || x.image->bits_per_pixel != 32 || x.image->bytes_per_line % 4 != 0) return nullptr;
     x.shm.shmid =
@@ -106,13 +118,14 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     }
     x.shm.shmaddr = x.image->data = static_cast<char*>(memory);
     x.shm.readOnly = False;
-    x.display = display;
     x.window = window;
     const bool accepted = Accepted(display, [&] {
         x.attached = XShmAttach(display, &x.shm);
         x.pixmap =
             XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 24);
-        x.gc = XCreateGC(display, x.pixmap, 0, nullptr);
+        XGCValues values{};
+        values.graphics_exposures = False;
+        x.gc = XCreateGC(display, x.pixmap, GCGraphicsExposures, &values);
         x.source = XRenderCreatePicture(display, x.pixmap, format, 0, nullptr);
         x.target = XRenderCreatePicture(display, window, format, 0, nullptr);
         XRenderSetPictureFilter(display, x.source, const_cast<char*>(FilterNearest), nullptr, 0);
@@ -181,13 +194,40 @@ bool XScaler::Show(int first, int last, const TViewport& v, int top, const std::
     if (allowed.empty()) return true;
     XRenderSetPictureClipRectangles(x.display, x.target, 0, 0, allowed.data(),
                                     static_cast<int>(allowed.size()));
-    XShmPutImage(x.display, x.pixmap, x.gc, x.image, 0, first, 0, first, static_cast<unsigned>(width_),
-                 static_cast<unsigned>(last - first + 1), False);
+    // The server copies the rows into its pixmap and says so with a
+    // completion event; the rows may not be written again before that.
+    if (!XShmPutImage(x.display, x.pixmap, x.gc, x.image, 0, first, 0, first, static_cast<unsigned>(width_),
+                      static_cast<unsigned>(last - first + 1), True))
+        return false;
+    ++x.unread;
     XRenderComposite(x.display, PictOpSrc, x.source, None, x.target, 0, first * k, 0, 0, v.X, v.Y + first * k,
                      static_cast<unsigned>(v.Width), static_cast<unsigned>((last - first + 1) * k));
-    // The server has read the rows once it answers; they may change again.
-    XSync(x.display, False);
+    XFlush(x.display);
+    x.sent = true;
     return true;
+}
+
+void XScaler::WaitUntilRead() {
+    Server& x = *server_;
+    XEvent event;
+    // Usually the events came long ago (a frame's time has passed): taking
+    // them needs no round trip. A server that is behind holds the game here,
+    // so that it never runs more than one frame ahead of what is shown.
+    while (x.unread > 0 && XCheckTypedEvent(x.display, x.completion, &event)) --x.unread;
+    while (x.unread > 0) {
+        XIfEvent(
+            x.display, &event,
+            [](Display*, XEvent* e, XPointer type) -> Bool { return e->type == *reinterpret_cast<int*>(type); },
+            reinterpret_cast<XPointer>(&x.completion));
+        --x.unread;
+    }
+}
+
+void XScaler::Finish() {
+    Server& x = *server_;
+    WaitUntilRead();
+    if (x.sent) XSync(x.display, False);
+    x.sent = false;
 }
 
 std::vector<uint32_t> XScaler::Read(int x, int y, int w, int h) const {
@@ -234,6 +274,10 @@ XScaler::~XScaler() = default;
 bool XScaler::Show(int, int, const TViewport&, int, const std::vector<Hole>&) {
     return false;
 }
+
+void XScaler::WaitUntilRead() {}
+
+void XScaler::Finish() {}
 
 std::vector<uint32_t> XScaler::Read(int, int, int, int) const {
     return {};

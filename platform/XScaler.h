@@ -34,9 +34,17 @@ class XScaler {
 
     // Shows picture rows first..last scaled into the window at the viewport,
     // below top, leaving out the holes (window rectangles other drawings
-    // cover). Waits until the server has read the rows, so that they may be
-    // written again. False when the server failed.
+    // cover). Returns without waiting for the server; false when the rows
+    // could not be sent.
     bool Show(int first, int last, const TViewport& viewport, int top, const std::vector<Hole>& holes);
+
+    // Waits until the server has read the rows last shown, so that they may
+    // be written again; call before writing into Pixels().
+    void WaitUntilRead();
+
+    // Waits until the server has done everything it was sent, before the
+    // window is drawn by other means that must land after it.
+    void Finish();
 
     // What the window shows inside the rectangle (x, y, w, h), as 32-bit
     // pixels like the picture's; empty when it cannot be read.
