@@ -38,10 +38,13 @@ void TMainForm::TimerGame(uint32_t lag) {
     TPlayerSprite* player = World.Actors.GamePlayer.Get();
     bool canvasUsed = false;
 
-    if (Game.NoTilesOn)
-        surface.Fill(0);
-    else
-        DXImageList.Items.Find("Background").Draw(surface, 0, 0, 0);
+    // The background picture goes first, but only once the layers are where
+    // they will be drawn: where their opaque tiles cover it, it is left out.
+    if (Game.NoTilesOn) surface.Fill(0);
+    auto drawScene = [&] {
+        DrawBackdrop(surface, true);
+        DXSpriteEngine.Draw();
+    };
 
     if (player) {
         const int pan = PlayerPan(*player);
@@ -55,15 +58,16 @@ void TMainForm::TimerGame(uint32_t lag) {
         DXSpriteEngine.Move(static_cast<int32_t>(lag));
         DXSpriteEngine.RemoveDead();
         ScrollToPlayer();
-        DXSpriteEngine.Draw();
+        drawScene();
         break;
     case gs::GetReady:
         if (!LevelStartError.empty()) {
             // A level that did not start waits for Escape or Enter.
+            DrawBackdrop(surface, false);
             DrawLevelStartError();
             break;
         }
-        DXSpriteEngine.Draw();
+        drawScene();
         DrawGetReady(GlobalStore.GetString("StateMsg", "GetReady", "Get ready"), 500);
         if (GetTickCount() - Game.GetReadyTick > 5000) {
             Game.GameState = gs::Playing;
@@ -71,29 +75,32 @@ void TMainForm::TimerGame(uint32_t lag) {
         }
         break;
     case gs::GameOver:
-        DXSpriteEngine.Draw();
+        drawScene();
         DrawBlinkingMessage(GlobalStore.GetString("StateMsg", "GameOver", "Game over"), 500);
         break;
     case gs::Paused:
-        DXSpriteEngine.Draw();
+        drawScene();
         DrawBlinkingMessage(GlobalStore.GetString("StateMsg", "Pause", "Pause"), 500);
         break;
     case gs::Leaving:
         if (!FadeActive) {
             // The fade-out has ended: back to the title, without drawing this tick.
+            DrawBackdrop(surface, false);
             SetTimer(false);
             Game.GameState = gs::TitleStart;
             SetStateEvents();
             SetTimer(true);
             return;
         }
-        DXSpriteEngine.Draw();
+        drawScene();
         break;
     case gs::LevelComplete:
-        DXSpriteEngine.Draw();
+        drawScene();
         DrawLevelSummary(500);
         break;
-    default: break;
+    default:
+        DrawBackdrop(surface, false);
+        break;
     }
 
     if (!Game.ShowDebugText) DrawHud(lag);
@@ -119,6 +126,22 @@ void TMainForm::TimerGame(uint32_t lag) {
     if (FadeActive) DrawFade(lag);
     DXDraw.Flip();
     World.ScrollDelta = {};
+}
+
+void TMainForm::DrawBackdrop(platform::Surface& surface, bool underSprites) {
+    if (Game.NoTilesOn) return;
+    const TPictureCollectionItem& background = DXImageList.Items.Find("Background");
+    backdropCover_.clear();
+    // Only what the sprites about to be drawn leave to be seen.
+    if (underSprites && DXSpriteEngine.Engine().Surface() == &surface)
+        DXSpriteEngine.Engine().AddCover(backdropCover_);
+    const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
+    if (backdropCover_.empty() || background.CoverOf(surface, 0, 0, 0).IsEmpty()) {
+        background.Draw(surface, 0, 0, 0);
+        return;
+    }
+    for (const platform::Rect& r : platform::Uncovered(whole, backdropCover_))
+        background.DrawPart(surface, 0, 0, 0, r);
 }
 
 void TMainForm::ScrollToPlayer() {

@@ -206,6 +206,7 @@ platform::Rect TPictureCollectionItem::PatternRects(int index) const {
 
 void TPictureCollectionItem::DropSurfaces() {
     places_.clear();
+    covers_.clear();
     surfaces_.clear();
     restored_ = false;
     count_ = 0;
@@ -335,6 +336,44 @@ void TPictureCollectionItem::DrawAlpha(platform::Surface& dest, const platform::
     PatternPlace p;
     if (Place(pattern, p))
         dest.DrawAlpha(destRect.Left, destRect.Top, *p.surface, p.rect, Transparent, alpha);
+}
+
+void TPictureCollectionItem::DrawPart(platform::Surface& dest, int x, int y, int pattern,
+                                      const platform::Rect& area) const {
+    PatternPlace p;
+    if (!Place(pattern, p)) return;
+    // The pattern's own columns and rows that land in the area; the source
+    // keeps its place relative to (x, y), so clipping works as for Draw.
+    const int64_t left = std::max<int64_t>(static_cast<int64_t>(area.Left) - x, 0);
+    const int64_t top = std::max<int64_t>(static_cast<int64_t>(area.Top) - y, 0);
+    const int64_t right = std::min<int64_t>(static_cast<int64_t>(area.Right) - x, p.rect.Width());
+    const int64_t bottom = std::min<int64_t>(static_cast<int64_t>(area.Bottom) - y, p.rect.Height());
+    if (right <= left || bottom <= top) return;
+    const platform::Rect part{p.rect.Left + static_cast<int>(left), p.rect.Top + static_cast<int>(top),
+                              p.rect.Left + static_cast<int>(right), p.rect.Top + static_cast<int>(bottom)};
+    dest.Draw(static_cast<int>(x + left), static_cast<int>(y + top), *p.surface, part, Transparent);
+}
+
+platform::Rect TPictureCollectionItem::CoverOf(const platform::Surface& dest, int x, int y,
+                                               int pattern) const {
+    PatternPlace p;
+    if (!Place(pattern, p)) return {};
+    // Whether a pattern covers depends on its pixels, the key and the
+    // destination's format only: asked for every tile every frame, the
+    // answer is kept until the surfaces are made again.
+    const int kind = dest.BitCount() * 2 + (Transparent ? 1 : 0);
+    if (coversKind_ != kind || covers_.size() != static_cast<size_t>(count_)) {
+        covers_.assign(static_cast<size_t>(count_), kUnknown);
+        coversKind_ = kind;
+    }
+    int8_t& known = covers_[static_cast<size_t>(pattern)];
+    if (known == kUnknown) known = dest.DrawCovers(*p.surface, p.rect, Transparent) ? 1 : 0;
+    if (!known) return {};
+    const int64_t right = std::min<int64_t>(static_cast<int64_t>(x) + p.rect.Width(), dest.Width());
+    const int64_t bottom = std::min<int64_t>(static_cast<int64_t>(y) + p.rect.Height(), dest.Height());
+    const platform::Rect r{std::max(x, 0), std::max(y, 0), static_cast<int>(std::max<int64_t>(right, 0)),
+                           static_cast<int>(std::max<int64_t>(bottom, 0))};
+    return r.IsEmpty() ? platform::Rect{} : r;
 }
 
 // ---------------------------------------------------------------- collection

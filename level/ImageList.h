@@ -149,6 +149,12 @@ class TPictureCollectionItem {
     // Blends a pattern with opacity alpha (0 nothing .. 255 opaque) at the
     // rectangle's top-left corner, in the pattern's own size.
     void DrawAlpha(platform::Surface& dest, const platform::Rect& destRect, int pattern, int alpha) const;
+    // As Draw, but only the pixels that land inside area.
+    void DrawPart(platform::Surface& dest, int x, int y, int pattern, const platform::Rect& area) const;
+    // The part of dest that Draw(dest, x, y, pattern) writes whole, hiding
+    // what was drawn there before; empty when the pattern has key pixels or
+    // is not copied plainly.
+    platform::Rect CoverOf(const platform::Surface& dest, int x, int y, int pattern) const;
 
     // The surfaces made by Restore (for inspection).
     size_t SurfaceCount() const { return surfaces_.size(); }
@@ -183,6 +189,11 @@ class TPictureCollectionItem {
     int patternHeight_ = 0;
     std::vector<std::unique_ptr<platform::Surface>> surfaces_;
     std::vector<PatternPlace> places_; // per pattern, unless there are very many
+    // Per pattern whether a draw covers its rectangle (CoverOf), for
+    // destinations of one bit count and one setting of Transparent.
+    static constexpr int8_t kUnknown = -1;
+    mutable std::vector<int8_t> covers_;
+    mutable int coversKind_ = 0;
 };
 
 class TPictureCollection {

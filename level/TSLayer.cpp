@@ -42,16 +42,28 @@ void TScrollingLayer::DoMove(int32_t moveCount) {
         Y = Y + std::abs(ScrollY) * static_cast<double>(moveCount) / 1000;
 }
 
-void TScrollingLayer::DoDraw() {
-    if (!Image || Hidden || MapWidth() <= 0 || MapHeight() <= 0) return;
-    if (context_.NoTilesOn && *context_.NoTilesOn) return;
+bool TScrollingLayer::Drawn() const {
+    if (!Image || Hidden || MapWidth() <= 0 || MapHeight() <= 0) return false;
+    if (context_.NoTilesOn && *context_.NoTilesOn) return false;
     const platform::Rect p = Image->PatternRects(0);
-    if (p.Width() <= 0 || p.Height() <= 0) return;
+    return p.Width() > 0 && p.Height() > 0;
+}
+
+void TScrollingLayer::DoDraw() {
+    if (!Drawn()) return;
     // A layer without parallax factors is fixed to the screen.
     if (ScrollX == 0 && ScrollY == 0)
         DrawGrid(0, 0);
     else
         DrawGrid(Trunc(WorldX()), Trunc(WorldY()));
+}
+
+void TScrollingLayer::DoCover(std::vector<platform::Rect>& cover) const {
+    if (!Drawn()) return;
+    if (ScrollX == 0 && ScrollY == 0)
+        CoverGrid(0, 0, cover);
+    else
+        CoverGrid(Trunc(WorldX()), Trunc(WorldY()), cover);
 }
 
 void BuildLayers(TSpriteEngine& engine, const TTileSetItem& tileSet, TPictureCollectionItem* tiles,

@@ -45,8 +45,13 @@ protected:
     void DoDraw() override;
     void DoMove(int32_t moveCount) override;
     int32_t CellPattern(int32_t value) const override { return value < -1 ? AnimatedTile(value + 1) : value; }
+    void DoCover(std::vector<platform::Rect>& cover) const override;
+    // Animated tiles follow the clock, which may tick before they are drawn.
+    int32_t SteadyPattern(int32_t value) const override { return value < -1 ? -1 : value; }
 
 private:
+    // Whether DoDraw draws anything at all.
+    bool Drawn() const;
     TLayerContext context_;
 };
 

@@ -274,6 +274,74 @@ bool Surface::DirectDraw(int x, int y, const Surface& src, const Rect& srcRect, 
     return true;
 }
 
+bool Surface::DrawCovers(const Surface& src, const Rect& srcRect, bool transparent) const {
+    const SDL_Surface* to = S(surface_);
+    const SDL_Surface* from = S(src.surface_);
+    // The cases DirectDraw copies itself, from a rectangle inside the source.
+    if (&src == this || from->format->format != to->format->format || to->format->BytesPerPixel < 2 ||
+        SDL_MUSTLOCK(to) || SDL_MUSTLOCK(from) || srcRect.IsEmpty() || srcRect.Left < 0 || srcRect.Top < 0 ||
+        srcRect.Right > from->w || srcRect.Bottom > from->h)
+        return false;
+    if (!transparent || !src.colorKey_) return true;
+    const int width = srcRect.Width(), height = srcRect.Height();
+    const auto runs = src.runCache_.Find(static_cast<const uint8_t*>(from->pixels), from->pitch,
+                                         from->format->BytesPerPixel, *src.colorKey_, srcRect.Left,
+                                         srcRect.Top, width, height);
+    if (runs.size() != static_cast<size_t>(height)) return false;
+    return std::all_of(runs.begin(), runs.end(),
+                       [&](const blit::Run& r) { return r.x == 0 && r.length == width; });
+}
+
+std::vector<Rect> Uncovered(const Rect& area, const std::vector<Rect>& cover) {
+    std::vector<Rect> left;
+    if (area.IsEmpty()) return left;
+    std::vector<Rect> inside;
+    std::vector<int> edges{area.Top, area.Bottom};
+    for (const Rect& c : cover) {
+        const Rect r{std::max(c.Left, area.Left), std::max(c.Top, area.Top), std::min(c.Right, area.Right),
+                     std::min(c.Bottom, area.Bottom)};
+        if (r.IsEmpty()) continue;
+        inside.push_back(r);
+        edges.push_back(r.Top);
+        edges.push_back(r.Bottom);
+    }
+    if (inside.empty()) return {area};
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::vector<std::pair<int, int>> spans;
+    size_t open = 0; // rectangles of the band before that may grow downward
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        const int top = edges[e], bottom = edges[e + 1];
+        spans.clear();
+        for (const Rect& r : inside)
+            if (r.Top <= top && r.Bottom >= bottom) spans.push_back({r.Left, r.Right});
+        std::sort(spans.begin(), spans.end());
+        const size_t band = left.size();
+        int x = area.Left;
+        auto gap = [&](int to) {
+            if (to <= x) return;
+            // The same columns as a rectangle ending just above: it grows.
+            for (size_t i = open; i < band; ++i)
+                if (left[i].Left == x && left[i].Right == to && left[i].Bottom == top) {
+                    left[i].Bottom = bottom;
+                    return;
+                }
+            left.push_back({x, top, to, bottom});
+        };
+        for (auto [a, b] : spans) {
+            gap(a);
+            x = std::max(x, b);
+        }
+        gap(area.Right);
+        // Rectangles that did not reach this band's bottom are finished.
+        size_t keep = open;
+        for (size_t i = open; i < left.size(); ++i)
+            if (left[i].Bottom != bottom) std::swap(left[i], left[keep++]);
+        open = keep;
+    }
+    return left;
+}
+
 void Surface::Draw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent) {
     if (srcRect.IsEmpty()) return;
     // Wholly outside: not worth a call into SDL (tiled layers ask for a ring

@@ -31,6 +31,11 @@ struct Rect {
 
 inline Rect Bounds(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
 
+// The parts of area that none of the cover rectangles overlap, as rectangles
+// that do not overlap each other; rows alike in their uncovered columns share
+// one rectangle.
+std::vector<Rect> Uncovered(const Rect& area, const std::vector<Rect>& cover);
+
 using Palette = std::array<TColor, 256>;
 
 class Canvas;
@@ -80,6 +85,10 @@ public:
     void Draw(int x, int y, const Surface& src, const Rect& srcRect, bool transparent);
     // As Draw, blended with alpha 0 (invisible) .. 255 (opaque).
     void DrawAlpha(int x, int y, const Surface& src, const Rect& srcRect, bool transparent, int alpha);
+    // True when Draw(x, y, src, srcRect, transparent) writes every pixel of
+    // the rectangle it lands on (a plain copy without key pixels), so that
+    // whatever was there before cannot show.
+    bool DrawCovers(const Surface& src, const Rect& srcRect, bool transparent) const;
     // Scales src's srcRect into dest (nearest neighbour).
     void StretchDraw(const Rect& dest, const Surface& src, const Rect& srcRect, bool transparent);
     // SDL's own opaque blit of a whole surface: the reference unit of the

@@ -46,9 +46,11 @@ platform::Rect TBackgroundSprite::GetBoundsRect() const {
 
 void TBackgroundSprite::DoDraw() { DrawGrid(Trunc(WorldX()), Trunc(WorldY())); }
 
-void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
-    platform::Surface* surface = EngineSurface();
-    if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0) return;
+void TBackgroundSprite::DoCover(std::vector<platform::Rect>& cover) const {
+    CoverGrid(Trunc(WorldX()), Trunc(WorldY()), cover);
+}
+
+template <class Visit> void TBackgroundSprite::ForEachCell(int64_t wx, int64_t wy, Visit&& visit) const {
     const platform::Rect p = Image->PatternRects(0);
     const int64_t w = p.Width(), h = p.Height();
     if (w <= 0 || h <= 0) return;
@@ -66,9 +68,9 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
         skipY = -sy;
         sy = 0;
     }
-    auto drawCell = [&](int64_t col, int64_t row, int64_t cx, int64_t cy) {
-        const int32_t pattern = CellPattern(cells_[static_cast<size_t>(col + row * mapWidth_)]);
-        if (pattern >= 0) Image->Draw(*surface, static_cast<int>(cx * w + ox), static_cast<int>(cy * h + oy), pattern);
+    auto cell = [&](int64_t col, int64_t row, int64_t cx, int64_t cy) {
+        visit(cells_[static_cast<size_t>(col + row * mapWidth_)], static_cast<int>(cx * w + ox),
+              static_cast<int>(cy * h + oy));
     };
     if (Tile) {
         // Only the cells that reach onto the surface; the map indices wrap
@@ -85,7 +87,7 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
         for (int64_t cy = cy0; cy <= cy1; ++cy) {
             int64_t col = col0;
             for (int64_t cx = cx0; cx <= cx1; ++cx) {
-                drawCell(col, row, cx, cy);
+                cell(col, row, cx, cy);
                 if (++col == mapWidth_) col = 0;
             }
             if (++row == mapHeight_) row = 0;
@@ -94,8 +96,37 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
         const int64_t endX = std::min<int64_t>(sx + mapWidth_ - skipX, across);
         const int64_t endY = std::min<int64_t>(sy + mapHeight_ - skipY, down);
         for (int64_t cy = sy; cy < endY; ++cy)
-            for (int64_t cx = sx; cx < endX; ++cx) drawCell(cx - sx + skipX, cy - sy + skipY, cx, cy);
+            for (int64_t cx = sx; cx < endX; ++cx) cell(cx - sx + skipX, cy - sy + skipY, cx, cy);
     }
+}
+
+void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
+    platform::Surface* surface = EngineSurface();
+    if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0) return;
+    ForEachCell(wx, wy, [&](int32_t value, int x, int y) {
+        const int32_t pattern = CellPattern(value);
+        if (pattern >= 0) Image->Draw(*surface, x, y, pattern);
+    });
+}
+
+void TBackgroundSprite::CoverGrid(int64_t wx, int64_t wy, std::vector<platform::Rect>& cover) const {
+    const platform::Surface* surface = EngineSurface();
+    if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0) return;
+    // Cells come row by row, left to right: neighbours in a row share one
+    // rectangle.
+    platform::Rect run;
+    ForEachCell(wx, wy, [&](int32_t value, int x, int y) {
+        const int32_t pattern = SteadyPattern(value);
+        const platform::Rect r = pattern >= 0 ? Image->CoverOf(*surface, x, y, pattern) : platform::Rect{};
+        if (r.IsEmpty()) return;
+        if (!run.IsEmpty() && r.Left == run.Right && r.Top == run.Top && r.Bottom == run.Bottom) {
+            run.Right = r.Right;
+            return;
+        }
+        if (!run.IsEmpty()) cover.push_back(run);
+        run = r;
+    });
+    if (!run.IsEmpty()) cover.push_back(run);
 }
 
 bool TBackgroundSprite::TestCollision(const TSprite& sprite) const {

@@ -36,9 +36,19 @@ protected:
     // passes through CellPattern first (a negative result is not drawn).
     void DrawGrid(int64_t worldX, int64_t worldY);
     virtual int32_t CellPattern(int32_t value) const { return value; }
+    void DoCover(std::vector<platform::Rect>& cover) const override;
+    // The rectangles DrawGrid(worldX, worldY) paints over whole: cells whose
+    // SteadyPattern is opaque.
+    void CoverGrid(int64_t worldX, int64_t worldY, std::vector<platform::Rect>& cover) const;
+    // The pattern a cell shows for certain until it is drawn (-1 when that may
+    // change, as with animations that follow the clock).
+    virtual int32_t SteadyPattern(int32_t value) const { return CellPattern(value); }
 
 private:
     bool Inside(int32_t x, int32_t y) const { return x >= 0 && y >= 0 && x < mapWidth_ && y < mapHeight_; }
+    // Calls visit(cell value, x, y) for every cell that reaches onto the
+    // surface when the grid is seen from (worldX, worldY), row by row.
+    template <class Visit> void ForEachCell(int64_t worldX, int64_t worldY, Visit&& visit) const;
 
     int32_t mapWidth_ = 0;
     int32_t mapHeight_ = 0;

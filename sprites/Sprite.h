@@ -85,6 +85,10 @@ public:
     void Clear();
     void Move(int32_t moveCount);
     void Draw();
+    // Adds the screen rectangles that Draw would paint over whole (opaque
+    // tiles, say) for this sprite and its children, so that what lies below
+    // them need not be drawn first.
+    void AddCover(std::vector<platform::Rect>& cover) const;
     // Runs this sprite's collision scan over the engine's sprites; the number hit.
     int Collision();
     // The same scan over target and its children only: for an actor that
@@ -99,6 +103,8 @@ public:
 protected:
     virtual void DoCollision(TSprite& sprite, bool& done) {}
     virtual void DoDraw() {}
+    // The rectangles DoDraw paints over whole; none unless a sprite knows.
+    virtual void DoCover(std::vector<platform::Rect>& cover) const {}
     virtual void DoMove(int32_t moveCount) {}
     virtual platform::Rect GetBoundsRect() const;
     virtual bool TestCollision(const TSprite& sprite) const { return true; }

@@ -98,6 +98,41 @@ TEST(Blit, KeyedAndOpaqueBlitsMatchThePixelModelOnEveryClip) {
     }
 }
 
+TEST(Blit, DrawsSaidToCoverLeaveNothingOfWhatWasBelow) {
+    for (int bits : {16, 24, 32}) {
+        const auto src = RaggedSource(bits, 24, 24);
+        int covering = 0;
+        for (bool transparent : {true, false})
+            for (const Placement& p : Placements()) {
+                auto one = Backdrop(bits, 20, 16), other = Backdrop(bits, 20, 16);
+                other->Fill(other->ColorMatch(RGB(1, 2, 3)));
+                const bool covers = one->DrawCovers(*src, p.rect, transparent);
+                one->Draw(p.x, p.y, *src, p.rect, transparent);
+                other->Draw(p.x, p.y, *src, p.rect, transparent);
+                // Where the rectangle lands, the two backgrounds no longer show.
+                int differ = 0;
+                for (int y = std::max(p.y, 0); y < std::min(p.y + p.rect.Height(), 16); ++y)
+                    for (int x = std::max(p.x, 0); x < std::min(p.x + p.rect.Width(), 20); ++x)
+                        differ += one->GetPixel(x, y) != other->GetPixel(x, y);
+                if (covers) {
+                    EXPECT_EQ(differ, 0) << bits << " bits, rect " << p.rect.Left << "," << p.rect.Top;
+                }
+                covering += covers;
+            }
+        EXPECT_GT(covering, 0);
+        Surface dest(20, 16, bits);
+        EXPECT_TRUE(dest.DrawCovers(*src, Rect{2, 6, 10, 7}, true));   // row 6 of each cell has no hole
+        EXPECT_FALSE(dest.DrawCovers(*src, Rect{2, 5, 10, 7}, true));  // row 5 has
+        EXPECT_TRUE(dest.DrawCovers(*src, Rect{2, 5, 10, 7}, false));  // unless the key is ignored
+        EXPECT_FALSE(dest.DrawCovers(*src, Rect{-1, 6, 10, 7}, true)); // partly outside the source
+        EXPECT_FALSE(dest.DrawCovers(dest, Rect{0, 0, 4, 4}, false));  // a surface onto itself
+    }
+    // Formats that SDL converts are never counted on.
+    const auto paletted = RaggedSource(8, 8, 8);
+    Surface dest(8, 8, 16);
+    EXPECT_FALSE(dest.DrawCovers(*paletted, Rect{0, 6, 8, 7}, false));
+}
+
 TEST(Blit, RunsFollowChangesToTheSourcePixelsAndKey) {
     auto src = RaggedSource(16, 16, 16);
     Surface dest(16, 16, 16);
