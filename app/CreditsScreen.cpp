@@ -57,8 +57,12 @@ void TMainForm::CreateCreditsSprites() {
 void TMainForm::TimerCredits(uint32_t lag) {
     if (!DXDraw.CanDraw()) return;
     platform::Surface& surface = DXDraw.BackSurface();
-    surface.Fill(0);
     DXSpriteEngineCredits.Move(static_cast<int32_t>(lag));
+    // Black only where the drifting background does not paint over whole.
+    std::vector<platform::Rect> cover;
+    if (DXSpriteEngineCredits.Engine().Surface() == &surface) DXSpriteEngineCredits.Engine().AddCover(cover);
+    const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
+    for (const platform::Rect& r : platform::Uncovered(whole, cover)) surface.FillRect(r, 0);
     DXSpriteEngineCredits.Draw();
 
     Game.CreditsScrollY -= Game.CreditsSpeed * (lag / 1000.0);

@@ -21,8 +21,12 @@ void TMainForm::TimerTitle(uint32_t lag) {
     platform::Surface& surface = DXDraw.BackSurface();
     std::string texts[3];
     for (int i = 0; i < 3; ++i) texts[i] = GlobalStore.GetString("Menu", kEntries[i].key, kEntries[i].key);
-    surface.Fill(0);
-    DXImageList.Items.Find("MENUScreen").Draw(surface, 0, 0, 0);
+    // Black wherever the title picture does not paint over whole.
+    const TPictureCollectionItem& picture = DXImageList.Items.Find("MENUScreen");
+    const std::vector<platform::Rect> black = platform::Uncovered(
+        platform::Bounds(0, 0, surface.Width(), surface.Height()), {picture.CoverOf(surface, 0, 0, 0)});
+    for (const platform::Rect& r : black) surface.FillRect(r, 0);
+    picture.Draw(surface, 0, 0, 0);
     // Centred as if every character were 40 pixels wide, whatever the font.
     for (int i = 0; i < 3; ++i) {
         const int x = 320 - static_cast<int>(Trunc(texts[i].size() * 40 / 2.0));
