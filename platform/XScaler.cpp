@@ -46,6 +46,7 @@ struct XScaler::Server {
     // has read the shared rows come here, where SDL's event loop, which reads
     // every event on its own connection, cannot take them.
     Display* display = nullptr;
+    Display* sdlDisplay = nullptr; // SDL's connection, which draws the menus
     ::Window window = 0;
     XShmSegmentInfo shm{};
     bool attached = false;
@@ -57,6 +58,7 @@ struct XScaler::Server {
     int completion = 0; // the event type that says the server read the rows
     int unread = 0;     // puts of the shared rows whose completion has not come
     bool sent = false;  // requests sent since the server last answered
+    bool sdlDrew = true; // SDL may have sent requests since the last rows
 
     ~Server() {
         if (display) {
@@ -86,7 +88,8 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     std::unique_ptr<XScaler> scaler(new XScaler);
     scaler->server_ = std::make_unique<Server>();
     Server& x = *scaler->server_;
-    Display* display = x.display = XOpenDisplay(DisplayString(info.info.x11.display));
+    x.sdlDisplay = info.info.x11.display;
+    Display* display = x.display = XOpenDisplay(DisplayString(x.sdlDisplay));
     if (!display) return nullptr;
     int major = 0, minor = 0, event = 0, error = 0;
     Bool sharedPixmaps = False;
@@ -148,6 +151,10 @@ bool XScaler::Show(int first, int last, const TViewport& v, int top, const std::
     first = std::max(first, 0);
     last = std::min(last, height_ - 1);
     if (last < first || v.Scale < 1) return true;
+    // Requests on two connections reach the server in no set order: what
+    // SDL sent (a menu drawn, the window moved or resized) lands first.
+    if (x.sdlDrew) XSync(x.sdlDisplay, False);
+    x.sdlDrew = false;
     if (v.Scale != scale_) {
         // The server maps each window pixel back to the picture: x / k.
         const XFixed unit = XDoubleToFixed(1.0), part = XDoubleToFixed(1.0 / v.Scale);
@@ -228,12 +235,15 @@ void XScaler::Finish() {
     WaitUntilRead();
     if (x.sent) XSync(x.display, False);
     x.sent = false;
+    x.sdlDrew = true;
 }
 
 std::vector<uint32_t> XScaler::Read(int x, int y, int w, int h) const {
     std::vector<uint32_t> pixels;
     if (w <= 0 || h <= 0) return pixels;
     const Server& s = *server_;
+    // SDL's requests (a new size or place of the window) are done first.
+    XSync(s.sdlDisplay, False);
     // Only what lies inside the window as the server has it now (a new size
     // may still be on its way); the rest reads as black.
     XWindowAttributes attributes;
