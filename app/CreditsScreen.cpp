@@ -59,11 +59,13 @@ void TMainForm::TimerCredits(uint32_t lag) {
     platform::Surface& surface = DXDraw.BackSurface();
     DXSpriteEngineCredits.Move(static_cast<int32_t>(lag));
     // Black only where the drifting background does not paint over whole.
-    std::vector<platform::Rect> cover;
-    if (DXSpriteEngineCredits.Engine().Surface() == &surface) DXSpriteEngineCredits.Engine().AddCover(cover);
-    const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
-    for (const platform::Rect& r : platform::Uncovered(whole, cover)) surface.FillRect(r, 0);
-    DXSpriteEngineCredits.Draw();
+    DXSpriteEngineCredits.Draw([&](const std::vector<platform::Rect>& cover) {
+        const bool ours = DXSpriteEngineCredits.Engine().Surface() == &surface;
+        const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
+        for (const platform::Rect& r :
+             platform::Uncovered(whole, ours ? cover : std::vector<platform::Rect>{}))
+            surface.FillRect(r, 0);
+    });
 
     Game.CreditsScrollY -= Game.CreditsSpeed * (lag / 1000.0);
     const std::vector<std::string>& lines = CreditLines();

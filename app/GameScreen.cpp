@@ -42,8 +42,11 @@ void TMainForm::TimerGame(uint32_t lag) {
     // they will be drawn: where their opaque tiles cover it, it is left out.
     if (Game.NoTilesOn) surface.Fill(0);
     auto drawScene = [&] {
-        DrawBackdrop(surface, true);
-        DXSpriteEngine.Draw();
+        DXSpriteEngine.Draw([&](const std::vector<platform::Rect>& cover) {
+            DrawBackdrop(surface, DXSpriteEngine.Engine().Surface() == &surface
+                                      ? cover
+                                      : std::vector<platform::Rect>{});
+        });
     };
 
     if (player) {
@@ -63,7 +66,7 @@ void TMainForm::TimerGame(uint32_t lag) {
     case gs::GetReady:
         if (!LevelStartError.empty()) {
             // A level that did not start waits for Escape or Enter.
-            DrawBackdrop(surface, false);
+            DrawBackdrop(surface, {});
             DrawLevelStartError();
             break;
         }
@@ -85,7 +88,7 @@ void TMainForm::TimerGame(uint32_t lag) {
     case gs::Leaving:
         if (!FadeActive) {
             // The fade-out has ended: back to the title, without drawing this tick.
-            DrawBackdrop(surface, false);
+            DrawBackdrop(surface, {});
             SetTimer(false);
             Game.GameState = gs::TitleStart;
             SetStateEvents();
@@ -99,7 +102,7 @@ void TMainForm::TimerGame(uint32_t lag) {
         DrawLevelSummary(500);
         break;
     default:
-        DrawBackdrop(surface, false);
+        DrawBackdrop(surface, {});
         break;
     }
 
@@ -128,19 +131,15 @@ void TMainForm::TimerGame(uint32_t lag) {
     World.ScrollDelta = {};
 }
 
-void TMainForm::DrawBackdrop(platform::Surface& surface, bool underSprites) {
+void TMainForm::DrawBackdrop(platform::Surface& surface, const std::vector<platform::Rect>& cover) {
     if (Game.NoTilesOn) return;
     const TPictureCollectionItem& background = DXImageList.Items.Find("Background");
-    backdropCover_.clear();
-    // Only what the sprites about to be drawn leave to be seen.
-    if (underSprites && DXSpriteEngine.Engine().Surface() == &surface)
-        DXSpriteEngine.Engine().AddCover(backdropCover_);
-    const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
-    if (backdropCover_.empty() || background.CoverOf(surface, 0, 0, 0).IsEmpty()) {
+    if (cover.empty() || background.CoverOf(surface, 0, 0, 0).IsEmpty()) {
         background.Draw(surface, 0, 0, 0);
         return;
     }
-    for (const platform::Rect& r : platform::Uncovered(whole, backdropCover_))
+    const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
+    for (const platform::Rect& r : platform::Uncovered(whole, cover))
         background.DrawPart(surface, 0, 0, 0, r);
 }
 

@@ -200,9 +200,9 @@ public:
     void DrawFade(uint32_t lag);
     // The game tick's steps.
     void ScrollToPlayer();
-    // Draws the level's background picture, leaving out (underSprites) what
-    // the sprite engine's opaque tiles will paint over.
-    void DrawBackdrop(platform::Surface& surface, bool underSprites);
+    // Draws the level's background picture, leaving out the cover (what the
+    // sprites drawn next will paint over whole).
+    void DrawBackdrop(platform::Surface& surface, const std::vector<platform::Rect>& cover);
     void HandlePlayerInput();
     void PlaceTrace();
     void DrawBoundsOverlay();
@@ -260,7 +260,6 @@ private:
     KeyHandler onKeyDown_ = nullptr;
     KeyHandler onKeyUp_ = nullptr;
     std::vector<platform::MenuItem*> layerItems_;
-    std::vector<platform::Rect> backdropCover_; // reused from frame to frame
     std::vector<platform::MenuItem*> levelItems_;
     bool menuVisible_ = true;
     bool cursorVisible_ = true;

@@ -103,9 +103,21 @@ template <class Visit> void TBackgroundSprite::ForEachCell(int64_t wx, int64_t w
 void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
     platform::Surface* surface = EngineSurface();
     if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0) return;
+    // Cells that sprites drawn later paint over whole are left out (the sky
+    // behind the mountains, say).
+    const TCoverSet* hidden = HiddenBy();
+    const platform::Rect p = Image->PatternRects(0);
+    const platform::Rect screen = EngineSurfaceRect();
     ForEachCell(wx, wy, [&](int32_t value, int x, int y) {
         const int32_t pattern = CellPattern(value);
-        if (pattern >= 0) Image->Draw(*surface, x, y, pattern);
+        if (pattern < 0) return;
+        if (hidden) {
+            const platform::Rect drawn{std::max(x, screen.Left), std::max(y, screen.Top),
+                                       std::min(x + p.Width(), screen.Right),
+                                       std::min(y + p.Height(), screen.Bottom)};
+            if (hidden->Contains(drawn)) return;
+        }
+        Image->Draw(*surface, x, y, pattern);
     });
 }
 

@@ -37,6 +37,7 @@ protected:
     void DrawGrid(int64_t worldX, int64_t worldY);
     virtual int32_t CellPattern(int32_t value) const { return value; }
     void DoCover(std::vector<platform::Rect>& cover) const override;
+    bool LeavesOutHidden() const override { return true; }
     // The rectangles DrawGrid(worldX, worldY) paints over whole: cells whose
     // SteadyPattern is opaque.
     void CoverGrid(int64_t worldX, int64_t worldY, std::vector<platform::Rect>& cover) const;

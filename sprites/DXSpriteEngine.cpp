@@ -27,8 +27,11 @@ void TDXSpriteEngine::SetDXDraw(platform::TDXDraw* dxDraw) {
     if (dxDraw_->Initialized()) engine_.SetSurface(&dxDraw_->BackSurface());
 }
 
-void TDXSpriteEngine::Draw() {
-    if (dxDraw_ && dxDraw_->Initialized()) engine_.Draw();
+void TDXSpriteEngine::Draw(const TSpriteEngine::Underlay& underlay) {
+    if (dxDraw_ && dxDraw_->Initialized())
+        engine_.Draw(underlay);
+    else if (underlay)
+        underlay({});
 }
 
 } // namespace varnok

@@ -23,8 +23,10 @@ public:
 
     void Move(int32_t moveCount) { engine_.Move(moveCount); }
     void RemoveDead() { engine_.RemoveDead(); }
-    // Draws only while bound to an initialised display.
-    void Draw();
+    // Draws only while bound to an initialised display; the underlay (see
+    // TSpriteEngine::Draw) is drawn whole, told of no cover, when the
+    // sprites are not.
+    void Draw(const TSpriteEngine::Underlay& underlay = {});
 
 private:
     TSpriteEngine engine_;

@@ -85,6 +85,7 @@ void TSprite::Draw() {
     if (!Visible) return;
     if (engine_ && OverlapRect(GetBoundsRect(), engine_->surfaceRect_)) {
         DoDraw();
+        hiddenBy_ = nullptr; // good for this drawing only
         ++engine_->drawCount_;
     }
     const size_t count = drawList_.size();
@@ -166,8 +167,43 @@ void TSpriteEngine::RemoveDead() {
     while (!deadList_.empty()) delete deadList_.back();
 }
 
-void TSpriteEngine::Draw() {
+void TSpriteEngine::Plan(TSprite& s) {
+    // The same sprites in the same order as TSprite::Draw visits.
+    if (!s.Visible) return;
+    if (s.engine_ && OverlapRect(s.GetBoundsRect(), surfaceRect_)) {
+        const size_t first = planRects_.size();
+        s.DoCover(planRects_);
+        plan_.push_back({&s, first, planRects_.size() - first});
+    }
+    for (TSprite* child : s.drawList_)
+        Plan(*child);
+}
+
+void TSpriteEngine::Draw(const Underlay& underlay) {
     drawCount_ = 0;
+    plan_.clear();
+    planRects_.clear();
+    Plan(*this);
+    // From the last sprite drawn to the first: each one that can use it
+    // learns what the sprites after it cover.
+    later_.clear();
+    size_t sets = 0;
+    hidden_.clear();
+    for (size_t i = plan_.size(); i-- > 0;) {
+        const Planned& p = plan_[i];
+        p.Sprite->hiddenBy_ = nullptr;
+        if (LeaveOutHidden && !later_.empty() && p.Sprite->LeavesOutHidden()) {
+            if (coverSets_.size() <= sets) coverSets_.emplace_back();
+            coverSets_[sets].Assign(later_);
+            hidden_.push_back({p.Sprite, sets++});
+        }
+        later_.insert(later_.end(), planRects_.begin() + static_cast<ptrdiff_t>(p.First),
+                      planRects_.begin() + static_cast<ptrdiff_t>(p.First + p.Count));
+    }
+    // The sets are in place now (adding one may have moved the others).
+    for (auto [sprite, set] : hidden_)
+        sprite->hiddenBy_ = &coverSets_[set];
+    if (underlay) underlay(later_);
     TSprite::Draw();
 }
 

@@ -9,8 +9,10 @@
 // be followed into freed memory.
 #include "common/Exception.h"
 #include "platform/Surface.h"
+#include "sprites/CoverSet.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -105,6 +107,11 @@ protected:
     virtual void DoDraw() {}
     // The rectangles DoDraw paints over whole; none unless a sprite knows.
     virtual void DoCover(std::vector<platform::Rect>& cover) const {}
+    // While DoDraw runs: what the sprites drawn after this one paint over
+    // whole (null when nothing), so that drawing there may be left out. The
+    // engine works it out only for sprites that say they use it.
+    const TCoverSet* HiddenBy() const { return hiddenBy_; }
+    virtual bool LeavesOutHidden() const { return false; }
     virtual void DoMove(int32_t moveCount) {}
     virtual platform::Rect GetBoundsRect() const;
     virtual bool TestCollision(const TSprite& sprite) const { return true; }
@@ -127,6 +134,7 @@ private:
     bool isDead_ = false;
     int32_t z_ = 0;
     std::shared_ptr<TSpriteLink> link_;
+    const TCoverSet* hiddenBy_ = nullptr;
 };
 
 // The root of a sprite tree: counts its sprites, runs collision scans, keeps
@@ -144,10 +152,19 @@ public:
 
     // The world the sprites of this engine live in (not owned).
     TSpriteWorld* World = nullptr;
+    // Whether Draw leaves out what later sprites paint over (off: everything
+    // is drawn, for comparison).
+    bool LeaveOutHidden = true;
 
     void SetSurface(platform::Surface* surface);
     void RemoveDead();
-    void Draw();
+    // Draws what lies below all sprites, told the rectangles that the sprites
+    // will paint over whole (it may leave those out).
+    using Underlay = std::function<void(const std::vector<platform::Rect>& cover)>;
+    // Draws the sprites by depth, after the underlay when one is given. What
+    // a sprite would draw where sprites drawn after it paint over whole may
+    // be left out: the picture is the same.
+    void Draw(const Underlay& underlay = {});
 
 private:
     friend class TSprite;
@@ -160,6 +177,19 @@ private:
     int drawCount_ = 0;
     platform::Surface* surface_ = nullptr;
     platform::Rect surfaceRect_;
+
+    // The sprites the next Draw draws, in order, each with the part of the
+    // rectangles in planRects_ it covers; kept from frame to frame.
+    void Plan(TSprite& sprite);
+    struct Planned {
+        TSprite* Sprite;
+        size_t First, Count;
+    };
+    std::vector<Planned> plan_;
+    std::vector<platform::Rect> planRects_;
+    std::vector<platform::Rect> later_;
+    std::vector<TCoverSet> coverSets_;
+    std::vector<std::pair<TSprite*, size_t>> hidden_; // sprite, its set in coverSets_
 };
 
 // A reference to a sprite that never dangles: it reads as empty once the

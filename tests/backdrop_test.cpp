@@ -6,9 +6,11 @@
 #include "level/TSLayer.h"
 #include "platform/Clock.h"
 #include "platform/Surface.h"
+#include "sprites/CoverSet.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -64,6 +66,39 @@ TEST(Uncovered, LeavesExactlyWhatNoCoverTouchesWithoutOverlaps) {
     // A hole in the middle leaves a frame of four pieces: the rows above and
     // below it are one rectangle each, not one per band.
     EXPECT_EQ(platform::Uncovered({0, 0, 30, 30}, {{10, 10, 20, 20}, {10, 12, 20, 14}}).size(), 4u);
+}
+
+TEST(CoverSet, HoldsExactlyTheRectanglesInsideTheUnion) {
+    constexpr int kW = 60, kH = 44;
+    std::mt19937 random(3);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    TCoverSet set; // reused, as the engine does
+    int inside = 0;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<Rect> rects;
+        const int n = pick(0, 10);
+        for (int i = 0; i < n; ++i) {
+            // Rows of tiles as layers give them, with gaps, and odd ones.
+            const int x = pick(-8, kW), y = pick(-8, kH);
+            rects.push_back({x, y, x + pick(-1, 40), y + pick(-1, 16)});
+        }
+        set.Assign(rects);
+        const std::vector<uint8_t> mask = Mask({0, 0, kW, kH}, rects, kW, kH);
+        for (int q = 0; q < 60; ++q) {
+            const int x = pick(0, kW - 1), y = pick(0, kH - 1);
+            const Rect r{x, y, pick(x + 1, kW), pick(y + 1, kH)};
+            bool all = true;
+            for (int py = r.Top; py < r.Bottom && all; ++py)
+                for (int px = r.Left; px < r.Right && all; ++px)
+                    all = mask[static_cast<size_t>(py) * kW + px] != 0;
+            ASSERT_EQ(set.Contains(r), all) << "round " << round << ", query " << r.Left << "," << r.Top
+                                            << " " << r.Right << "," << r.Bottom;
+            inside += all;
+        }
+        EXPECT_EQ(set.Empty(),
+                  std::all_of(rects.begin(), rects.end(), [](const Rect& r) { return r.IsEmpty(); }));
+    }
+    EXPECT_GT(inside, 100); // the queries did find covered rectangles
 }
 
 namespace {
@@ -138,23 +173,24 @@ struct BackdropTest : ::testing::Test {
     }
 
     // A frame drawn at the clock's time; cut: with the background left out
-    // where the cover, found `before` ms earlier, says (the clock may tick
-    // between the two).
+    // where the cover says and the tiles left out that tiles drawn later
+    // paint over, both found `before` ms earlier (the clock may tick between).
     std::vector<uint32_t> Frame(bool cut, uint32_t before = 0) {
         screen.Fill(kGarbage); // the last frame's pixels must never show
+        engine.LeaveOutHidden = cut;
         if (cut) {
             const uint32_t now = clock.Now();
             clock.Set(now - before);
-            std::vector<Rect> cover;
-            engine.AddCover(cover);
-            clock.Set(now);
-            for (const Rect& r :
-                 platform::Uncovered(platform::Bounds(0, 0, screen.Width(), screen.Height()), cover))
-                background->DrawPart(screen, 0, 0, 0, r);
+            engine.Draw([&](const std::vector<Rect>& cover) {
+                clock.Set(now);
+                const Rect whole = platform::Bounds(0, 0, screen.Width(), screen.Height());
+                for (const Rect& r : platform::Uncovered(whole, cover))
+                    background->DrawPart(screen, 0, 0, 0, r);
+            });
         } else {
             background->Draw(screen, 0, 0, 0);
+            engine.Draw();
         }
-        engine.Draw();
         std::vector<uint32_t> pixels;
         for (int y = 0; y < screen.Height(); ++y)
             for (int x = 0; x < screen.Width(); ++x)
@@ -172,9 +208,13 @@ struct BackdropTest : ::testing::Test {
 } // namespace
 
 TEST_F(BackdropTest, FramesWithTheBackgroundCutEqualFramesWithItWhole) {
-    // Opaque, holed, empty and animated cells (-2: sequence 1) on two layers,
-    // the front one tiled, at many positions on and off the screen.
+    // Opaque, holed, empty and animated cells (-2: sequence 1) on three
+    // layers, the front one tiled, at many positions on and off the screen:
+    // the background and the tiles behind are cut where the tiles after
+    // them are opaque.
     TScrollingLayer& back = MakeLayer(5, 4, {0, 1, -1, 2, 3, 0, -2, 0, 3});
+    TScrollingLayer& middle = MakeLayer(4, 3, {3, -1, 0, 1, -2});
+    middle.SetZ(2);
     TScrollingLayer& front = MakeLayer(3, 2, {-1, 2, 1, 0, -1, 3});
     front.Tile = true;
     front.SetZ(5);
@@ -184,6 +224,8 @@ TEST_F(BackdropTest, FramesWithTheBackgroundCutEqualFramesWithItWhole) {
         back.Y = step * 2 - 25;
         front.X = -step * 5 + 7;
         front.Y = step - 9;
+        middle.X = 11 - step * 2;
+        middle.Y = step % 9 * 3;
         front.Visible = step % 7 != 3;
         back.Hidden = step % 5 == 2;
         clock.Advance(37); // the animated cells change frames on the way
