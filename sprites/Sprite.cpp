@@ -92,13 +92,6 @@ void TSprite::Draw() {
     for (size_t i = 0; i < count && i < drawList_.size(); ++i) drawList_[i]->Draw();
 }
 
-void TSprite::AddCover(std::vector<platform::Rect>& cover) const {
-    // The same sprites that Draw visits.
-    if (!Visible) return;
-    if (engine_ && OverlapRect(GetBoundsRect(), engine_->surfaceRect_)) DoCover(cover);
-    for (const TSprite* s : drawList_) s->AddCover(cover);
-}
-
 int TSprite::Collision() {
     if (!engine_ || isDead_ || !CanCollide) return 0;
     TSpriteEngine& e = *engine_;

@@ -87,10 +87,6 @@ public:
     void Clear();
     void Move(int32_t moveCount);
     void Draw();
-    // Adds the screen rectangles that Draw would paint over whole (opaque
-    // tiles, say) for this sprite and its children, so that what lies below
-    // them need not be drawn first.
-    void AddCover(std::vector<platform::Rect>& cover) const;
     // Runs this sprite's collision scan over the engine's sprites; the number hit.
     int Collision();
     // The same scan over target and its children only: for an actor that

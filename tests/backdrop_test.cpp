@@ -198,9 +198,10 @@ struct BackdropTest : ::testing::Test {
         return pixels;
     }
 
+    // What the engine tells its underlay the sprites will paint over whole.
     std::vector<Rect> Cover() {
         std::vector<Rect> cover;
-        engine.AddCover(cover);
+        engine.Draw([&](const std::vector<Rect>& c) { cover = c; });
         return cover;
     }
 };
