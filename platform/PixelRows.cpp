@@ -118,47 +118,29 @@ bool UpdateRowPlain(const uint16_t* row, uint16_t* shadow, int count, uint32_t* 
     return any;
 }
 
-__attribute__((target("avx2"), always_inline)) inline __m256i Load16(const uint16_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-// Sixteen pixels (now) against what was shown (their shadow): each differing
-// group of eight converted on the spot. False when all sixteen were the same.
-__attribute__((target("avx2"), always_inline)) inline bool UpdateSixteen(const Expander& expand, __m256i now,
-                                                                         __m256i shown, uint16_t* shadow,
-                                                                         uint32_t* o, ptrdiff_t outPitch,
-                                                                         int rows, int scale, bool force) {
-    const auto same = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(now, shown)));
-    if (same == 0xFFFFFFFFu && !force) return false;
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(shadow), now);
-    if (force || (same & 0xFFFFu) != 0xFFFFu) expand.Eight(_mm256_castsi256_si128(now), o, outPitch, rows);
-    if (force || (same >> 16) != 0xFFFFu)
-        expand.Eight(_mm256_extracti128_si256(now, 1), o + 8 * scale, outPitch, rows);
-    return true;
-}
-
-// The same with the vector instructions, in one pass. Most of a frame is as
-// it was: thirty-two pixels are tested at once before looking closer.
+// The same with the vector instructions, in one pass: sixteen pixels compared
+// at once, and each differing group of eight converted on the spot.
 __attribute__((target("avx2"))) bool UpdateRowAvx2(const uint16_t* row, uint16_t* shadow, int count,
                                                    uint32_t* out, ptrdiff_t outPitch, int rows, int scale,
                                                    uint32_t alpha, bool force) {
     const Expander expand(scale, alpha);
     bool any = false;
     int i = 0;
-    for (; i + 32 <= count; i += 32) {
-        const __m256i now0 = Load16(row + i), now1 = Load16(row + i + 16);
-        const __m256i shown0 = Load16(shadow + i), shown1 = Load16(shadow + i + 16);
-        const __m256i differ =
-            _mm256_or_si256(_mm256_xor_si256(now0, shown0), _mm256_xor_si256(now1, shown1));
-        if (!force && _mm256_testz_si256(differ, differ)) continue;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i now = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + i));
+        const __m256i shown = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shadow + i));
+        const auto same = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(now, shown)));
+        if (same == 0xFFFFFFFFu && !force) continue;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(shadow + i), now);
+        any = true;
         uint32_t* o = out + static_cast<ptrdiff_t>(i) * scale;
-        any |= UpdateSixteen(expand, now0, shown0, shadow + i, o, outPitch, rows, scale, force);
-        any |= UpdateSixteen(expand, now1, shown1, shadow + i + 16, o + 16 * scale, outPitch, rows, scale,
-                             force);
+        if (force || (same & 0xFFFFu) != 0xFFFFu) {
+            expand.Eight(_mm256_castsi256_si128(now), o, outPitch, rows);
+        }
+        if (force || (same >> 16) != 0xFFFFu) {
+            expand.Eight(_mm256_extracti128_si256(now, 1), o + 8 * scale, outPitch, rows);
+        }
     }
-    for (; i + 16 <= count; i += 16)
-        any |= UpdateSixteen(expand, Load16(row + i), Load16(shadow + i), shadow + i,
-                             out + static_cast<ptrdiff_t>(i) * scale, outPitch, rows, scale, force);
     if (i < count)
         any |= UpdateRowPlain(row + i, shadow + i, count - i, out + static_cast<ptrdiff_t>(i) * scale,
                               outPitch, rows, scale, alpha, force);
