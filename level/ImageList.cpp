@@ -354,18 +354,22 @@ void TPictureCollectionItem::DrawPart(platform::Surface& dest, int x, int y, int
     dest.Draw(static_cast<int>(x + left), static_cast<int>(y + top), *p.surface, part, Transparent);
 }
 
+void TPictureCollectionItem::KnowCovers(const platform::Surface& dest) const {
+    // Whether a pattern covers depends on its pixels, the key and the
+    // destination's format only: asked for every tile every frame, the
+    // answers are kept until the surfaces are made again.
+    const int kind = dest.BitCount() * 2 + (Transparent ? 1 : 0);
+    if (coversKind_ == kind && covers_.size() == static_cast<size_t>(count_)) return;
+    covers_.assign(static_cast<size_t>(count_), kUnknown);
+    coversKind_ = kind;
+    coversAny_ = kUnknown;
+}
+
 platform::Rect TPictureCollectionItem::CoverOf(const platform::Surface& dest, int x, int y,
                                                int pattern) const {
     PatternPlace p;
     if (!Place(pattern, p)) return {};
-    // Whether a pattern covers depends on its pixels, the key and the
-    // destination's format only: asked for every tile every frame, the
-    // answer is kept until the surfaces are made again.
-    const int kind = dest.BitCount() * 2 + (Transparent ? 1 : 0);
-    if (coversKind_ != kind || covers_.size() != static_cast<size_t>(count_)) {
-        covers_.assign(static_cast<size_t>(count_), kUnknown);
-        coversKind_ = kind;
-    }
+    KnowCovers(dest);
     int8_t& known = covers_[static_cast<size_t>(pattern)];
     if (known == kUnknown) known = dest.DrawCovers(*p.surface, p.rect, Transparent) ? 1 : 0;
     if (!known) return {};
@@ -374,6 +378,19 @@ platform::Rect TPictureCollectionItem::CoverOf(const platform::Surface& dest, in
     const platform::Rect r{std::max(x, 0), std::max(y, 0), static_cast<int>(std::max<int64_t>(right, 0)),
                            static_cast<int>(std::max<int64_t>(bottom, 0))};
     return r.IsEmpty() ? platform::Rect{} : r;
+}
+
+bool TPictureCollectionItem::MayCover(const platform::Surface& dest) const {
+    if (!initialized_ || !restored_ || count_ <= 0) return false;
+    KnowCovers(dest);
+    if (coversAny_ == kUnknown) {
+        // Once per picture: a layer of tiles that all have key pixels (rain,
+        // say) need not be asked cell by cell.
+        coversAny_ = 0;
+        for (int i = 0; i < count_ && !coversAny_; ++i)
+            coversAny_ = !CoverOf(dest, 0, 0, i).IsEmpty() ? 1 : 0;
+    }
+    return coversAny_ == 1;
 }
 
 // ---------------------------------------------------------------- collection

@@ -155,6 +155,8 @@ class TPictureCollectionItem {
     // what was drawn there before; empty when the pattern has key pixels or
     // is not copied plainly.
     platform::Rect CoverOf(const platform::Surface& dest, int x, int y, int pattern) const;
+    // Whether CoverOf can give anything for any of the patterns.
+    bool MayCover(const platform::Surface& dest) const;
 
     // The surfaces made by Restore (for inspection).
     size_t SurfaceCount() const { return surfaces_.size(); }
@@ -194,6 +196,8 @@ class TPictureCollectionItem {
     static constexpr int8_t kUnknown = -1;
     mutable std::vector<int8_t> covers_;
     mutable int coversKind_ = 0;
+    mutable int8_t coversAny_ = kUnknown; // whether any pattern covers
+    void KnowCovers(const platform::Surface& dest) const;
 };
 
 class TPictureCollection {

@@ -123,7 +123,7 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
 
 void TBackgroundSprite::CoverGrid(int64_t wx, int64_t wy, std::vector<platform::Rect>& cover) const {
     const platform::Surface* surface = EngineSurface();
-    if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0) return;
+    if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0 || !Image->MayCover(*surface)) return;
     // Cells come row by row, left to right: neighbours in a row share one
     // rectangle.
     platform::Rect run;

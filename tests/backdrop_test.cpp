@@ -258,3 +258,25 @@ TEST_F(BackdropTest, OnlyTilesThatWillBeDrawnWholeCover) {
     tiles->Transparent = false; // drawn as a plain copy, holes and all
     EXPECT_EQ(Cover().size(), 2u);
 }
+
+TEST_F(BackdropTest, APictureWhoseTilesAllHaveHolesCoversNothing) {
+    // Only the holed tile (1) of the picture, cut out as a picture of its own.
+    RgbaImage holed(kCell, kCell);
+    const RgbaImage all = tiles->Picture.Image();
+    for (int y = 0; y < kCell; ++y)
+        for (int x = 0; x < kCell; ++x)
+            std::copy_n(all.At(kCell + x, y), 4, holed.At(x, y));
+    TPictureCollectionItem& rain = list.Add();
+    rain.Picture.Assign(holed);
+    rain.Transparent = true;
+    rain.Initialize();
+    rain.Restore();
+    EXPECT_TRUE(tiles->MayCover(screen));
+    EXPECT_FALSE(rain.MayCover(screen));
+    TScrollingLayer& layer = MakeLayer(3, 3, {0});
+    layer.Image = &rain;
+    EXPECT_TRUE(Cover().empty());
+    rain.Transparent = false; // a plain copy covers after all
+    EXPECT_TRUE(rain.MayCover(screen));
+    EXPECT_EQ(Cover().size(), 3u); // one rectangle per row of cells
+}
