@@ -108,7 +108,11 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
     const TCoverSet* hidden = HiddenBy();
     const platform::Rect p = Image->PatternRects(0);
     const platform::Rect screen = EngineSurfaceRect();
+    // Empty cells (-1) are the most common: skipped without asking for
+    // their pattern when that is nothing anyway.
+    const bool emptyDrawsNothing = CellPattern(-1) < 0;
     ForEachCell(wx, wy, [&](int32_t value, int x, int y) {
+        if (value == -1 && emptyDrawsNothing) return;
         const int32_t pattern = CellPattern(value);
         if (pattern < 0) return;
         if (hidden) {
@@ -125,11 +129,23 @@ void TBackgroundSprite::CoverGrid(int64_t wx, int64_t wy, std::vector<platform::
     const platform::Surface* surface = EngineSurface();
     if (!Image || !surface || mapWidth_ <= 0 || mapHeight_ <= 0 || !Image->MayCover(*surface)) return;
     // Cells come row by row, left to right: neighbours in a row share one
-    // rectangle.
+    // rectangle. Neighbours often hold the same value, which is looked up once.
+    const platform::Rect p = Image->PatternRects(0);
+    const platform::Rect screen = EngineSurfaceRect();
+    const bool emptyCoversNothing = SteadyPattern(-1) < 0;
+    int32_t lastValue = -1;
+    bool lastCovers = !emptyCoversNothing && !Image->CoverOf(*surface, 0, 0, SteadyPattern(-1)).IsEmpty();
     platform::Rect run;
     ForEachCell(wx, wy, [&](int32_t value, int x, int y) {
-        const int32_t pattern = SteadyPattern(value);
-        const platform::Rect r = pattern >= 0 ? Image->CoverOf(*surface, x, y, pattern) : platform::Rect{};
+        if (value != lastValue) {
+            const int32_t pattern = SteadyPattern(value);
+            lastCovers = pattern >= 0 && !Image->CoverOf(*surface, 0, 0, pattern).IsEmpty();
+            lastValue = value;
+        }
+        if (!lastCovers) return;
+        const platform::Rect r{std::max(x, screen.Left), std::max(y, screen.Top),
+                               std::min(x + p.Width(), screen.Right),
+                               std::min(y + p.Height(), screen.Bottom)};
         if (r.IsEmpty()) return;
         if (!run.IsEmpty() && r.Left == run.Right && r.Top == run.Top && r.Bottom == run.Bottom) {
             run.Right = r.Right;
