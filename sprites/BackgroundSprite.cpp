@@ -7,6 +7,14 @@
 
 namespace varnok {
 
+namespace {
+// The part of the screen a cell of the pattern's size at (x, y) lands on.
+platform::Rect OnScreen(int x, int y, const platform::Rect& pattern, const platform::Rect& screen) {
+    return {std::max(x, screen.Left), std::max(y, screen.Top), std::min(x + pattern.Width(), screen.Right),
+            std::min(y + pattern.Height(), screen.Bottom)};
+}
+} // namespace
+
 void TBackgroundSprite::SetMapSize(int32_t width, int32_t height) {
     if (width == mapWidth_ && height == mapHeight_) return;
     if (width <= 0 || height <= 0) {
@@ -116,10 +124,7 @@ void TBackgroundSprite::DrawGrid(int64_t wx, int64_t wy) {
         const int32_t pattern = CellPattern(value);
         if (pattern < 0) return;
         if (hidden) {
-            const platform::Rect drawn{std::max(x, screen.Left), std::max(y, screen.Top),
-                                       std::min(x + p.Width(), screen.Right),
-                                       std::min(y + p.Height(), screen.Bottom)};
-            if (hidden->Contains(drawn)) return;
+            if (hidden->Contains(OnScreen(x, y, p, screen))) return;
         }
         Image->Draw(*surface, x, y, pattern);
     });
@@ -143,9 +148,7 @@ void TBackgroundSprite::CoverGrid(int64_t wx, int64_t wy, std::vector<platform::
             lastValue = value;
         }
         if (!lastCovers) return;
-        const platform::Rect r{std::max(x, screen.Left), std::max(y, screen.Top),
-                               std::min(x + p.Width(), screen.Right),
-                               std::min(y + p.Height(), screen.Bottom)};
+        const platform::Rect r = OnScreen(x, y, p, screen);
         if (r.IsEmpty()) return;
         if (!run.IsEmpty() && r.Left == run.Right && r.Top == run.Top && r.Bottom == run.Bottom) {
             run.Right = r.Right;
