@@ -1,4 +1,5 @@
 #include "platform/XScaler.h"
+#include "platform/Surface.h"
 
 #include <algorithm>
 #include <cstring>
@@ -168,36 +169,13 @@ bool XScaler::Show(int first, int last, const TViewport& v, int top, const std::
     const int x0 = v.X, x1 = v.X + v.Width;
     const int y0 = std::max(v.Y + first * k, top), y1 = v.Y + (last + 1) * k;
     if (y1 <= y0) return true;
-    std::vector<int> edges{y0, y1};
-    for (const Hole& h : holes) {
-        edges.push_back(std::clamp(h.Y, y0, y1));
-        edges.push_back(std::clamp(h.Y + h.H, y0, y1));
-    }
-    std::sort(edges.begin(), edges.end());
-    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    std::vector<Rect> covered;
+    for (const Hole& h : holes)
+        covered.push_back(Bounds(h.X, h.Y, h.W, h.H));
     std::vector<XRectangle> allowed;
-    std::vector<std::pair<int, int>> spans, kept;
-    for (size_t e = 0; e + 1 < edges.size(); ++e) {
-        const int top0 = edges[e], bottom0 = edges[e + 1];
-        spans.assign(1, {x0, x1});
-        for (const Hole& h : holes) {
-            if (h.Y >= bottom0 || h.Y + h.H <= top0) continue;
-            kept.clear();
-            for (auto [a, b] : spans) {
-                if (h.X + h.W <= a || h.X >= b) {
-                    kept.push_back({a, b});
-                    continue;
-                }
-                if (a < h.X) kept.push_back({a, h.X});
-                if (h.X + h.W < b) kept.push_back({h.X + h.W, b});
-            }
-            spans.swap(kept);
-        }
-        for (auto [a, b] : spans)
-            allowed.push_back({static_cast<short>(a), static_cast<short>(top0),
-                               static_cast<unsigned short>(b - a),
-                               static_cast<unsigned short>(bottom0 - top0)});
-    }
+    for (const Rect& r : Uncovered({x0, y0, x1, y1}, covered))
+        allowed.push_back({static_cast<short>(r.Left), static_cast<short>(r.Top),
+                           static_cast<unsigned short>(r.Width()), static_cast<unsigned short>(r.Height())});
     if (allowed.empty()) return true;
     XRenderSetPictureClipRectangles(x.display, x.target, 0, 0, allowed.data(),
                                     static_cast<int>(allowed.size()));
