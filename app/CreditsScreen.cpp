@@ -60,10 +60,7 @@ void TMainForm::TimerCredits(uint32_t lag) {
     DXSpriteEngineCredits.Move(static_cast<int32_t>(lag));
     // Black only where the drifting background does not paint over whole.
     DXSpriteEngineCredits.Draw([&](const std::vector<platform::Rect>& cover) {
-        const bool ours = DXSpriteEngineCredits.Engine().Surface() == &surface;
-        const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
-        for (const platform::Rect& r :
-             platform::Uncovered(whole, ours ? cover : std::vector<platform::Rect>{}))
+        for (const platform::Rect& r : platform::Uncovered(surface.ClientRect(), cover))
             surface.FillRect(r, 0);
     });
 

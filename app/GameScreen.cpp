@@ -42,11 +42,7 @@ void TMainForm::TimerGame(uint32_t lag) {
     // they will be drawn: where their opaque tiles cover it, it is left out.
     if (Game.NoTilesOn) surface.Fill(0);
     auto drawScene = [&] {
-        DXSpriteEngine.Draw([&](const std::vector<platform::Rect>& cover) {
-            DrawBackdrop(surface, DXSpriteEngine.Engine().Surface() == &surface
-                                      ? cover
-                                      : std::vector<platform::Rect>{});
-        });
+        DXSpriteEngine.Draw([&](const std::vector<platform::Rect>& cover) { DrawBackdrop(surface, cover); });
     };
 
     if (player) {
@@ -134,12 +130,11 @@ void TMainForm::TimerGame(uint32_t lag) {
 void TMainForm::DrawBackdrop(platform::Surface& surface, const std::vector<platform::Rect>& cover) {
     if (Game.NoTilesOn) return;
     const TPictureCollectionItem& background = DXImageList.Items.Find("Background");
-    if (cover.empty() || background.CoverOf(surface, 0, 0, 0).IsEmpty()) {
+    if (cover.empty() || !background.Covers(surface, 0)) {
         background.Draw(surface, 0, 0, 0);
         return;
     }
-    const platform::Rect whole = platform::Bounds(0, 0, surface.Width(), surface.Height());
-    for (const platform::Rect& r : platform::Uncovered(whole, cover))
+    for (const platform::Rect& r : platform::Uncovered(surface.ClientRect(), cover))
         background.DrawPart(surface, 0, 0, 0, r);
 }
 

@@ -23,9 +23,10 @@ void TMainForm::TimerTitle(uint32_t lag) {
     for (int i = 0; i < 3; ++i) texts[i] = GlobalStore.GetString("Menu", kEntries[i].key, kEntries[i].key);
     // Black wherever the title picture does not paint over whole.
     const TPictureCollectionItem& picture = DXImageList.Items.Find("MENUScreen");
-    const std::vector<platform::Rect> black = platform::Uncovered(
-        platform::Bounds(0, 0, surface.Width(), surface.Height()), {picture.CoverOf(surface, 0, 0, 0)});
-    for (const platform::Rect& r : black) surface.FillRect(r, 0);
+    const platform::Rect drawn = picture.PatternRects(0);
+    const std::vector<platform::Rect> cover{picture.Covers(surface, 0) ? drawn : platform::Rect{}};
+    for (const platform::Rect& r : platform::Uncovered(surface.ClientRect(), cover))
+        surface.FillRect(r, 0);
     picture.Draw(surface, 0, 0, 0);
     // Centred as if every character were 40 pixels wide, whatever the font.
     for (int i = 0; i < 3; ++i) {

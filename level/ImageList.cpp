@@ -365,19 +365,13 @@ void TPictureCollectionItem::KnowCovers(const platform::Surface& dest) const {
     coversAny_ = kUnknown;
 }
 
-platform::Rect TPictureCollectionItem::CoverOf(const platform::Surface& dest, int x, int y,
-                                               int pattern) const {
+bool TPictureCollectionItem::Covers(const platform::Surface& dest, int pattern) const {
     PatternPlace p;
-    if (!Place(pattern, p)) return {};
+    if (!Place(pattern, p)) return false;
     KnowCovers(dest);
     int8_t& known = covers_[static_cast<size_t>(pattern)];
     if (known == kUnknown) known = dest.DrawCovers(*p.surface, p.rect, Transparent) ? 1 : 0;
-    if (!known) return {};
-    const int64_t right = std::min<int64_t>(static_cast<int64_t>(x) + p.rect.Width(), dest.Width());
-    const int64_t bottom = std::min<int64_t>(static_cast<int64_t>(y) + p.rect.Height(), dest.Height());
-    const platform::Rect r{std::max(x, 0), std::max(y, 0), static_cast<int>(std::max<int64_t>(right, 0)),
-                           static_cast<int>(std::max<int64_t>(bottom, 0))};
-    return r.IsEmpty() ? platform::Rect{} : r;
+    return known == 1;
 }
 
 bool TPictureCollectionItem::MayCover(const platform::Surface& dest) const {
@@ -388,7 +382,7 @@ bool TPictureCollectionItem::MayCover(const platform::Surface& dest) const {
         // say) need not be asked cell by cell.
         coversAny_ = 0;
         for (int i = 0; i < count_ && !coversAny_; ++i)
-            coversAny_ = !CoverOf(dest, 0, 0, i).IsEmpty() ? 1 : 0;
+            coversAny_ = Covers(dest, i) ? 1 : 0;
     }
     return coversAny_ == 1;
 }

@@ -151,11 +151,11 @@ class TPictureCollectionItem {
     void DrawAlpha(platform::Surface& dest, const platform::Rect& destRect, int pattern, int alpha) const;
     // As Draw, but only the pixels that land inside area.
     void DrawPart(platform::Surface& dest, int x, int y, int pattern, const platform::Rect& area) const;
-    // The part of dest that Draw(dest, x, y, pattern) writes whole, hiding
-    // what was drawn there before; empty when the pattern has key pixels or
-    // is not copied plainly.
-    platform::Rect CoverOf(const platform::Surface& dest, int x, int y, int pattern) const;
-    // Whether CoverOf can give anything for any of the patterns.
+    // Whether Draw(dest, x, y, pattern) writes every pixel of the pattern's
+    // rectangle (where it lands on dest), hiding what was drawn there before:
+    // not when the pattern has key pixels or is not copied plainly.
+    bool Covers(const platform::Surface& dest, int pattern) const;
+    // Whether any of the patterns Covers.
     bool MayCover(const platform::Surface& dest) const;
 
     // The surfaces made by Restore (for inspection).
@@ -191,7 +191,7 @@ class TPictureCollectionItem {
     int patternHeight_ = 0;
     std::vector<std::unique_ptr<platform::Surface>> surfaces_;
     std::vector<PatternPlace> places_; // per pattern, unless there are very many
-    // Per pattern whether a draw covers its rectangle (CoverOf), for
+    // Per pattern whether a draw covers its rectangle (Covers), for
     // destinations of one bit count and one setting of Transparent.
     static constexpr int8_t kUnknown = -1;
     mutable std::vector<int8_t> covers_;

@@ -139,12 +139,12 @@ void TBackgroundSprite::CoverGrid(int64_t wx, int64_t wy, std::vector<platform::
     const platform::Rect screen = EngineSurfaceRect();
     const bool emptyCoversNothing = SteadyPattern(-1) < 0;
     int32_t lastValue = -1;
-    bool lastCovers = !emptyCoversNothing && !Image->CoverOf(*surface, 0, 0, SteadyPattern(-1)).IsEmpty();
+    bool lastCovers = !emptyCoversNothing && Image->Covers(*surface, SteadyPattern(-1));
     platform::Rect run;
     ForEachCell(wx, wy, [&](int32_t value, int x, int y) {
         if (value != lastValue) {
             const int32_t pattern = SteadyPattern(value);
-            lastCovers = pattern >= 0 && !Image->CoverOf(*surface, 0, 0, pattern).IsEmpty();
+            lastCovers = pattern >= 0 && Image->Covers(*surface, pattern);
             lastValue = value;
         }
         if (!lastCovers) return;

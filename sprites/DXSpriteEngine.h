@@ -24,8 +24,8 @@ public:
     void Move(int32_t moveCount) { engine_.Move(moveCount); }
     void RemoveDead() { engine_.RemoveDead(); }
     // Draws only while bound to an initialised display; the underlay (see
-    // TSpriteEngine::Draw) is drawn whole, told of no cover, when the
-    // sprites are not.
+    // TSpriteEngine::Draw) is told the cover on that display's back surface,
+    // or of no cover when the sprites are not drawn.
     void Draw(const TSpriteEngine::Underlay& underlay = {});
 
 private:

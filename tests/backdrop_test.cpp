@@ -183,8 +183,7 @@ struct BackdropTest : ::testing::Test {
             clock.Set(now - before);
             engine.Draw([&](const std::vector<Rect>& cover) {
                 clock.Set(now);
-                const Rect whole = platform::Bounds(0, 0, screen.Width(), screen.Height());
-                for (const Rect& r : platform::Uncovered(whole, cover))
+                for (const Rect& r : platform::Uncovered(screen.ClientRect(), cover))
                     background->DrawPart(screen, 0, 0, 0, r);
             });
         } else {
