@@ -3,7 +3,9 @@
 
 #include "app/Demo.h"
 #include "app/KeyBindings.h"
+#include "app/LevelMaps.h"
 #include "app/MainForm.h"
+#include "app/MapSession.h"
 #include "common/Exception.h"
 #include "common/Image.h"
 #include "common/Paths.h"
@@ -123,7 +125,13 @@ std::string ActorJson(const TImageSprite& sprite, uint8_t tag) {
 } // namespace
 
 std::string HarnessUsage() {
-    return "usage: varnok [-KV3916] [options]\n"
+    return "usage: varnok [-KV3916] [options] [MAP.tmx]\n"
+           "  MAP.tmx               play this Tiled map as the only level; saved again, it is reloaded\n"
+           "  --export-level N DIR  write level N as a Tiled map DIR/levelN.tmx with its pictures\n"
+           "  --new-level FILE.tmx  write a new, empty level as a Tiled map\n"
+           "  --install-level FILE.tmx\n"
+           "                        put the map into the player's own level list, after the last\n"
+           "                        level (with --level N: in place of level N)\n"
            "  --headless            no window, no sound device, simulated clock\n"
            "  --tick-ms N           simulated milliseconds per tick (default 16)\n"
            "  --ticks N             run N ticks, then exit\n"
@@ -142,8 +150,12 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
     THarnessOptions o;
     error.clear();
     int i = 1;
-    // The first parameter belongs to the game (the debug switch) unless it is an option.
-    if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0) {
+    auto isMap = [](const std::string& arg) {
+        return arg.rfind("--", 0) != 0 && arg.size() > 4 && SameText(arg.substr(arg.size() - 4), ".tmx");
+    };
+    // The first parameter belongs to the game (the debug switch) unless it is
+    // an option or a map.
+    if (argc > 1 && std::string(argv[1]).rfind("--", 0) != 0 && !isMap(argv[1])) {
         o.Params.push_back(argv[1]);
         i = 2;
     }
@@ -156,6 +168,11 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
     };
     for (; i < argc && error.empty(); ++i) {
         const std::string arg = argv[i];
+        if (isMap(arg)) {
+            if (!o.MapFile.empty()) error = "only one map can be played at a time";
+            o.MapFile = arg;
+            continue;
+        }
         o.Params.push_back(arg);
         if (arg == "--headless") {
             o.Headless = true;
@@ -189,6 +206,15 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             if (auto v = value(arg)) (arg == "--record" ? o.RecordFile : o.PlayFile) = *v;
         } else if (arg == "--keys") {
             if (auto v = value(arg)) o.KeysFile = *v;
+        } else if (arg == "--export-level") {
+            auto v = value(arg);
+            uint64_t n = 0;
+            if (v && (!ParseUnsigned(*v, n, 65535) || n == 0)) error = "--export-level wants a level number and a folder";
+            o.ExportLevel = static_cast<uint32_t>(n);
+            if (error.empty())
+                if (auto dir = value(arg)) o.ExportDir = *dir;
+        } else if (arg == "--new-level" || arg == "--install-level") {
+            if (auto v = value(arg)) (arg == "--new-level" ? o.NewLevelFile : o.InstallLevelFile) = *v;
         } else {
             error = "unknown option " + arg;
         }
@@ -338,6 +364,11 @@ private:
 int RunGame(const THarnessOptions& options) {
     if (!options.DataDir.empty()) SetProgramFolder(options.DataDir);
     UseUserDataFolderWhenReadOnly();
+    // Level making: tools that write files and end.
+    if (options.ExportLevel) return ExportLevelCommand(static_cast<int>(options.ExportLevel), options.ExportDir);
+    if (!options.NewLevelFile.empty()) return NewLevelCommand(options.NewLevelFile);
+    if (!options.InstallLevelFile.empty())
+        return InstallLevelCommand(options.InstallLevelFile, static_cast<int>(options.StartLevel));
     const bool playing = !options.PlayFile.empty();
     const bool recording = !options.RecordFile.empty();
     // Scripted keys, or the demo to play.
@@ -389,6 +420,20 @@ int RunGame(const THarnessOptions& options) {
         }
     }
 
+    // A map played as the only level: read and checked before the window
+    // exists; a map with mistakes is shown on the get-ready screen.
+    std::unique_ptr<TMapSession> map;
+    if (!options.MapFile.empty()) {
+        map = std::make_unique<TMapSession>(options.MapFile);
+        try {
+            map->Images.LoadFromFile(DataPath("GFX\\Images.dxg"));
+        } catch (const std::exception& e) {
+            app.ShowMessage(e.what());
+            return 1;
+        }
+        map->Load(*stores.LevelStore, *stores.GlobalStore, true);
+    }
+
     // The game's parameters: a demo brings those of its recorded run.
     std::vector<std::string> params = playing ? script.Params : options.Params;
     const uint32_t startLevel = playing ? script.StartLevel : options.StartLevel;
@@ -413,6 +458,11 @@ int RunGame(const THarnessOptions& options) {
         // changes only, as then.
         TNoSink nobody;
         app.InjectFocus(nobody, !script.StartsInactive);
+    }
+    if (map) {
+        form.LayerImagesFromBitmap = true;
+        form.MapError = map->Error;
+        map->Report(form);
     }
     try {
         form.FormCreate();
@@ -474,6 +524,11 @@ int RunGame(const THarnessOptions& options) {
             }
         }
         if (recorder) recorder->BeginTick(tick, elapsed);
+        // A map saved anew is read again and its level started over.
+        if (map && real.Now() - map->LastPoll >= kMapPollMs) {
+            map->LastPoll = real.Now();
+            if (map->Watch.Changed()) map->Reload(form);
+        }
         PlayDemoEvents(script, tick, app, sink);
         app.ProcessMessages(windowSink);
         if (app.Terminated()) break;

@@ -42,6 +42,15 @@ struct THarnessOptions {
     std::string PlayFile;
     // The key binding file (the window uses the user's own without it).
     std::string KeysFile;
+    // A Tiled map played as the game's only level, reloaded when saved anew.
+    std::string MapFile;
+    // Level making: write level N as a map into a folder, write a new map,
+    // put a map into the user's level list (as level StartLevel, else after
+    // the last).
+    uint32_t ExportLevel = 0;
+    std::string ExportDir;
+    std::string NewLevelFile;
+    std::string InstallLevelFile;
 };
 
 // Parses argv. Returns an error text (empty on success) in error.

@@ -257,6 +257,42 @@ void TMainForm::SetStateEvents() {
     if (app_.Active()) ResumeMusic();
 }
 
+void TMainForm::RestartLevelKeepingPlace() {
+    const char state = Game.GameState;
+    if (state != gs::GetReady && state != gs::Playing && state != gs::Paused && state != gs::LevelComplete &&
+        state != gs::GameOver)
+        return; // The next level start takes the new level.
+    TSpriteEngine& engine = DXSpriteEngine.Engine();
+    std::optional<std::array<double, 4>> place;
+    if (const TPlayerSprite* p = World.Actors.GamePlayer.Get(); p && state != gs::LevelComplete && state != gs::GameOver)
+        place = std::array<double, 4>{p->X, p->Y, engine.X, engine.Y};
+    Game.GameState = gs::GetReady;
+    SetStateEvents();
+    TPlayerSprite* player = World.Actors.GamePlayer.Get();
+    if (!player || !LevelStartError.empty()) return;
+    if (state == gs::Playing || state == gs::Paused) {
+        Game.GameState = gs::Playing;
+        player->LevelStartTick = GetTickCount();
+    }
+    if (!place) return;
+    // The spot must lie in the level and be free of bounds in the new map.
+    const TLevelGeometry& g = World.Geometry;
+    const TMapItem& map = World.BoundMap();
+    const double x = (*place)[0], y = (*place)[1];
+    if (g.CellWidth <= 0 || g.CellHeight <= 0 || x < 0 || y < 0) return;
+    const int64_t c0 = static_cast<int64_t>(x) / g.CellWidth, r0 = static_cast<int64_t>(y) / g.CellHeight;
+    const int64_t c1 = (static_cast<int64_t>(x) + player->Width - 1) / g.CellWidth;
+    const int64_t r1 = (static_cast<int64_t>(y) + player->Height - 1) / g.CellHeight;
+    if (c1 >= map.Width() || r1 >= map.Height()) return;
+    for (int64_t r = r0; r <= r1; ++r)
+        for (int64_t c = c0; c <= c1; ++c)
+            if (map.BoundLow(static_cast<int32_t>(c), static_cast<int32_t>(r)) != 0) return;
+    player->X = x;
+    player->Y = y;
+    engine.X = std::clamp<double>((*place)[2], -std::max(g.MaxScrollX, 0), 0);
+    engine.Y = std::clamp<double>((*place)[3], -std::max(g.MaxScrollY, 0), 0);
+}
+
 void TMainForm::AbandonLevel(const std::string& why) {
     DXSpriteEngine.Engine().Clear();
     DXSpriteEngine.Engine().X = 0;
@@ -487,6 +523,27 @@ void TMainForm::LayerClick(platform::MenuItem& item) {
 }
 
 void TMainForm::LoadLayerImages(int n) {
+    if (LayerImagesFromBitmap) {
+        // The tile sheet itself, cut as the level says.
+        const std::string section = "Level" + std::to_string(n);
+        TPictureCollectionItem& item = DXImageListLayer.Items.Add();
+        item.SetName("TileSet");
+        const std::string picture = DataPath(LevelStore.GetString(section, "Bitmap", ""));
+        if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
+        item.Picture.LoadFromFile(picture);
+        item.PatternWidth = LevelStore.GetInteger(section, "TileWidth", 1);
+        item.PatternHeight = LevelStore.GetInteger(section, "TileHeight", 1);
+        item.Transparent = true;
+        item.SetTransparentColor(RGB(static_cast<uint8_t>(LevelStore.GetInteger(section, "TransparentR", 255)),
+                                     static_cast<uint8_t>(LevelStore.GetInteger(section, "TransparentG", 0)),
+                                     static_cast<uint8_t>(LevelStore.GetInteger(section, "TransparentB", 255))));
+        item.SystemMemory = false;
+        if (DXImageListLayer.Items.Display() && DXImageListLayer.Items.Display()->Initialized()) {
+            item.Initialize();
+            item.Restore();
+        }
+        return;
+    }
     const std::string path = DataPath("GFX\\LEVEL" + std::to_string(n) + ".dxg");
     try {
         DXImageListLayer.LoadFromFile(path);
@@ -513,7 +570,7 @@ void TMainForm::BuildLayers(int n) {
     // start-up conversion failed, and the level plays with older tiles.
     const std::string bitmap = DataPath(Format("GFX\\Level%d.bmp", n));
     std::error_code ec1, ec2;
-    if (FileExists(bitmap) && std::filesystem::last_write_time(bitmap, ec1) >
+    if (!LayerImagesFromBitmap && FileExists(bitmap) && std::filesystem::last_write_time(bitmap, ec1) >
                                   std::filesystem::last_write_time(DataPath(Format("GFX\\LEVEL%d.dxg", n)), ec2) &&
         !ec1 && !ec2) {
         LevelNotice = Format("Older tiles: GFX\\Level%d.bmp could not be converted", n);
@@ -569,6 +626,8 @@ void TMainForm::InitLevel(int n) {
     engine.X = 0;
     engine.Y = 0;
 
+    // A map with mistakes does not start; the get-ready screen says why.
+    if (!MapError.empty()) throw ELevelDataError(MapError);
     try {
         CheckLevelCount(LevelStore, Level);
     } catch (const EFatalDataError& e) {

@@ -133,6 +133,17 @@ public:
     std::string LevelStartError;
     // A warning about the level started, shown while getting ready.
     std::string LevelNotice;
+    // Playing a map: the level's tiles come from the sheet its Bitmap key
+    // names (not from a converted tile file), and a map with mistakes keeps
+    // them here, to be shown when its level would start.
+    bool LayerImagesFromBitmap = false;
+    std::string MapError;
+    // Starts the level of the stores again after they changed (a map saved
+    // anew), the player and the camera where they were when that spot is
+    // still free, and playing on at once when the game was playing.
+    void RestartLevelKeepingPlace();
+    // A short text on the info-text line (as the screenshot notice).
+    void ShowNotice(const std::string& text, uint32_t ms);
 
     // Actions.
     TAction ActionExit{"ActionExit", "Exit"};

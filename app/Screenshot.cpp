@@ -60,6 +60,11 @@ std::string SaveNumberedPng(const RgbaImage& image, const std::string& folder) {
     throw EFileError("Cannot save a screenshot in " + folder + ": no free number");
 }
 
+void TMainForm::ShowNotice(const std::string& text, uint32_t ms) {
+    screenshotNotice_ = text;
+    screenshotNoticeUntil_ = platform::GetTickCount() + ms;
+}
+
 void TMainForm::RequestScreenshot() {
     screenshotPending_ = true;
 }

@@ -149,7 +149,12 @@ void TMemIniFileCrypted::CheckWritable() const {
     }
 }
 
+void TMemIniFileCrypted::SetText(const std::string& text) {
+    sections_ = ParseLines(SplitLines(text));
+}
+
 void TMemIniFileCrypted::Save() {
+    if (!saveRefusal_.empty()) throw EFileError(saveRefusal_);
     CheckWritable();
     std::vector<std::string> lines = CollectLines();
     if (enciphered_) InvertLines(lines);

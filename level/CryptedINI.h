@@ -61,6 +61,13 @@ public:
     // refused before anything is written, naming file, section and key; a
     // read-only file is never replaced. Raises EFileError.
     void Save();
+    // Replaces the contents with the sections of a plain INI text; the file is
+    // not touched.
+    void SetText(const std::string& text);
+    // A store whose contents are not the file's (a map played as the game's
+    // only level) refuses to be saved over the file, with this reason.
+    void RefuseSaving(const std::string& reason) { saveRefusal_ = reason; }
+
     // Saves with the cipher flipped under a new name and loads from there.
     void SaveConverted(const std::string& newFileName);
 
@@ -90,6 +97,7 @@ private:
     std::string fileName_;
     bool enciphered_;
     std::vector<TIniSection> sections_;
+    std::string saveRefusal_;
 };
 
 } // namespace varnok

@@ -10,7 +10,8 @@ packages=(
   libopenmpt-dev libopenmpt0
   fonts-liberation
   libimgui-dev libstb-dev
-  libpng-dev zlib1g-dev
+  libpng-dev zlib1g-dev libpugixml-dev libzstd-dev
+  tiled
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   xvfb xauth
   desktop-file-utils appstream

@@ -1,12 +1,13 @@
 // levelc: compiles the level sources into DAT/LEVEL.INI, the settings sources
 // into DAT/GLOBAL.INI and DirectX.ini, and checks that every level can be
 // finished.
-#include "Checker.h"
-#include "Diagnostics.h"
-#include "LevelSource.h"
-#include "Output.h"
-#include "Settings.h"
-#include "SourceText.h"
+#include "levelsource/Checker.h"
+#include "levelsource/Diagnostics.h"
+#include "levelsource/LevelSource.h"
+#include "levelsource/Output.h"
+#include "levelsource/Settings.h"
+#include "levelsource/SourceText.h"
+#include "levelsource/TiledMap.h"
 
 #include "common/Exception.h"
 #include "common/StrUtils.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +30,10 @@ namespace {
 const char* kHelp = R"(usage: levelc --levels DIR --settings DIR --out DIR [--check-only] [--quiet]
        levelc --help
 
-Reads every *.lvl file of the levels folder (format: content/levels/README.md),
-the tile names file the levels name (tiles.names by default) and, when present,
+Reads every *.lvl file of the levels folder (format: content/levels/README.md)
+and every levelN.tmx file there, a Tiled map that is level N (format:
+docs/levels.md; a level given both ways is an error), the tile names file the
+levels name (tiles.names by default) and, when present,
 sprites.ini with the picture sizes the walk-through assumes. Reads every *.ini
 file of the settings folder into the game's settings and DirectX.ini there into
 the display settings.
@@ -44,7 +48,8 @@ the exit. Then writes, in the output folder:
 --check-only  check, write nothing
 --quiet       print errors and warnings only
 
-Messages read "file:line:column: error: text". Exit status: 0 on success,
+Messages read "file:line:column: error: text" ("file: layer "NAME" cell X, Y:
+error: text" for maps). Exit status: 0 on success,
 1 when a source has an error.
 )";
 
@@ -57,6 +62,13 @@ std::vector<std::string> FilesWithExtension(const std::string& dir, const std::s
     if (ec) throw EFileError("cannot read the folder " + dir);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+bool ParseLevelNumber(const std::string& text, int& number) {
+    const std::optional<int32_t> n = ParseNumber(text);
+    if (!n || *n < 1 || *n > 99 || text.front() == '+' || text.front() == '0') return false;
+    number = *n;
+    return true;
 }
 
 void PrintMessages(const Diagnostics& diag) {
@@ -115,7 +127,30 @@ int Run(int argc, char** argv) {
     std::vector<LevelSource> levels;
     for (const std::string& f : FilesWithExtension(levelsDir, ".lvl"))
         levels.push_back(ParseLevelFile(f, diag));
-    if (levels.empty()) diag.Error(SourcePos{levelsDir}, "the levels folder has no *.lvl files");
+    // Tiled maps: levelN.tmx is level N. All sheets share the layout of the
+    // tile names.
+    const std::vector<std::string> maps = FilesWithExtension(levelsDir, ".tmx");
+    if (!maps.empty()) {
+        const TileNames names = ReadTileNames((fs::path(levelsDir) / "tiles.names").string(), diag);
+        MapContext context;
+        context.sheetTiles = [&](const std::string&, int, int, std::string&) { return names.count; };
+        for (const std::string& f : maps) {
+            const std::string stem = fs::path(f).stem().string();
+            int number = 0;
+            if (!SameText(stem.substr(0, std::min<size_t>(stem.size(), 5)), "level") ||
+                !ParseLevelNumber(stem.substr(5), number)) {
+                diag.Error(SourcePos{f}, "a map in the levels folder is named levelN.tmx, N its level number");
+                continue;
+            }
+            for (const LevelSource& other : levels)
+                if (other.number == number)
+                    diag.Error(SourcePos{f}, Format("level %d is given twice: here and in %s", number,
+                                                    other.file.c_str()));
+            context.number = number;
+            levels.push_back(ReadTiledMap(f, context, diag));
+        }
+    }
+    if (levels.empty()) diag.Error(SourcePos{levelsDir}, "the levels folder has no *.lvl or levelN.tmx files");
     std::sort(levels.begin(), levels.end(),
               [](const LevelSource& a, const LevelSource& b) { return a.number < b.number; });
     for (size_t i = 0; i < levels.size(); ++i)

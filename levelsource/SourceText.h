@@ -1,7 +1,7 @@
 #pragma once
 // Reading the text sources: UTF-8 files turned into lines of the game's 8-bit
 // (Latin-1) text, and the small parsing helpers the source formats share.
-#include "Diagnostics.h"
+#include "levelsource/Diagnostics.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +20,10 @@ struct SourceLine {
 // too, so that a text never changes its meaning silently). Characters beyond
 // Latin-1 are errors. Columns of the result count characters.
 std::vector<SourceLine> ReadSourceLines(const std::string& path, Diagnostics& diag);
+
+// A UTF-8 text (from an XML file) as Latin-1; false with the reason when it
+// is not UTF-8 or holds a character beyond Latin-1.
+bool DecodeUtf8Text(std::string_view utf8, std::string& latin1, std::string& problem);
 
 std::string_view TrimView(std::string_view s);
 std::string Trim(std::string_view s);

@@ -1,6 +1,6 @@
-#include "LevelSource.h"
+#include "levelsource/LevelSource.h"
 
-#include "SourceText.h"
+#include "levelsource/SourceText.h"
 
 #include "common/StrUtils.h"
 
@@ -138,6 +138,8 @@ bool ReadNumbers(const KeyValue& kv, size_t count, int lo, int hi, std::vector<i
     return true;
 }
 
+} // namespace
+
 bool CheckShownText(const std::string& text, const SourcePos& pos, Diagnostics& diag) {
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
@@ -149,6 +151,8 @@ bool CheckShownText(const std::string& text, const SourcePos& pos, Diagnostics& 
     }
     return true;
 }
+
+namespace {
 
 class LevelParser {
   public:
@@ -729,6 +733,13 @@ void LevelParser::ResolveLayers() {
 } // namespace
 
 SourcePos LayerSource::CellPos(int x, int y) const {
+    if (!mapLayerName.empty()) {
+        SourcePos p = pos;
+        const auto it = objects.find(y * width + x);
+        p.where = it != objects.end() ? Format("%s at cell %d, %d", it->second.c_str(), x, y)
+                                      : Format("layer \"%s\" cell %d, %d", mapLayerName.c_str(), x, y);
+        return p;
+    }
     if (y < 0 || y >= static_cast<int>(rows.size())) return pos;
     const SourcePos& row = rows[static_cast<size_t>(y)];
     return row.At(row.col + x);

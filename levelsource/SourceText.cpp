@@ -1,4 +1,4 @@
-#include "SourceText.h"
+#include "levelsource/SourceText.h"
 
 #include "common/Exception.h"
 #include "common/Files.h"
@@ -93,6 +93,10 @@ std::vector<SourceLine> ReadSourceLines(const std::string& path, Diagnostics& di
         start = end + 1;
     }
     return lines;
+}
+
+bool DecodeUtf8Text(std::string_view utf8, std::string& latin1, std::string& problem) {
+    return DecodeUtf8Line(utf8, latin1, problem) == 0;
 }
 
 std::string_view TrimView(std::string_view s) {

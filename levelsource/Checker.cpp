@@ -1,6 +1,6 @@
-#include "Checker.h"
+#include "levelsource/Checker.h"
 
-#include "SourceText.h"
+#include "levelsource/SourceText.h"
 
 #include "common/Math.h"
 #include "common/StrUtils.h"

@@ -1,6 +1,6 @@
-#include "Settings.h"
+#include "levelsource/Settings.h"
 
-#include "SourceText.h"
+#include "levelsource/SourceText.h"
 
 #include "common/StrUtils.h"
 
@@ -402,6 +402,9 @@ std::vector<SettingsSection> GlobalSections(const Settings& settings,
         s.values.emplace_back("MOD", level.music);
         for (const auto& [tag, text] : level.info)
             s.values.emplace_back(std::to_string(tag), text);
+        // Not read by the game: kept so that a level taken out of the game's
+        // data (to edit it as a map) is checked by the same rule again.
+        if (level.running) s.values.emplace_back("Running", "1");
         out.push_back(std::move(s));
     }
     for (const LevelSource& level : levels)

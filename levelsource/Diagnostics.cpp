@@ -1,4 +1,4 @@
-#include "Diagnostics.h"
+#include "levelsource/Diagnostics.h"
 
 namespace varnok::levelc {
 
@@ -9,6 +9,7 @@ constexpr size_t kMaxErrors = 50;
 
 std::string SourcePos::Text() const {
     std::string text = file;
+    if (!where.empty()) return text + ": " + where;
     if (line > 0) {
         text += ":" + std::to_string(line);
         if (col > 0) text += ":" + std::to_string(col);

@@ -3,7 +3,7 @@
 // texts, tile animations, switches, legends and one character grid per map
 // layer (see content/levels/README.md). Parsing resolves every character to
 // its tile code and, on the playfield, its bound word.
-#include "Diagnostics.h"
+#include "levelsource/Diagnostics.h"
 
 #include <array>
 #include <cstdint>
@@ -32,6 +32,13 @@ struct LayerSource {
     std::vector<uint16_t> bounds; // bound words: low byte bound code, high byte tag (playfield only)
     std::vector<SourcePos> rows;  // where each row's first cell is written
     SourcePos pos;
+    // Read from a Tiled map: the layer's name there, the name of the layer
+    // that holds the bounds and the objects standing on playfield cells
+    // (cell index -> 'object "Coin" (id 7)'), so that places read as Tiled
+    // shows them.
+    std::string mapLayerName;
+    std::string boundsLayerName;
+    std::map<int, std::string> objects;
 
     SourcePos CellPos(int x, int y) const;
     int16_t TileAt(int x, int y) const { return tiles[static_cast<size_t>(y * width + x)]; }
@@ -86,6 +93,10 @@ struct LevelSource {
 // Parses one level file. Problems go to diag; the result is complete only
 // when diag holds no errors.
 LevelSource ParseLevelFile(const std::string& path, Diagnostics& diag);
+
+// Can the game's fonts draw every character of the text? Reports the first
+// one they cannot at pos (its column counted on from pos.col).
+bool CheckShownText(const std::string& text, const SourcePos& pos, Diagnostics& diag);
 
 // Bound codes and tags by name, for legends and for messages.
 bool ParseBoundCode(const std::string& text, int& code);

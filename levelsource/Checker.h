@@ -3,9 +3,9 @@
 // sense together, and the exit can be reached from the start with the
 // player's physics (walking, jumping, falling, slopes, springboards, moving
 // platforms, auto-move paths, switches, keycards, breakable blocks and grates).
-#include "Diagnostics.h"
-#include "LevelSource.h"
-#include "Settings.h"
+#include "levelsource/Diagnostics.h"
+#include "levelsource/LevelSource.h"
+#include "levelsource/Settings.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "Output.h"
+#include "levelsource/Output.h"
 
 #include "common/Exception.h"
 #include "common/StrUtils.h"

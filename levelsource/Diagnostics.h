@@ -3,19 +3,30 @@
 #include "common/Exception.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varnok::levelc {
 
 // A place in a source file; line and column count from 1, 0 when unknown.
+// Places in a Tiled map have no useful line: they are named as Tiled shows
+// them instead (where: 'layer "Playfield" cell 12, 4').
 struct SourcePos {
+    SourcePos() = default;
+    SourcePos(std::string f, int l = 0, int c = 0) : file(std::move(f)), line(l), col(c) {}
+
     std::string file;
     int line = 0;
     int col = 0;
+    std::string where;
 
-    // "file:line:col" with the unknown parts left out.
+    // "file:line:col" with the unknown parts left out, or "file: where".
     std::string Text() const;
-    SourcePos At(int column) const { return SourcePos{file, line, column}; }
+    SourcePos At(int column) const {
+        SourcePos p{file, line, column};
+        p.where = where;
+        return p;
+    }
 };
 
 // Bad level or settings sources. The message lists every error found.

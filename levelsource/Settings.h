@@ -1,8 +1,8 @@
 #pragma once
 // The settings sources: INI files with comments, checked against every section
 // and key the game reads, and written out as the game's settings store.
-#include "Diagnostics.h"
-#include "LevelSource.h"
+#include "levelsource/Diagnostics.h"
+#include "levelsource/LevelSource.h"
 
 #include <cstdint>
 #include <string>

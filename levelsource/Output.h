@@ -1,8 +1,8 @@
 #pragma once
 // The files levelc writes: the level store, the settings store and the
 // display settings, as plain INI text with CR LF line ends.
-#include "LevelSource.h"
-#include "Settings.h"
+#include "levelsource/LevelSource.h"
+#include "levelsource/Settings.h"
 
 #include <string>
 #include <vector>

@@ -1,0 +1,92 @@
+#include "app/MapSession.h"
+
+#include "app/LevelMaps.h"
+#include "app/MainForm.h"
+#include "common/StrUtils.h"
+#include "level/CryptedINI.h"
+#include "tools/Debug.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace varnok {
+
+TFileWatch::TFileWatch(std::string path) : path_(std::move(path)) {
+    Read(path_, last_);
+}
+
+bool TFileWatch::Read(const std::string& path, Signature& sig) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return false;
+    sig.dev = st.st_dev;
+    sig.ino = st.st_ino;
+    sig.size = static_cast<int64_t>(st.st_size);
+    sig.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
+bool TFileWatch::Changed() {
+    Signature now;
+    if (!Read(path_, now) || now == last_) return false;
+    last_ = now;
+    return true;
+}
+
+TMapSession::TMapSession(std::string path) : Path(std::move(path)), Watch(Path) {}
+
+bool TMapSession::Load(TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore, bool first) {
+    const TMapLevel map = ReadMapLevel(Path, 1, levelStore, globalStore, Images);
+    Warnings = map.Warnings;
+    Errors = map.Errors;
+    if (!map.Ok()) {
+        const std::string name = std::filesystem::path(Path).filename().string();
+        Error = Format("The map %s has %zu mistake%s:", name.c_str(), Errors.size(), Errors.size() == 1 ? "" : "s");
+        for (size_t i = 0; i < Errors.size() && i < 3; ++i) {
+            // Without the folder, which the get-ready screen has no room for.
+            std::string e = Errors[i];
+            if (e.rfind(Path, 0) == 0) e = name + e.substr(Path.size());
+            Error += "\n" + e;
+        }
+        if (first) {
+            levelStore.SetText("[Global]\r\nTileCount=1\r\n");
+            globalStore.SetString("Game", "StartLevel", "1");
+            const std::string why = "The settings are not saved while a map is played.";
+            levelStore.RefuseSaving(why);
+            globalStore.RefuseSaving(why);
+        }
+        return false;
+    }
+    Error.clear();
+    UseMapAsOnlyLevel(map, levelStore, globalStore);
+    return true;
+}
+
+void TMapSession::Report(TMainForm& form, const char* prefix) const {
+    (void)form;
+    for (const std::string& w : Warnings) {
+        std::fprintf(stderr, "%s%s\n", prefix, w.c_str());
+        AddMessage(prefix + w);
+    }
+    for (const std::string& e : Errors) {
+        std::fprintf(stderr, "%s%s\n", prefix, e.c_str());
+        AddMessage(prefix + e);
+    }
+}
+
+void TMapSession::Reload(TMainForm& form) {
+    form.RunCommand([&] {
+        if (!Load(form.LevelStore, form.GlobalStore, false)) {
+            Report(form, "Map not reloaded: ");
+            form.ShowNotice("Map not reloaded: " + (Errors.empty() ? std::string() : Errors.front()), 6000);
+            return;
+        }
+        Report(form);
+        AddMessage("Map reloaded: " + Path);
+        form.MapError.clear();
+        form.ShowNotice("Map reloaded", 2000);
+        form.RestartLevelKeepingPlace();
+    });
+}
+
+} // namespace varnok
