@@ -45,7 +45,8 @@ bool SectionFromLevels(const std::string& name) {
 // The picture of the game's data a level names as its tile sheet.
 RgbaImage SheetPicture(const std::string& sheet) {
     const std::string path = DataPath(sheet);
-    if (sheet.empty() || !FileExists(path)) throw EFileError(Format("the game has no tile sheet \"%s\"", sheet.c_str()));
+    if (sheet.empty() || !FileExists(path))
+        throw EFileError(Format("the game has no tile sheet \"%s\"", sheet.c_str()));
     TPicture picture;
     picture.LoadFromFile(path);
     if (picture.Width() <= 0 || picture.Height() <= 0)
@@ -55,7 +56,8 @@ RgbaImage SheetPicture(const std::string& sheet) {
 
 // The picture an actor of this tag shows first, as the level population
 // picks it, with its transparent colour made clear.
-std::optional<RgbaImage> ActorPicture(int tag, const LevelSource& level, const TMemIniFileCrypted& globalStore,
+std::optional<RgbaImage> ActorPicture(int tag, const LevelSource& level,
+                                      const TMemIniFileCrypted& globalStore,
                                       const TPictureCollection& images) {
     std::string name;
     int pattern = 0;
@@ -100,7 +102,8 @@ std::optional<RgbaImage> ActorPicture(int tag, const LevelSource& level, const T
         for (int x = 0; x < w; ++x) {
             const uint8_t* s = source.At(r.Left + x, r.Top + y);
             uint8_t* d = out.At(x, y);
-            const bool clear = item.Transparent && s[0] == GetRValue(key) && s[1] == GetGValue(key) && s[2] == GetBValue(key);
+            const bool clear = item.Transparent && s[0] == GetRValue(key) && s[1] == GetGValue(key) &&
+                               s[2] == GetBValue(key);
             d[0] = s[0];
             d[1] = s[1];
             d[2] = s[2];
@@ -111,7 +114,8 @@ std::optional<RgbaImage> ActorPicture(int tag, const LevelSource& level, const T
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string out;
-    for (const std::string& l : lines) out += (out.empty() ? "" : "\n") + l;
+    for (const std::string& l : lines)
+        out += (out.empty() ? "" : "\n") + l;
     return out;
 }
 
@@ -128,7 +132,8 @@ void OpenGameData(TGameData& data) {
 
 } // namespace
 
-levelc::LevelSource LevelFromStores(const TMemIniFileCrypted& levelStore, const TMemIniFileCrypted& globalStore, int n) {
+levelc::LevelSource LevelFromStores(const TMemIniFileCrypted& levelStore,
+                                    const TMemIniFileCrypted& globalStore, int n) {
     TLevelData data;
     if (!LoadLevel(levelStore, n, data))
         throw ELevelDataError(Format("Level %d has layers but no playfield (layer 3)", n));
@@ -279,14 +284,16 @@ TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCry
             if (SameText(s.name, "Game"))
                 std::erase_if(s.values, [](const auto& kv) { return SameText(kv.first, "StartLevel"); });
         levelc::CheckSettingsAgainstLevels(settings, {result.Level}, diag);
-        if (!diag.ErrorCount()) levelc::CheckLevel(result.Level, settings, SpriteSizesFromImages(images), diag);
+        if (!diag.ErrorCount())
+            levelc::CheckLevel(result.Level, settings, SpriteSizesFromImages(images), diag);
     }
     result.Errors = diag.Errors();
     result.Warnings = diag.Warnings();
     return result;
 }
 
-void UseMapAsOnlyLevel(const TMapLevel& map, TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore) {
+void UseMapAsOnlyLevel(const TMapLevel& map, TMemIniFileCrypted& levelStore,
+                       TMemIniFileCrypted& globalStore) {
     LevelSource level = map.Level;
     level.number = 1;
     levelStore.SetText(levelc::LevelIniText({level}));
@@ -294,11 +301,13 @@ void UseMapAsOnlyLevel(const TMapLevel& map, TMemIniFileCrypted& levelStore, TMe
     globalStore.RemoveSection(section);
     for (const levelc::SettingsSection& s : levelc::GlobalSections(levelc::Settings{}, {level})) {
         globalStore.RemoveSection(s.name);
-        for (const auto& [key, value] : s.values) globalStore.SetString(s.name, key, value);
+        for (const auto& [key, value] : s.values)
+            globalStore.SetString(s.name, key, value);
     }
     globalStore.SetString("Game", "StartLevel", "1");
-    const std::string why = "The settings are not saved while a map is played: they hold the map as the game's "
-                            "only level.";
+    const std::string why =
+        "The settings are not saved while a map is played: they hold the map as the game's "
+        "only level.";
     levelStore.RefuseSaving(why);
     globalStore.RefuseSaving(why);
 }
@@ -374,10 +383,10 @@ int NewLevelCommand(const std::string& path) {
         level.layers.insert(level.layers.begin(), field);
         const fs::path target(path);
         const std::string stem = target.stem().string();
-        const std::string written = WriteLevelMap(level, target.parent_path().string(), stem, *data.Stores.GlobalStore,
-                                                  data.Images);
-        std::printf("New level written to %s: open it in Tiled, then play it with: varnok %s\n", written.c_str(),
-                    written.c_str());
+        const std::string written =
+            WriteLevelMap(level, target.parent_path().string(), stem, *data.Stores.GlobalStore, data.Images);
+        std::printf("New level written to %s: open it in Tiled, then play it with: varnok %s\n",
+                    written.c_str(), written.c_str());
         return 0;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "varnok: --new-level: %s\n", e.what());
@@ -393,15 +402,19 @@ int InstallLevelCommand(const std::string& path, int replace) {
         TMemIniFileCrypted& global = *data.Stores.GlobalStore;
         const int count = levels.GetInteger("Global", "TileCount", 0);
         if (replace < 0 || replace > count) {
-            std::fprintf(stderr, "varnok: --install-level: the game has levels 1 to %d, not %d\n", count, replace);
+            std::fprintf(stderr, "varnok: --install-level: the game has levels 1 to %d, not %d\n", count,
+                         replace);
             return 2;
         }
         const int number = replace ? replace : count + 1;
         const TMapLevel map = ReadMapLevel(path, number, levels, global, data.Images);
-        for (const std::string& w : map.Warnings) std::fprintf(stderr, "%s\n", w.c_str());
+        for (const std::string& w : map.Warnings)
+            std::fprintf(stderr, "%s\n", w.c_str());
         if (!map.Ok()) {
-            for (const std::string& e : map.Errors) std::fprintf(stderr, "%s\n", e.c_str());
-            std::fprintf(stderr, "varnok: --install-level: %s has mistakes; the game's levels stay as they are\n",
+            for (const std::string& e : map.Errors)
+                std::fprintf(stderr, "%s\n", e.c_str());
+            std::fprintf(stderr,
+                         "varnok: --install-level: %s has mistakes; the game's levels stay as they are\n",
                          path.c_str());
             return 1;
         }
@@ -422,16 +435,18 @@ int InstallLevelCommand(const std::string& path, int replace) {
                 const LayerSource* field = other.Playfield();
                 for (uint16_t word : field->bounds)
                     if ((word >> 8) == sw.tag) {
-                        std::fprintf(stderr,
-                                     "varnok: --install-level: switch %02X is used by level %d as well, and the game "
-                                     "keeps one set of switch settings for all levels: give this map's switch another "
-                                     "tag (10 to 1F)\n",
-                                     sw.tag, other.number);
+                        std::fprintf(
+                            stderr,
+                            "varnok: --install-level: switch %02X is used by level %d as well, and the game "
+                            "keeps one set of switch settings for all levels: give this map's switch another "
+                            "tag (10 to 1F)\n",
+                            sw.tag, other.number);
                         return 1;
                     }
             }
         levelc::Settings settings = SettingsFromStore(global);
-        std::erase_if(settings.sections, [](const levelc::SettingsSection& s) { return SectionFromLevels(s.name); });
+        std::erase_if(settings.sections,
+                      [](const levelc::SettingsSection& s) { return SectionFromLevels(s.name); });
         const std::string folder = UserDataFolder();
         levelc::WriteTextFile(folder + "DAT/LEVEL.INI", levelc::LevelIniText(all));
         levelc::WriteTextFile(folder + "DAT/GLOBAL.INI",

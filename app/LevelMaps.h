@@ -18,7 +18,8 @@ class TPictureCollection;
 
 // Level n of the game's stores as a level model (what levelc had read from
 // its source).
-levelc::LevelSource LevelFromStores(const TMemIniFileCrypted& levelStore, const TMemIniFileCrypted& globalStore, int n);
+levelc::LevelSource LevelFromStores(const TMemIniFileCrypted& levelStore,
+                                    const TMemIniFileCrypted& globalStore, int n);
 // The game's settings store as levelc's settings.
 levelc::Settings SettingsFromStore(const TMemIniFileCrypted& globalStore);
 // Pattern sizes of the game's pictures, for the walk-through.

@@ -41,7 +41,8 @@ bool TMapSession::Load(TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globa
     Errors = map.Errors;
     if (!map.Ok()) {
         const std::string name = std::filesystem::path(Path).filename().string();
-        Error = Format("The map %s has %zu mistake%s:", name.c_str(), Errors.size(), Errors.size() == 1 ? "" : "s");
+        Error = Format("The map %s has %zu mistake%s:", name.c_str(), Errors.size(),
+                       Errors.size() == 1 ? "" : "s");
         for (size_t i = 0; i < Errors.size() && i < 3; ++i) {
             // Without the folder, which the get-ready screen has no room for.
             std::string e = Errors[i];

@@ -42,7 +42,10 @@ void ConvertPlainFile(const std::string& plainName, const std::string& cipheredN
 // number, so a huge level count cannot stall the start.
 std::vector<int32_t> LevelBitmapNumbers(const std::string& folder, int32_t count) {
     std::vector<int32_t> numbers;
-    const std::filesystem::path gfx = ResolvePath(folder, "GFX");
+    // The user's data folder may bring bitmaps of its own (levels the player added).
+    std::vector<std::filesystem::path> folders = {ResolvePath(folder, "GFX")};
+    if (!WriteFolder().empty()) folders.push_back(ResolvePath(WriteFolder(), "GFX"));
+    for (const std::filesystem::path& gfx : folders) {
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(gfx, ec)) {
         const std::string name = entry.path().filename().string();
@@ -54,6 +57,7 @@ std::vector<int32_t> LevelBitmapNumbers(const std::string& folder, int32_t count
         // Only the exact decimal spelling names the level ("Level01.bmp" does not).
         if (!n || *n < 1 || *n > count || std::to_string(*n) != digits) continue;
         if (FileExists(entry.path().string())) numbers.push_back(*n);
+    }
     }
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());

@@ -14,25 +14,44 @@ struct Rgba {
 // Glyphs of 3 x 5 pixels for the labels: hex digits and a few signs.
 const char* Glyph(char c) {
     switch (c) {
-    case '0': return "111101101101111";
-    case '1': return "010110010010111";
-    case '2': return "111001111100111";
-    case '3': return "111001111001111";
-    case '4': return "101101111001001";
-    case '5': return "111100111001111";
-    case '6': return "111100111101111";
-    case '7': return "111001010010010";
-    case '8': return "111101111101111";
-    case '9': return "111101111001111";
-    case 'A': return "111101111101101";
-    case 'B': return "110101110101110";
-    case 'C': return "111100100100111";
-    case 'D': return "110101101101110";
-    case 'E': return "111100111100111";
-    case 'F': return "111100111100100";
-    case 'x': return "000101010101000";
-    case '?': return "111001011000010";
-    default: return "000000000000000";
+    case '0':
+        return "111101101101111";
+    case '1':
+        return "010110010010111";
+    case '2':
+        return "111001111100111";
+    case '3':
+        return "111001111001111";
+    case '4':
+        return "101101111001001";
+    case '5':
+        return "111100111001111";
+    case '6':
+        return "111100111101111";
+    case '7':
+        return "111001010010010";
+    case '8':
+        return "111101111101111";
+    case '9':
+        return "111101111001111";
+    case 'A':
+        return "111101111101101";
+    case 'B':
+        return "110101110101110";
+    case 'C':
+        return "111100100100111";
+    case 'D':
+        return "110101101101110";
+    case 'E':
+        return "111100111100111";
+    case 'F':
+        return "111100111100100";
+    case 'x':
+        return "000101010101000";
+    case '?':
+        return "111001011000010";
+    default:
+        return "000000000000000";
     }
 }
 
@@ -56,7 +75,8 @@ void Put(RgbaImage& img, int x, int y, Rgba c) {
 
 void FillRect(RgbaImage& img, int x, int y, int w, int h, Rgba c) {
     for (int yy = y; yy < y + h; ++yy)
-        for (int xx = x; xx < x + w; ++xx) Put(img, xx, yy, c);
+        for (int xx = x; xx < x + w; ++xx)
+            Put(img, xx, yy, c);
 }
 
 // A label on a dark box, its top-left corner at x, y.
@@ -84,8 +104,10 @@ void Line(RgbaImage& img, int x0, int y0, int x1, int y1, int thick, Rgba c) {
 // when larger, standing on the cell's bottom and centred across it.
 void PlaceInCell(RgbaImage& atlas, int cx, int cy, int cw, int ch, const RgbaImage& pic) {
     if (pic.Width <= 0 || pic.Height <= 0) return;
-    const double scale = std::min({1.0, static_cast<double>(cw) / pic.Width, static_cast<double>(ch) / pic.Height});
-    const int w = std::max(1, static_cast<int>(pic.Width * scale)), h = std::max(1, static_cast<int>(pic.Height * scale));
+    const double scale =
+        std::min({1.0, static_cast<double>(cw) / pic.Width, static_cast<double>(ch) / pic.Height});
+    const int w = std::max(1, static_cast<int>(pic.Width * scale)),
+              h = std::max(1, static_cast<int>(pic.Height * scale));
     const int ox = cx * cw + (cw - w) / 2, oy = cy * ch + ch - h;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
@@ -117,10 +139,13 @@ RgbaImage TilesPicture(const RgbaImage& sheet, const LevelSource& level, MapPict
     const int rows = sheetRows + (extra + columns - 1) / columns;
     RgbaImage out(columns * cw, rows * ch);
     for (int y = 0; y < sheetRows * ch; ++y)
-        std::memcpy(out.At(0, y), sheet.At(0, y), static_cast<size_t>(std::min(sheet.Width, columns * cw)) * 4);
+        std::memcpy(out.At(0, y), sheet.At(0, y),
+                    static_cast<size_t>(std::min(sheet.Width, columns * cw)) * 4);
     auto copyTile = [&](int from, int to) {
-        const int fx = from % columns * cw, fy = from / columns * ch, tx = to % columns * cw, ty = to / columns * ch;
-        for (int y = 0; y < ch; ++y) std::memcpy(out.At(tx, ty + y), out.At(fx, fy + y), static_cast<size_t>(cw) * 4);
+        const int fx = from % columns * cw, fy = from / columns * ch, tx = to % columns * cw,
+                  ty = to / columns * ch;
+        for (int y = 0; y < ch; ++y)
+            std::memcpy(out.At(tx, ty + y), out.At(fx, fy + y), static_cast<size_t>(cw) * 4);
     };
     for (size_t k = 0; k < level.sequences.size(); ++k) {
         const std::vector<int16_t>& frames = level.sequences[k].frames;
@@ -157,7 +182,8 @@ RgbaImage BoundsPicture(int cw, int ch) {
         // Bits the icons above do not show are written out.
         if (code & 0x70) {
             const char* hex = "0123456789ABCDEF";
-            Label(out, x0 + t + 1, y0 + t + 1, std::string{hex[code >> 4], hex[code & 15]}, Rgba{255, 255, 255, 255});
+            Label(out, x0 + t + 1, y0 + t + 1, std::string{hex[code >> 4], hex[code & 15]},
+                  Rgba{255, 255, 255, 255});
         }
     }
     return out;
@@ -188,16 +214,31 @@ RgbaImage ActorsPicture(int cw, int ch, const std::function<std::optional<RgbaIm
             const Rgba ink{255, 255, 255, 255};
             int dx = 0, dy = 0;
             switch (tag) {
-            case 0xF5: case 0xFA: dx = 1; break;
-            case 0xF6: case 0xFB: dx = -1; break;
-            case 0xF7: case 0xFC: dy = -1; break;
-            case 0xF8: case 0xFD: dy = 1; break;
-            default: break;
+            case 0xF5:
+            case 0xFA:
+                dx = 1;
+                break;
+            case 0xF6:
+            case 0xFB:
+                dx = -1;
+                break;
+            case 0xF7:
+            case 0xFC:
+                dy = -1;
+                break;
+            case 0xF8:
+            case 0xFD:
+                dy = 1;
+                break;
+            default:
+                break;
             }
             if (dx || dy) {
                 Line(out, mx - dx * r, my - dy * r, mx + dx * r, my + dy * r, 2, ink);
-                Line(out, mx + dx * r, my + dy * r, mx + dx * r / 2 - dy * r / 2, my + dy * r / 2 - dx * r / 2, 2, ink);
-                Line(out, mx + dx * r, my + dy * r, mx + dx * r / 2 + dy * r / 2, my + dy * r / 2 + dx * r / 2, 2, ink);
+                Line(out, mx + dx * r, my + dy * r, mx + dx * r / 2 - dy * r / 2,
+                     my + dy * r / 2 - dx * r / 2, 2, ink);
+                Line(out, mx + dx * r, my + dy * r, mx + dx * r / 2 + dy * r / 2,
+                     my + dy * r / 2 + dx * r / 2, 2, ink);
             } else {
                 FillRect(out, mx - 3, my - 3, 6, 6, ink); // path-on: keep going
             }
@@ -205,7 +246,8 @@ RgbaImage ActorsPicture(int cw, int ch, const std::function<std::optional<RgbaIm
             FillRect(out, x0 + 1, y0 + 1, cw - 2, ch - 2, Rgba{128, 128, 128, 160});
             Label(out, x0 + 2, y0 + 2, "?", Rgba{255, 255, 255, 255});
         }
-        Label(out, x0 + cw - 9, y0 + ch - 7, std::string{hex[tag >> 4], hex[tag & 15]}, Rgba{255, 255, 255, 255});
+        Label(out, x0 + cw - 9, y0 + ch - 7, std::string{hex[tag >> 4], hex[tag & 15]},
+              Rgba{255, 255, 255, 255});
     }
     return out;
 }

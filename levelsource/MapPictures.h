@@ -28,6 +28,7 @@ RgbaImage BoundsPicture(int cellW, int cellH);
 // 16 x 16 pictures of a cell each, tile id = tag: the actor's own picture
 // (picture(tag), shrunk to the cell when larger) or a drawn sign for tags
 // without one (switched cells, paths), each with the tag in hex in a corner.
-RgbaImage ActorsPicture(int cellW, int cellH, const std::function<std::optional<RgbaImage>(int tag)>& picture);
+RgbaImage ActorsPicture(int cellW, int cellH,
+                        const std::function<std::optional<RgbaImage>(int tag)>& picture);
 
 } // namespace varnok::levelc

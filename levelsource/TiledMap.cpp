@@ -90,7 +90,8 @@ double ParallaxOf(int factor, bool fixed) {
 
 std::string NumberText(double v) {
     std::string s = Format("%.6f", v);
-    while (s.size() > 1 && s.back() == '0') s.pop_back();
+    while (s.size() > 1 && s.back() == '0')
+        s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s;
 }
@@ -254,7 +255,8 @@ class MapReader {
     void ReadLayers(const pugi::xml_node& parent);
     void ReadTileLayer(const pugi::xml_node& node);
     void ReadObjectGroup(const pugi::xml_node& node);
-    bool ReadLayerIds(const pugi::xml_node& node, const std::string& name, int w, int h, std::vector<uint32_t>& ids);
+    bool ReadLayerIds(const pugi::xml_node& node, const std::string& name, int w, int h,
+                      std::vector<uint32_t>& ids);
     // The tileset a global id belongs to, and the local tile id.
     const Tileset* Resolve(uint32_t gid, int& local) const;
     SetKind KindOf(const Tileset& set) const;
@@ -296,10 +298,14 @@ class MapReader {
 
 LevelSource MapReader::Read(const std::string& text) {
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!parsed) {
-        const size_t offset = std::min(static_cast<size_t>(std::max<ptrdiff_t>(parsed.offset, 0)), text.size());
-        const int line = 1 + static_cast<int>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(offset), '\n'));
+        const size_t offset =
+            std::min(static_cast<size_t>(std::max<ptrdiff_t>(parsed.offset, 0)), text.size());
+        const int line =
+            1 +
+            static_cast<int>(std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(offset), '\n'));
         diag_.Error(SourcePos{path_, line, 0}, Format("broken XML: %s", parsed.description()));
         return level_;
     }
@@ -309,14 +315,16 @@ LevelSource MapReader::Read(const std::string& text) {
         return level_;
     }
     if (!ReadMapAttributes(map)) return level_;
-    for (const pugi::xml_node ts : map.children("tileset")) ReadTileset(ts);
+    for (const pugi::xml_node ts : map.children("tileset"))
+        ReadTileset(ts);
     ReadMapProperties(map);
     if (diag_.ErrorCount()) return level_;
     BuildSequences();
     ReadLayers(map);
     if (diag_.ErrorCount()) return level_;
     BuildPlayfield();
-    for (auto& [number, tl] : layers_) level_.layers.push_back(std::move(tl.layer));
+    for (auto& [number, tl] : layers_)
+        level_.layers.push_back(std::move(tl.layer));
     return level_;
 }
 
@@ -327,15 +335,17 @@ bool MapReader::ReadMapAttributes(const pugi::xml_node& map) {
         return false;
     }
     if (map.attribute("infinite").as_int(0) != 0) {
-        Error("the map",
-              "the map is infinite: the game's levels have a fixed size (Map > Map Properties > Infinite off)");
+        Error(
+            "the map",
+            "the map is infinite: the game's levels have a fixed size (Map > Map Properties > Infinite off)");
         return false;
     }
     int w = 0, h = 0, cw = 0, ch = 0;
     if (!ParseInt(map.attribute("width").as_string(), 1, 4000, w) ||
         !ParseInt(map.attribute("height").as_string(), 1, 4000, h)) {
-        Error("the map", Format("the map's size (%s x %s cells) is not from 1 to 4000 cells a side",
-                                map.attribute("width").as_string("?"), map.attribute("height").as_string("?")));
+        Error("the map",
+              Format("the map's size (%s x %s cells) is not from 1 to 4000 cells a side",
+                     map.attribute("width").as_string("?"), map.attribute("height").as_string("?")));
         return false;
     }
     if (!ParseInt(map.attribute("tilewidth").as_string(), 2, 256, cw) ||
@@ -350,8 +360,9 @@ bool MapReader::ReadMapAttributes(const pugi::xml_node& map) {
     level_.cellW = cw;
     level_.cellH = ch;
     if (w * cw < 640 || h * ch < 480)
-        Error("the map", Format("the playfield (%d x %d cells of %d x %d) is smaller than the 640 x 480 screen", w, h,
-                                cw, ch));
+        Error("the map",
+              Format("the playfield (%d x %d cells of %d x %d) is smaller than the 640 x 480 screen", w, h,
+                     cw, ch));
     return true;
 }
 
@@ -377,7 +388,8 @@ void MapReader::ReadMapProperties(const pugi::xml_node& map) {
                 Error(where, "the level name is empty");
             else if (CheckShownText(*value, Place(where), diag_)) {
                 haveName = true;
-                if (value->size() > 20) Warning(where, "a name longer than 20 characters does not fit the get-ready screen");
+                if (value->size() > 20)
+                    Warning(where, "a name longer than 20 characters does not fit the get-ready screen");
             }
         } else if (key == "music") {
             level_.music = *value;
@@ -431,12 +443,14 @@ void MapReader::ReadMapProperties(const pugi::xml_node& map) {
             Warning(where, "the game does not use this map property");
         }
     }
-    if (!haveName && !props.count("name")) Error("the map", "the map needs the property \"name\", the level's name");
+    if (!haveName && !props.count("name"))
+        Error("the map", "the map needs the property \"name\", the level's name");
     if (!haveMusic && !props.count("music"))
         Error("the map", "the map needs the property \"music\", a module file in SND\\");
     if (level_.bitmap.empty()) level_.bitmap = Format("GFX\\Level%d.bmp", level_.number);
     std::string why;
-    sheetTiles_ = context_.sheetTiles ? context_.sheetTiles(level_.bitmap, level_.cellW, level_.cellH, why) : -1;
+    sheetTiles_ =
+        context_.sheetTiles ? context_.sheetTiles(level_.bitmap, level_.cellW, level_.cellH, why) : -1;
     if (sheetTiles_ < 0)
         Error("map property \"sheet\"", Format("unknown tile sheet \"%s\"%s%s", Shown(level_.bitmap).c_str(),
                                                why.empty() ? "" : ": ", why.c_str()));
@@ -444,7 +458,8 @@ void MapReader::ReadMapProperties(const pugi::xml_node& map) {
         haveSheet_ = true;
 }
 
-bool MapReader::LoadExternalTileset(const std::string& source, pugi::xml_document& doc, pugi::xml_node& tileset) {
+bool MapReader::LoadExternalTileset(const std::string& source, pugi::xml_document& doc,
+                                    pugi::xml_node& tileset) {
     const std::filesystem::path file = std::filesystem::path(path_).parent_path() / source;
     const std::string where = Format("tileset \"%s\"", source.c_str());
     std::string text;
@@ -454,7 +469,8 @@ bool MapReader::LoadExternalTileset(const std::string& source, pugi::xml_documen
         Error(where, Format("the external tileset cannot be read: %s", e.what()));
         return false;
     }
-    const pugi::xml_parse_result parsed = doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_utf8);
     if (!parsed) {
         Error(where, Format("the external tileset is broken XML: %s", parsed.description()));
         return false;
@@ -493,7 +509,8 @@ void MapReader::ReadTileset(const pugi::xml_node& node) {
         if (!anim) continue;
         int id = 0;
         if (!ParseInt(tile.attribute("id").as_string(), 0, set.tileCount - 1, id)) {
-            Error(set.where, Format("an animated tile's id %s is not in the tileset", tile.attribute("id").as_string("?")));
+            Error(set.where, Format("an animated tile's id %s is not in the tileset",
+                                    tile.attribute("id").as_string("?")));
             continue;
         }
         Tileset::Animated a;
@@ -501,7 +518,8 @@ void MapReader::ReadTileset(const pugi::xml_node& node) {
             int f = 0, d = 0;
             if (!ParseInt(frame.attribute("tileid").as_string(), 0, set.tileCount - 1, f) ||
                 !ParseInt(frame.attribute("duration").as_string(), 1, 1000000, d)) {
-                Error(Format("%s tile %d", set.where.c_str(), id), "an animation frame without a valid tile id or duration");
+                Error(Format("%s tile %d", set.where.c_str(), id),
+                      "an animation frame without a valid tile id or duration");
                 continue;
             }
             a.frames.push_back(f);
@@ -517,7 +535,8 @@ void MapReader::ReadTileset(const pugi::xml_node& node) {
     for (const Tileset& other : tilesets_)
         if (SameText(other.name, set.name)) Error(set.where, "two tilesets have this name");
     tilesets_.push_back(std::move(set));
-    std::sort(tilesets_.begin(), tilesets_.end(), [](const Tileset& a, const Tileset& b) { return a.firstGid < b.firstGid; });
+    std::sort(tilesets_.begin(), tilesets_.end(),
+              [](const Tileset& a, const Tileset& b) { return a.firstGid < b.firstGid; });
     const SetKind kind = KindOf(tilesets_.back());
     (void)kind;
 }
@@ -544,7 +563,8 @@ void MapReader::BuildSequences() {
     for (const Tileset& set : tilesets_) {
         const SetKind kind = KindOf(set);
         if (kind == SetKind::Unknown) {
-            Error(set.where, "unknown tileset: the game's maps use the tilesets \"Tiles\", \"Bounds\" and \"Actors\"");
+            Error(set.where,
+                  "unknown tileset: the game's maps use the tilesets \"Tiles\", \"Bounds\" and \"Actors\"");
             continue;
         }
         if (set.tileWidth != level_.cellW || set.tileHeight != level_.cellH)
@@ -573,7 +593,8 @@ void MapReader::BuildSequences() {
         }
         for (int f : anim.frames) {
             if (tiles_->animated.count(f)) {
-                Error(where, Format("frame tile %d is itself animated: a frame must be a tile of the sheet", f));
+                Error(where,
+                      Format("frame tile %d is itself animated: a frame must be a tile of the sheet", f));
                 break;
             }
             // Frames on the tiles past the sheet show no tile.
@@ -582,7 +603,8 @@ void MapReader::BuildSequences() {
         const int duration = anim.durations.front();
         for (int d : anim.durations)
             if (d != duration) {
-                Error(where, "every frame of a sequence shows for the same time (the game plays them at one speed)");
+                Error(where,
+                      "every frame of a sequence shows for the same time (the game plays them at one speed)");
                 break;
             }
         // The fps property keeps the exact speed as long as the durations
@@ -616,9 +638,11 @@ int16_t MapReader::TileCode(uint32_t gid, const std::string& where, bool& ok) {
         ok = false;
         return 0;
     }
-    if (auto it = sequenceOfTile_.find(local); it != sequenceOfTile_.end()) return static_cast<int16_t>(-it->second);
+    if (auto it = sequenceOfTile_.find(local); it != sequenceOfTile_.end())
+        return static_cast<int16_t>(-it->second);
     if (local >= sheetTiles_) {
-        Error(where, Format("tile %d is not on the tile sheet (tiles 0 to %d) and is no sequence", local, sheetTiles_ - 1));
+        Error(where, Format("tile %d is not on the tile sheet (tiles 0 to %d) and is no sequence", local,
+                            sheetTiles_ - 1));
         ok = false;
         return 0;
     }
@@ -634,7 +658,8 @@ bool MapReader::ReadLayerIds(const pugi::xml_node& node, const std::string& name
         return false;
     }
     if (data.child("chunk")) {
-        Error(where, "the layer is stored in chunks, as infinite maps are: the game's levels have a fixed size");
+        Error(where,
+              "the layer is stored in chunks, as infinite maps are: the game's levels have a fixed size");
         return false;
     }
     const size_t count = static_cast<size_t>(w) * static_cast<size_t>(h);
@@ -658,10 +683,13 @@ bool MapReader::ReadLayerIds(const pugi::xml_node& node, const std::string& name
         const std::string_view text = data.text().as_string();
         size_t i = 0;
         while (i < text.size()) {
-            while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t')) ++i;
+            while (i < text.size() &&
+                   (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t'))
+                ++i;
             if (i >= text.size()) break;
             size_t j = i;
-            while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j;
+            while (j < text.size() && text[j] >= '0' && text[j] <= '9')
+                ++j;
             if (j == i || j - i > 10) {
                 Error(where, "the CSV data holds something that is not a tile id");
                 return false;
@@ -677,7 +705,9 @@ bool MapReader::ReadLayerIds(const pugi::xml_node& node, const std::string& name
             }
             ids.push_back(static_cast<uint32_t>(v));
             i = j;
-            while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t')) ++i;
+            while (i < text.size() &&
+                   (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t'))
+                ++i;
             if (i < text.size()) {
                 if (text[i] != ',') {
                     Error(where, "the CSV data holds something that is not a tile id");
@@ -706,9 +736,11 @@ bool MapReader::ReadLayerIds(const pugi::xml_node& node, const std::string& name
                 return false;
             }
         } else {
-            Error(where, Format("the layer data is compressed with \"%s\": the game reads uncompressed, zlib, gzip and "
-                                "zstd data",
-                                compression.c_str()));
+            Error(where,
+                  Format(
+                      "the layer data is compressed with \"%s\": the game reads uncompressed, zlib, gzip and "
+                      "zstd data",
+                      compression.c_str()));
             return false;
         }
         if (bytes.size() != size) {
@@ -718,11 +750,12 @@ bool MapReader::ReadLayerIds(const pugi::xml_node& node, const std::string& name
         ids.resize(count);
         for (size_t k = 0; k < count; ++k) {
             const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + k * 4);
-            ids[k] = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-                     static_cast<uint32_t>(b[3]) << 24;
+            ids[k] = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                     static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
         }
     } else {
-        Error(where, Format("the layer data is encoded as \"%s\": the game reads CSV, base64 and XML", encoding.c_str()));
+        Error(where, Format("the layer data is encoded as \"%s\": the game reads CSV, base64 and XML",
+                            encoding.c_str()));
         return false;
     }
     if (ids.size() != count) {
@@ -764,16 +797,18 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
             Error(where, "the property \"layer\" is a game layer from 1 to 7");
             return;
         }
-    } else if (!isBounds && name.size() > 6 && SameText(name.substr(0, 6), "Layer ") &&
-               name[6] >= '1' && name[6] <= '7' && (name.size() == 7 || name[7] == ' ')) {
+    } else if (!isBounds && name.size() > 6 && SameText(name.substr(0, 6), "Layer ") && name[6] >= '1' &&
+               name[6] <= '7' && (name.size() == 7 || name[7] == ' ')) {
         number = name[6] - '0';
     } else if (!isBounds) {
-        Error(where, "which game layer is this? Name it \"Layer N\" (1 to 7) or give it the property \"layer\"");
+        Error(where,
+              "which game layer is this? Name it \"Layer N\" (1 to 7) or give it the property \"layer\"");
         return;
     }
     cells_ += static_cast<uint64_t>(width_) * static_cast<uint64_t>(height_);
     if (cells_ > kMaxMapCells) {
-        Error(where, Format("the map's layers hold more than %llu cells together", static_cast<unsigned long long>(kMaxMapCells)));
+        Error(where, Format("the map's layers hold more than %llu cells together",
+                            static_cast<unsigned long long>(kMaxMapCells)));
         return;
     }
     std::vector<uint32_t> ids;
@@ -790,10 +825,11 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
         for (size_t i = 0; i < ids.size(); ++i) {
             const uint32_t gid = ids[i];
             if (!gid) continue;
-            const std::string cell = Format("%s cell %zu, %zu", where.c_str(), i % static_cast<size_t>(width_),
-                                            i / static_cast<size_t>(width_));
+            const std::string cell = Format("%s cell %zu, %zu", where.c_str(),
+                                            i % static_cast<size_t>(width_), i / static_cast<size_t>(width_));
             if (gid & kFlipBits) {
-                Error(cell, "the bound icon is flipped or rotated: the bound codes are the icons as they are");
+                Error(cell,
+                      "the bound icon is flipped or rotated: the bound codes are the icons as they are");
                 continue;
             }
             int local = 0;
@@ -821,9 +857,11 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
     if (auto it = props.find("size"); it != props.end() && number != 3) {
         const std::vector<Word> words = SplitWords(it->second.value);
         int lw = 0, lh = 0;
-        if (words.size() != 2 || !ParseInt(words[0].text, 1, width_, lw) || !ParseInt(words[1].text, 1, height_, lh)) {
-            Error(where, Format("the property \"size\" is the layer's width and height, at most the map's %d x %d",
-                                width_, height_));
+        if (words.size() != 2 || !ParseInt(words[0].text, 1, width_, lw) ||
+            !ParseInt(words[1].text, 1, height_, lh)) {
+            Error(where,
+                  Format("the property \"size\" is the layer's width and height, at most the map's %d x %d",
+                         width_, height_));
             return;
         }
         layer.width = lw;
@@ -845,11 +883,13 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
     // The parallax Tiled shows decides where it no longer says the scroll
     // property's factor: the level maker changed it in Tiled.
     const bool fixed = sx == 0 && sy == 0;
-    const double px = node.attribute("parallaxx").as_double(1.0), py = node.attribute("parallaxy").as_double(1.0);
+    const double px = node.attribute("parallaxx").as_double(1.0),
+                 py = node.attribute("parallaxy").as_double(1.0);
     auto fromParallax = [&](double p, int& factor, const char* axis) {
         if (std::fabs(p - ParallaxOf(factor, fixed)) < 1e-4) return;
         if (p < 0 || p > 1) {
-            Error(where, Format("parallax %s %g: a layer moves at most as fast as the playfield (0 to 1)", axis, p));
+            Error(where,
+                  Format("parallax %s %g: a layer moves at most as fast as the playfield (0 to 1)", axis, p));
             return;
         }
         factor = p == 0 ? 0 : static_cast<int>(std::lround(1.0 / p));
@@ -865,22 +905,26 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
     bool repeats = true;
     for (int y = 0; y < height_; ++y)
         for (int x = 0; x < width_; ++x) {
-            const uint32_t gid = ids[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+            const uint32_t gid =
+                ids[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
             if (x < layer.width && y < layer.height) {
                 bool ok = true;
                 const int16_t code = TileCode(gid, Format("%s cell %d, %d", where.c_str(), x, y), ok);
                 layer.tiles[static_cast<size_t>(y * layer.width + x)] = code;
             } else if (repeats) {
                 // Beyond its size a small layer shows its own cells again.
-                const uint32_t same = ids[static_cast<size_t>(y % layer.height) * static_cast<size_t>(width_) +
-                                          static_cast<size_t>(x % layer.width)];
+                const uint32_t same =
+                    ids[static_cast<size_t>(y % layer.height) * static_cast<size_t>(width_) +
+                        static_cast<size_t>(x % layer.width)];
                 const bool tiledLayer = RepeatsEndlessly(number, sx, sy);
                 if (gid != (tiledLayer ? same : 0)) {
                     repeats = false;
-                    Warning(Format("%s cell %d, %d", where.c_str(), x, y),
-                            Format("the layer's size is %d x %d cells (property \"size\"): cells beyond it are not "
-                                   "read",
-                                   layer.width, layer.height));
+                    Warning(
+                        Format("%s cell %d, %d", where.c_str(), x, y),
+                        Format(
+                            "the layer's size is %d x %d cells (property \"size\"): cells beyond it are not "
+                            "read",
+                            layer.width, layer.height));
                 }
             }
         }
@@ -892,8 +936,9 @@ void MapReader::ReadObjectGroup(const pugi::xml_node& node) {
     for (const pugi::xml_node obj : node.children("object")) {
         const std::string name = obj.attribute("name").as_string();
         const std::string id = obj.attribute("id").as_string("?");
-        const std::string where = name.empty() ? Format("object %s in layer \"%s\"", id.c_str(), layerName.c_str())
-                                               : Format("object \"%s\" (id %s)", name.c_str(), id.c_str());
+        const std::string where = name.empty()
+                                      ? Format("object %s in layer \"%s\"", id.c_str(), layerName.c_str())
+                                      : Format("object \"%s\" (id %s)", name.c_str(), id.c_str());
         const unsigned long long rawGid = obj.attribute("gid").as_ullong(0);
         if (!rawGid) {
             Error(where, "the object is no actor picture: place actors as tiles of the tileset \"Actors\"");
@@ -915,9 +960,11 @@ void MapReader::ReadObjectGroup(const pugi::xml_node& node) {
         }
         // A tile object stands on its bottom-left corner; its centre names the cell.
         const double x = obj.attribute("x").as_double(0), y = obj.attribute("y").as_double(0);
-        const double w = obj.attribute("width").as_double(level_.cellW), h = obj.attribute("height").as_double(level_.cellH);
+        const double w = obj.attribute("width").as_double(level_.cellW),
+                     h = obj.attribute("height").as_double(level_.cellH);
         const double cx = x + w / 2, cy = y - h / 2;
-        if (!std::isfinite(cx) || !std::isfinite(cy) || cx < 0 || cy < 0 || cx >= static_cast<double>(width_) * level_.cellW ||
+        if (!std::isfinite(cx) || !std::isfinite(cy) || cx < 0 || cy < 0 ||
+            cx >= static_cast<double>(width_) * level_.cellW ||
             cy >= static_cast<double>(height_) * level_.cellH) {
             Error(where, Format("the object lies outside the map (at %g, %g)", x, y));
             continue;
@@ -977,7 +1024,8 @@ void MapReader::ApplySwitch(int tag, const Properties& props, const std::string&
             continue;
         }
         if (!ParseBoundCode(Trim(b->value), bound)) {
-            Error(where, Format("\"%s\" is a bound code: a number from 0 to 255 or names joined by '+'", boundKey));
+            Error(where,
+                  Format("\"%s\" is a bound code: a number from 0 to 255 or names joined by '+'", boundKey));
             ok = false;
             continue;
         }
@@ -994,7 +1042,8 @@ void MapReader::ApplySwitch(int tag, const Properties& props, const std::string&
         Error(where, "the switch's \"z\" is a number from -10000 to 10000");
         ok = false;
     }
-    if (auto it = props.find("anim"); it != props.end() && !ParseInt(it->second.value, 0, 1000, sw.animSpeed)) {
+    if (auto it = props.find("anim");
+        it != props.end() && !ParseInt(it->second.value, 0, 1000, sw.animSpeed)) {
         Error(where, "the switch's \"anim\" is frames per second from 0 to 1000");
         ok = false;
     }
@@ -1002,10 +1051,12 @@ void MapReader::ApplySwitch(int tag, const Properties& props, const std::string&
     for (const SwitchSource& other : level_.switches)
         if (other.tag == tag) {
             if (other.image != sw.image || other.start != sw.start || other.tileOn != sw.tileOn ||
-                other.tileOff != sw.tileOff || other.boundsOn != sw.boundsOn || other.boundsOff != sw.boundsOff ||
-                other.z != sw.z || other.animSpeed != sw.animSpeed)
-                Error(where, Format("switch %02X has other properties here than at %s: switches of one tag share them",
-                                    tag, other.pos.where.c_str()));
+                other.tileOff != sw.tileOff || other.boundsOn != sw.boundsOn ||
+                other.boundsOff != sw.boundsOff || other.z != sw.z || other.animSpeed != sw.animSpeed)
+                Error(
+                    where,
+                    Format("switch %02X has other properties here than at %s: switches of one tag share them",
+                           tag, other.pos.where.c_str()));
             return;
         }
     level_.switches.push_back(sw);
@@ -1023,12 +1074,13 @@ void MapReader::BuildPlayfield() {
     }
     LayerSource& field = it->second.layer;
     field.boundsLayerName = boundsName_;
-    for (size_t i = 0; i < field.bounds.size(); ++i) field.bounds[i] = bounds_[i];
+    for (size_t i = 0; i < field.bounds.size(); ++i)
+        field.bounds[i] = bounds_[i];
     for (const Actor& a : actors_) {
         const size_t i = static_cast<size_t>(a.cell);
         if (field.bounds[i] >> 8) {
-            Error(a.where, Format("two actors stand on cell %d, %d (the other is %s)", a.cell % width_, a.cell / width_,
-                                  field.objects[a.cell].c_str()));
+            Error(a.where, Format("two actors stand on cell %d, %d (the other is %s)", a.cell % width_,
+                                  a.cell / width_, field.objects[a.cell].c_str()));
             continue;
         }
         field.bounds[i] = static_cast<uint16_t>(a.tag << 8 | (field.bounds[i] & 0xFF));
@@ -1044,8 +1096,9 @@ void MapReader::BuildPlayfield() {
                 if (!CheckShownText(*text, Place(a.where), diag_)) continue;
                 auto known = level_.info.find(a.tag);
                 if (known != level_.info.end() && known->second != *text)
-                    Error(a.where, Format("info sign %d has another text at %s: signs of one number share their text",
-                                          a.tag, level_.infoPos[a.tag].where.c_str()));
+                    Error(a.where,
+                          Format("info sign %d has another text at %s: signs of one number share their text",
+                                 a.tag, level_.infoPos[a.tag].where.c_str()));
                 else if (known == level_.info.end()) {
                     level_.info[a.tag] = *text;
                     level_.infoPos[a.tag] = Place(a.where);
@@ -1071,7 +1124,8 @@ void MapReader::BuildPlayfield() {
 
 // ---- Writing ------------------------------------------------------------------
 
-void AddProperty(pugi::xml_node props, const std::string& name, const std::string& value, const char* type = nullptr) {
+void AddProperty(pugi::xml_node props, const std::string& name, const std::string& value,
+                 const char* type = nullptr) {
     pugi::xml_node p = props.append_child("property");
     p.append_attribute("name") = name.c_str();
     if (type) p.append_attribute("type") = type;
@@ -1096,8 +1150,9 @@ struct XmlText : pugi::xml_writer {
 } // namespace
 
 std::string GameLayerName(int number) {
-    static const char* const names[] = {"Layer 1 (Rain, snow)", "Layer 2 (Z+)", "Layer 3 (Playfield)", "Layer 4 (Z-)",
-                                        "Layer 5",              "Layer 6",      "Layer 7 (Sky)"};
+    static const char* const names[] = {"Layer 1 (Rain, snow)", "Layer 2 (Z+)", "Layer 3 (Playfield)",
+                                        "Layer 4 (Z-)",         "Layer 5",      "Layer 6",
+                                        "Layer 7 (Sky)"};
     return number >= 1 && number <= 7 ? names[number - 1] : Format("Layer %d", number);
 }
 
@@ -1114,11 +1169,16 @@ std::string TagKind(int tag) {
 
 std::string BoundName(int code) {
     switch (code) {
-    case 0: return "none";
-    case 15: return "solid";
-    case 0x80: return "slope-up";
-    case 0x81: return "slope-down";
-    default: break;
+    case 0:
+        return "none";
+    case 15:
+        return "solid";
+    case 0x80:
+        return "slope-up";
+    case 0x81:
+        return "slope-down";
+    default:
+        break;
     }
     std::string out;
     const std::pair<int, const char*> parts[] = {{1, "top"}, {2, "left"}, {4, "bottom"}, {8, "right"}};
@@ -1145,9 +1205,10 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
     }
     for (const LayerSource& layer : level.layers)
         if (layer.width > level.width || layer.height > level.height)
-            diag.Error(layer.pos, Format("layer %d (%d x %d cells) is larger than the playfield: a map's layers have "
-                                         "the map's size",
-                                         layer.number, layer.width, layer.height));
+            diag.Error(layer.pos,
+                       Format("layer %d (%d x %d cells) is larger than the playfield: a map's layers have "
+                              "the map's size",
+                              layer.number, layer.width, layer.height));
     if (diag.ErrorCount()) return {};
 
     const int cw = level.cellW, ch = level.cellH;
@@ -1180,8 +1241,8 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
     mapProps["music"] = {Latin1ToUtf8(level.music), nullptr};
     mapProps["running"] = {level.running ? "true" : "false", "bool"};
     mapProps["sheet"] = {Latin1ToUtf8(level.bitmap), nullptr};
-    mapProps["transparent"] = {Format("#ff%02x%02x%02x", level.transparent[0], level.transparent[1], level.transparent[2]),
-                               "color"};
+    mapProps["transparent"] = {
+        Format("#ff%02x%02x%02x", level.transparent[0], level.transparent[1], level.transparent[2]), "color"};
     std::set<int> signsOnMap;
     for (size_t i = 0; i < field->bounds.size(); ++i) {
         const int tag = field->bounds[i] >> 8;
@@ -1189,7 +1250,8 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
     }
     for (const auto& [n, text] : level.info)
         if (!signsOnMap.count(n)) mapProps[Format("info %d", n)] = {Latin1ToUtf8(text), nullptr};
-    for (const auto& [name, value] : mapProps) AddProperty(props, name, value.first, value.second);
+    for (const auto& [name, value] : mapProps)
+        AddProperty(props, name, value.first, value.second);
 
     auto tileset = [&](uint32_t first, const char* name, const std::string& image, int columns, int rows) {
         pugi::xml_node ts = map.append_child("tileset");
@@ -1205,7 +1267,8 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
         img.append_attribute("height") = rows * ch;
         return ts;
     };
-    pugi::xml_node tilesSet = tileset(tilesFirst, kTilesTileset, files.tiles, files.tilesColumns, files.tilesRows);
+    pugi::xml_node tilesSet =
+        tileset(tilesFirst, kTilesTileset, files.tiles, files.tilesColumns, files.tilesRows);
     for (size_t k = 0; k < level.sequences.size(); ++k) {
         const SequenceSource& seq = level.sequences[k];
         pugi::xml_node tile = tilesSet.append_child("tile");
@@ -1264,7 +1327,8 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
         for (int y = 0; y < level.height; ++y)
             for (int x = 0; x < level.width; ++x) {
                 if (!tiledLayer && (x >= layer.width || y >= layer.height)) continue;
-                ids[static_cast<size_t>(y * level.width + x)] = gidOf(layer.TileAt(x % layer.width, y % layer.height));
+                ids[static_cast<size_t>(y * level.width + x)] =
+                    gidOf(layer.TileAt(x % layer.width, y % layer.height));
             }
         pugi::xml_node node = tileLayer(GameLayerName(layer.number), ids);
         const bool fixed = layer.scrollX == 0 && layer.scrollY == 0;
@@ -1307,7 +1371,8 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
             obj.append_attribute("width") = cw;
             obj.append_attribute("height") = ch;
             std::map<std::string, std::pair<std::string, const char*>> op;
-            if (tag >= 1 && tag <= 15 && level.info.count(tag)) op["text"] = {Latin1ToUtf8(level.info.at(tag)), nullptr};
+            if (tag >= 1 && tag <= 15 && level.info.count(tag))
+                op["text"] = {Latin1ToUtf8(level.info.at(tag)), nullptr};
             if (tag >= 0x10 && tag <= 0x1F)
                 for (const SwitchSource& sw : level.switches) {
                     if (sw.tag != tag) continue;
@@ -1325,7 +1390,8 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
                 }
             if (!op.empty()) {
                 pugi::xml_node p = obj.append_child("properties");
-                for (const auto& [name, value] : op) AddProperty(p, name, value.first, value.second);
+                for (const auto& [name, value] : op)
+                    AddProperty(p, name, value.first, value.second);
             }
         }
 
