@@ -1231,6 +1231,11 @@ std::string TiledMapText(const LevelSource& level, const MapPictureFiles& files,
     map.append_attribute("tilewidth") = cw;
     map.append_attribute("tileheight") = ch;
     map.append_attribute("infinite") = 0;
+    // Tiled moves parallax layers by the distance of the view's centre from
+    // this point; the game by the distance of the screen's top-left corner
+    // from the level's. With half the 640 x 480 screen both agree.
+    map.append_attribute("parallaxoriginx") = 320;
+    map.append_attribute("parallaxoriginy") = 240;
     pugi::xml_attribute nextLayer = map.append_attribute("nextlayerid");
     pugi::xml_attribute nextObject = map.append_attribute("nextobjectid");
 
