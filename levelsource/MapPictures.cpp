@@ -164,7 +164,7 @@ RgbaImage BoundsPicture(int cw, int ch) {
     const int t = std::max(2, std::min(cw, ch) / 8);
     for (int code = 1; code < 256; ++code) {
         const int x0 = code % 16 * cw, y0 = code / 16 * ch;
-        if ((code & 15) == 15 && !(code & 0x80)) FillRect(out, x0, y0, cw, ch, Rgba{230, 40, 40, 70});
+        if ((code & 15) == 15 && !(code & 0x80)) FillRect(out, x0, y0, cw, ch, Rgba{230, 40, 40, 40});
         if (code & 0x80) {
             // A slope: flag 1 clear rises to the right, set rises to the left.
             FillRect(out, x0, y0, cw, ch, Rgba{40, 200, 240, 40});
