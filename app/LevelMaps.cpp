@@ -257,8 +257,37 @@ std::string WriteLevelMap(const LevelSource& level, const std::string& dir, cons
     return path;
 }
 
+namespace {
+
+// Everything the checks of a level read, as one text.
+std::string CheckKey(const LevelSource& level, const levelc::Settings& settings) {
+    std::string key = Format("%d %d %d %d %d %d|", level.number, level.width, level.height, level.cellW,
+                             level.cellH, level.running ? 1 : 0);
+    if (const LayerSource* field = level.Playfield()) {
+        key.append(reinterpret_cast<const char*>(field->bounds.data()),
+                   field->bounds.size() * sizeof(uint16_t));
+        for (const auto& [cell, where] : field->objects)
+            key += Format("|%d ", cell) + where;
+    }
+    for (const levelc::SwitchSource& sw : level.switches)
+        key += Format("|%d %s %d %d %d %d %d %d %d", sw.tag, sw.image.c_str(), sw.start, sw.tileOn,
+                      sw.tileOff, sw.boundsOn, sw.boundsOff, sw.z, sw.animSpeed);
+    for (const auto& [tag, text] : level.info)
+        key += Format("|%d=", tag) + text;
+    for (const levelc::SettingsSection& s : settings.sections) {
+        if (SectionFromLevels(s.name)) continue; // the level's own: compared above
+        key += "|[" + s.name + "]";
+        for (const auto& [k, v] : s.values)
+            key += k + "=" + v + ";";
+    }
+    return key;
+}
+
+} // namespace
+
 TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCrypted& levelStore,
-                       const TMemIniFileCrypted& globalStore, const TPictureCollection& images) {
+                       const TMemIniFileCrypted& globalStore, const TPictureCollection& images,
+                       TCheckCache* cache) {
     (void)levelStore;
     TMapLevel result;
     result.Path = path;
@@ -284,11 +313,22 @@ TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCry
             if (SameText(s.name, "Game"))
                 std::erase_if(s.values, [](const auto& kv) { return SameText(kv.first, "StartLevel"); });
         levelc::CheckSettingsAgainstLevels(settings, {result.Level}, diag);
-        if (!diag.ErrorCount())
-            levelc::CheckLevel(result.Level, settings, SpriteSizesFromImages(images), diag);
+        if (!diag.ErrorCount()) {
+            const std::string key = cache ? CheckKey(result.Level, settings) : std::string();
+            if (!cache || cache->Key != key) {
+                levelc::Diagnostics walk;
+                levelc::CheckLevel(result.Level, settings, SpriteSizesFromImages(images), walk);
+                if (cache) *cache = TCheckCache{key, walk.Errors(), walk.Warnings()};
+                result.Errors = walk.Errors();
+                result.Warnings = walk.Warnings();
+            } else {
+                result.Errors = cache->Errors;
+                result.Warnings = cache->Warnings;
+            }
+        }
     }
-    result.Errors = diag.Errors();
-    result.Warnings = diag.Warnings();
+    result.Errors.insert(result.Errors.begin(), diag.Errors().begin(), diag.Errors().end());
+    result.Warnings.insert(result.Warnings.begin(), diag.Warnings().begin(), diag.Warnings().end());
     return result;
 }
 

@@ -39,10 +39,19 @@ struct TMapLevel {
     std::vector<std::string> Warnings;
     bool Ok() const { return Errors.empty(); }
 };
+// The last check of a map's playfield: a map saved again with the same
+// playfield, actors and settings (only its pictures changed) is not walked
+// through again.
+struct TCheckCache {
+    std::string Key;
+    std::vector<std::string> Errors;
+    std::vector<std::string> Warnings;
+};
 // Reads and checks the map as level `number` of the game whose stores and
 // pictures are given (the stores are not changed).
 TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCrypted& levelStore,
-                       const TMemIniFileCrypted& globalStore, const TPictureCollection& images);
+                       const TMemIniFileCrypted& globalStore, const TPictureCollection& images,
+                       TCheckCache* cache = nullptr);
 
 // Makes the stores hold the map as their only level: the level store is
 // replaced, the settings store gets the level's name, music, texts and

@@ -6,6 +6,7 @@
 #include "level/CryptedINI.h"
 #include "tools/Debug.h"
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
@@ -36,7 +37,7 @@ bool TFileWatch::Changed() {
 TMapSession::TMapSession(std::string path) : Path(std::move(path)), Watch(Path) {}
 
 bool TMapSession::Load(TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore, bool first) {
-    const TMapLevel map = ReadMapLevel(Path, 1, levelStore, globalStore, Images);
+    const TMapLevel map = ReadMapLevel(Path, 1, levelStore, globalStore, Images, &Checked);
     Warnings = map.Warnings;
     Errors = map.Errors;
     if (!map.Ok()) {
@@ -76,6 +77,7 @@ void TMapSession::Report(TMainForm& form, const char* prefix) const {
 }
 
 void TMapSession::Reload(TMainForm& form) {
+    const auto started = std::chrono::steady_clock::now();
     form.RunCommand([&] {
         if (!Load(form.LevelStore, form.GlobalStore, false)) {
             Report(form, "Map not reloaded: ");
@@ -83,10 +85,13 @@ void TMapSession::Reload(TMainForm& form) {
             return;
         }
         Report(form);
-        AddMessage("Map reloaded: " + Path);
         form.MapError.clear();
         form.ShowNotice("Map reloaded", 2000);
         form.RestartLevelKeepingPlace();
+        const auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+                .count();
+        AddMessage(Format("Map reloaded in %lld ms: %s", static_cast<long long>(ms), Path.c_str()));
     });
 }
 

@@ -2,6 +2,7 @@
 // A Tiled map played as the game's only level: read and checked at start-up,
 // watched while the game runs, and read again when it is saved anew (Tiled
 // saves by writing a new file in the old one's place).
+#include "app/LevelMaps.h"
 #include "level/ImageList.h"
 
 #include <cstdint>
@@ -61,6 +62,7 @@ class TMapSession {
     std::string Error;
     std::vector<std::string> Errors;
     std::vector<std::string> Warnings;
+    TCheckCache Checked;
 };
 
 } // namespace varnok

@@ -5,11 +5,13 @@
 #include "common/Math.h"
 #include "common/StrUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <deque>
 #include <optional>
 #include <set>
+#include <thread>
 #include <tuple>
 #include <unordered_set>
 
@@ -96,7 +98,8 @@ struct PixelLine {
 
     PixelLine(int dx, int dy)
         : sx(Sign(dx)), sy(Sign(dy)), steep(std::abs(dy) > std::abs(dx)),
-          lng(std::max(std::abs(dx), std::abs(dy))), sht(std::min(std::abs(dx), std::abs(dy))), err(2 * sht - lng) {}
+          lng(std::max(std::abs(dx), std::abs(dy))), sht(std::min(std::abs(dx), std::abs(dy))),
+          err(2 * sht - lng) {}
 
     void Step(int& x, int& y) {
         while (err >= 0) {
@@ -447,6 +450,15 @@ struct State {
     int index = 0; // platform or springboard
 };
 
+// What expanding some states found, kept apart while several threads expand
+// at once and merged afterwards. The walk's result is the closure of the
+// places reached, so the order of merging does not change it.
+struct Findings {
+    std::vector<State> visits;
+    std::vector<size_t> touched, stoodOn, stompedOn;
+};
+thread_local Findings* tlsFindings = nullptr;
+
 class Walker {
   public:
     Walker(const LevelSource& level, const Settings& settings, const SpriteSizes& sizes, Diagnostics& diag)
@@ -602,8 +614,12 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
     const int c0 = std::max(0, box.l / phys_.cw), c1 = std::min(field_.w - 1, (box.r - 1) / phys_.cw);
     const int r0 = std::max(0, box.t / phys_.ch), r1 = std::min(field_.h - 1, (box.b - 1) / phys_.ch);
     for (int r = r0; r <= r1; ++r)
-        for (int c = c0; c <= c1; ++c)
-            touched_[Cell(c, r)] = true;
+        for (int c = c0; c <= c1; ++c) {
+            if (tlsFindings)
+                tlsFindings->touched.push_back(Cell(c, r));
+            else
+                touched_[Cell(c, r)] = true;
+        }
     if (b.AutoMoving) return Catch::None;
     const double prevBottom = b.Y + b.H - 1 - b.LastMoveY;
     for (size_t i = 0; i < springs_.size(); ++i)
@@ -634,6 +650,10 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
 }
 
 void Walker::Visit(const State& s) {
+    if (tlsFindings) {
+        tlsFindings->visits.push_back(s);
+        return;
+    }
     // Standing places closer than eight pixels count as one.
     const int x = s.kind == Kind::Ground ? s.x / 8 : s.x;
     const uint64_t key = static_cast<uint64_t>(s.kind) << 60 |
@@ -650,6 +670,11 @@ void Walker::RecordGround(const Body& b, bool fromJump) {
     if (row >= 0 && row < field_.h)
         for (int c = x / phys_.cw; c <= (x + b.W - 1) / phys_.cw; ++c)
             if (c >= 0 && c < field_.w && motion_.OnGround(b, x, y)) {
+                if (tlsFindings) {
+                    tlsFindings->stoodOn.push_back(Cell(c, row));
+                    if (fromJump) tlsFindings->stompedOn.push_back(Cell(c, row));
+                    continue;
+                }
                 stoodOn_[Cell(c, row)] = true;
                 if (fromJump) stompedOn_[Cell(c, row)] = true;
             }
@@ -789,10 +814,39 @@ void Walker::Expand(const State& s) {
 }
 
 void Walker::Explore() {
+    // Large rounds are shared among the processor's cores: each thread
+    // expands every n-th state into findings of its own.
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     while (!queue_.empty()) {
-        const State s = queue_.front();
-        queue_.pop_front();
-        Expand(s);
+        if (cores < 2 || queue_.size() < 32) {
+            const State s = queue_.front();
+            queue_.pop_front();
+            Expand(s);
+            continue;
+        }
+        const std::vector<State> round(queue_.begin(), queue_.end());
+        queue_.clear();
+        std::vector<Findings> found(cores);
+        std::vector<std::thread> threads;
+        for (unsigned t = 0; t < cores; ++t)
+            threads.emplace_back([&, t] {
+                tlsFindings = &found[t];
+                for (size_t i = t; i < round.size(); i += cores)
+                    Expand(round[i]);
+                tlsFindings = nullptr;
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+        for (const Findings& f : found) {
+            for (size_t i : f.touched)
+                touched_[i] = true;
+            for (size_t i : f.stoodOn)
+                stoodOn_[i] = true;
+            for (size_t i : f.stompedOn)
+                stompedOn_[i] = true;
+            for (const State& v : f.visits)
+                Visit(v);
+        }
     }
 }
 
