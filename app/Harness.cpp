@@ -126,6 +126,8 @@ std::string ActorJson(const TImageSprite& sprite, uint8_t tag) {
 
 std::string HarnessUsage() {
     return "usage: varnok [-KV3916] [options] [MAP.tmx]\n"
+           "  --help                print this text and end\n"
+           "  --version             print the game's name and version and end\n"
            "  MAP.tmx               play this Tiled map as the only level; saved again, it is reloaded\n"
            "  --export-level N DIR  write level N as a Tiled map DIR/levelN.tmx with its pictures\n"
            "  --new-level FILE.tmx  write a new, empty level as a Tiled map\n"
@@ -174,7 +176,11 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             continue;
         }
         o.Params.push_back(arg);
-        if (arg == "--headless") {
+        if (arg == "--help") {
+            o.Help = true;
+        } else if (arg == "--version") {
+            o.Version = true;
+        } else if (arg == "--headless") {
             o.Headless = true;
         } else if (arg == "--tick-ms") {
             auto v = value(arg);

@@ -51,6 +51,9 @@ struct THarnessOptions {
     std::string ExportDir;
     std::string NewLevelFile;
     std::string InstallLevelFile;
+    // --help and --version: print and end.
+    bool Help = false;
+    bool Version = false;
 };
 
 // Parses argv. Returns an error text (empty on success) in error.

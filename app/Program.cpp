@@ -1,5 +1,7 @@
 // Program entry: options, then the game.
 #include "app/Harness.h"
+#include "common/Paths.h"
+#include "tools/VersionInfo.h"
 
 #include <cstdio>
 
@@ -9,6 +11,17 @@ int main(int argc, char** argv) {
     if (!error.empty()) {
         std::fprintf(stderr, "varnok: %s\n%s", error.c_str(), varnok::HarnessUsage().c_str());
         return 2;
+    }
+    if (options.Help) {
+        std::fputs(varnok::HarnessUsage().c_str(), stdout);
+        return 0;
+    }
+    if (options.Version) {
+        // The version table stored in the executable itself.
+        varnok::TGetVersionInfoFromFile version;
+        version.SetFileName(varnok::ExecutablePath());
+        std::printf("VARNOK (freeware version) %s\n", version.GetValue("FileVersion").c_str());
+        return 0;
     }
     return varnok::RunGame(options);
 }
