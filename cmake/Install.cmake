@@ -30,3 +30,4 @@ foreach(size ${VARNOK_ICON_SIZES})
   install(FILES ${VARNOK_ICON_DIR}/${size}x${size}/varnok.png
           DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME ${VARNOK_APP_ID}.png)
 endforeach()
+install(FILES ${CMAKE_SOURCE_DIR}/docs/varnok.6 DESTINATION share/man/man6)
