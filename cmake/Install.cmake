@@ -30,4 +30,20 @@ foreach(size ${VARNOK_ICON_SIZES})
   install(FILES ${VARNOK_ICON_DIR}/${size}x${size}/varnok.png
           DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME ${VARNOK_APP_ID}.png)
 endforeach()
-install(FILES ${CMAKE_SOURCE_DIR}/docs/varnok.6 DESTINATION share/man/man6)
+# The manual page and the Debian files, compressed as Debian keeps them.
+set(VARNOK_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
+add_custom_command(
+  OUTPUT ${VARNOK_PACKAGING_OUT}/varnok.6.gz ${VARNOK_PACKAGING_OUT}/changelog.Debian.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${VARNOK_PACKAGING_OUT}
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/docs/varnok.6 ${VARNOK_PACKAGING_OUT}/varnok.6
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${VARNOK_PACKAGING_OUT}/changelog.Debian
+  COMMAND gzip -9nf ${VARNOK_PACKAGING_OUT}/varnok.6 ${VARNOK_PACKAGING_OUT}/changelog.Debian
+  DEPENDS ${CMAKE_SOURCE_DIR}/docs/varnok.6 ${CMAKE_SOURCE_DIR}/packaging/changelog
+  COMMENT "Manual page and changelog, compressed"
+  VERBATIM)
+add_custom_target(varnok_packaging ALL
+  DEPENDS ${VARNOK_PACKAGING_OUT}/varnok.6.gz ${VARNOK_PACKAGING_OUT}/changelog.Debian.gz)
+install(FILES ${VARNOK_PACKAGING_OUT}/varnok.6.gz DESTINATION share/man/man6)
+install(FILES ${VARNOK_PACKAGING_OUT}/changelog.Debian.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
+        DESTINATION share/doc/varnok)
+include(${CMAKE_SOURCE_DIR}/cmake/Package.cmake)
