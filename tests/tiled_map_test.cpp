@@ -511,17 +511,20 @@ std::vector<Fault> Faults() {
                               return m.Text();
                           },
                           kField, "the compressed data holds more cells than the layer"});
-        // The last bytes (zlib's and gzip's check values, zstd's last block) missing.
-        faults.push_back({std::string(compression) + ": cut short",
-                          [compression](TestMap m) {
-                              std::string packed = test::Compressed(test::IdBytes(Ids(kCells)), compression);
-                              packed.resize(packed.size() - 4);
-                              m.playfieldData = "<data encoding=\"base64\" compression=\"" +
-                                                std::string(compression) + "\">" + test::Base64(packed) +
-                                                "</data>";
-                              return m.Text();
-                          },
-                          kField, "the compressed data is "});
+        // The last bytes missing: zlib's and gzip's check values (every cell
+        // is there), zstd's last block.
+        faults.push_back(
+            {std::string(compression) + ": cut short",
+             [compression](TestMap m) {
+                 std::string packed = test::Compressed(test::IdBytes(Ids(kCells)), compression);
+                 packed.resize(packed.size() - 4);
+                 m.playfieldData = "<data encoding=\"base64\" compression=\"" + std::string(compression) +
+                                   "\">" + test::Base64(packed) + "</data>";
+                 return m.Text();
+             },
+             kField,
+             std::string(compression) == "zstd" ? "the compressed data is broken"
+                                                : "the compressed data is cut short after the last cell"});
     }
     return faults;
 }

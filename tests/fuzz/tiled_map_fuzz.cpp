@@ -167,8 +167,10 @@ void TryMap(const uint8_t* data, size_t size) {
     const MapContext context = Context();
     Diagnostics diag;
     const LevelSource level = ReadTiledMapText(text, MapPath(), context, diag);
+    // Beyond 50 errors the diagnostics end with a line of their own.
     for (const std::string& e : diag.Errors())
-        Check(e.rfind(MapPath(), 0) == 0, "errors name the map file");
+        Check(e.rfind(MapPath(), 0) == 0 || e.rfind("levelc: too many errors", 0) == 0,
+              "errors name the map file");
     if (diag.ErrorCount()) return;
     CheckLevel(level);
     CheckRoundTrip(level, context);
