@@ -133,9 +133,11 @@ bool DecodeBase64(std::string_view in, std::string& out) {
     return pad <= 2;
 }
 
-// Inflates zlib (gzip when gzip is set) data into exactly `size` bytes.
+// Inflates zlib (gzip when gzip is set) data into exactly `size` bytes. One
+// byte of room more tells data holding more cells from data that stops short
+// of its end after the last cell.
 bool Inflate(const std::string& in, size_t size, bool gzip, std::string& out, std::string& why) {
-    out.assign(size, '\0');
+    out.assign(size + 1, '\0');
     z_stream z{};
     if (inflateInit2(&z, gzip ? 15 + 16 : 15) != Z_OK) {
         why = "the decompressor cannot start";
@@ -144,13 +146,18 @@ bool Inflate(const std::string& in, size_t size, bool gzip, std::string& out, st
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
     z.avail_in = static_cast<uInt>(in.size());
     z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(size);
+    z.avail_out = static_cast<uInt>(size + 1);
     const int rc = inflate(&z, Z_FINISH);
-    const size_t produced = size - z.avail_out;
+    const size_t produced = size + 1 - z.avail_out;
     inflateEnd(&z);
-    if (rc == Z_STREAM_END && produced == size) return true;
-    if (rc == Z_BUF_ERROR && z.avail_out == 0 && produced == size) {
+    out.resize(size);
+    if (produced > size) {
         why = "the compressed data holds more cells than the layer";
+        return false;
+    }
+    if (rc == Z_STREAM_END && produced == size) return true;
+    if (rc == Z_BUF_ERROR && produced == size) {
+        why = "the compressed data is cut short after the last cell";
         return false;
     }
     why = produced < size && (rc == Z_STREAM_END || rc == Z_BUF_ERROR)
@@ -166,7 +173,8 @@ bool Unzstd(const std::string& in, size_t size, std::string& out, std::string& w
         return false;
     }
     if (declared != ZSTD_CONTENTSIZE_UNKNOWN && declared != size) {
-        why = "the compressed data does not hold one id per cell";
+        why = declared < size ? "the compressed data holds fewer cells than the layer"
+                              : "the compressed data holds more cells than the layer";
         return false;
     }
     out.assign(size, '\0');
@@ -456,6 +464,8 @@ void MapReader::ReadMapProperties(const pugi::xml_node& map) {
                                                why.empty() ? "" : ": ", why.c_str()));
     else
         haveSheet_ = true;
+    // Tile codes are 16-bit: tiles past the first 32767 of a sheet have none.
+    sheetTiles_ = std::min(sheetTiles_, 32767);
 }
 
 bool MapReader::LoadExternalTileset(const std::string& source, pugi::xml_document& doc,
@@ -590,6 +600,11 @@ void MapReader::BuildSequences() {
         if (anim.frames.size() > 1000) {
             Error(where, "a sequence has at most 1000 frames");
             continue;
+        }
+        // Sequence codes are 16-bit too.
+        if (level_.sequences.size() == 32767) {
+            Error(where, "a level has at most 32767 sequences (animated tiles)");
+            break;
         }
         for (int f : anim.frames) {
             if (tiles_->animated.count(f)) {
@@ -887,9 +902,15 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
                  py = node.attribute("parallaxy").as_double(1.0);
     auto fromParallax = [&](double p, int& factor, const char* axis) {
         if (std::fabs(p - ParallaxOf(factor, fixed)) < 1e-4) return;
-        if (p < 0 || p > 1) {
+        if (!(p >= 0 && p <= 1)) {
             Error(where,
                   Format("parallax %s %g: a layer moves at most as fast as the playfield (0 to 1)", axis, p));
+            return;
+        }
+        // The factor is a 16-bit number: a slower layer has none.
+        if (p != 0 && 1.0 / p > 32767.5) {
+            Error(where,
+                  Format("parallax %s %g: the slowest layer moves at 1/32767 of the playfield's speed", axis, p));
             return;
         }
         factor = p == 0 ? 0 : static_cast<int>(std::lround(1.0 / p));
