@@ -268,7 +268,8 @@ class MapReader {
     // The tileset a global id belongs to, and the local tile id.
     const Tileset* Resolve(uint32_t gid, int& local) const;
     SetKind KindOf(const Tileset& set) const;
-    int16_t TileCode(uint32_t gid, const std::string& where, bool& ok);
+    // The code of a tile id; where names the layer (x < 0: the whole place).
+    int16_t TileCode(uint32_t gid, const std::string& where, int x, int y, bool& ok);
     std::optional<std::string> Text(const Property& p, const std::string& where);
     void BuildSequences();
     void BuildPlayfield();
@@ -633,31 +634,34 @@ void MapReader::BuildSequences() {
     }
 }
 
-int16_t MapReader::TileCode(uint32_t gid, const std::string& where, bool& ok) {
+int16_t MapReader::TileCode(uint32_t gid, const std::string& where, int x, int y, bool& ok) {
     if (gid == 0) return 0;
+    // The place is spelt out only for a message: a map has millions of cells.
+    auto place = [&] { return x < 0 ? where : Format("%s cell %d, %d", where.c_str(), x, y); };
     if (gid & kFlipBits) {
-        Error(where, "the tile is flipped or rotated: the game draws tiles only as they are");
+        Error(place(), "the tile is flipped or rotated: the game draws tiles only as they are");
         ok = false;
         return 0;
     }
     int local = 0;
     const Tileset* set = Resolve(gid, local);
     if (!set) {
-        Error(where, Format("tile id %u is in no tileset", gid));
+        Error(place(), Format("tile id %u is in no tileset", gid));
         ok = false;
         return 0;
     }
     if (set != tiles_) {
-        Error(where, Format("a tile of the tileset \"%s\" on a layer of tiles (only \"Tiles\" belongs here)",
-                            set->name.c_str()));
+        Error(place(),
+              Format("a tile of the tileset \"%s\" on a layer of tiles (only \"Tiles\" belongs here)",
+                     set->name.c_str()));
         ok = false;
         return 0;
     }
     if (auto it = sequenceOfTile_.find(local); it != sequenceOfTile_.end())
         return static_cast<int16_t>(-it->second);
     if (local >= sheetTiles_) {
-        Error(where, Format("tile %d is not on the tile sheet (tiles 0 to %d) and is no sequence", local,
-                            sheetTiles_ - 1));
+        Error(place(), Format("tile %d is not on the tile sheet (tiles 0 to %d) and is no sequence", local,
+                              sheetTiles_ - 1));
         ok = false;
         return 0;
     }
@@ -840,17 +844,19 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
         for (size_t i = 0; i < ids.size(); ++i) {
             const uint32_t gid = ids[i];
             if (!gid) continue;
-            const std::string cell = Format("%s cell %zu, %zu", where.c_str(),
-                                            i % static_cast<size_t>(width_), i / static_cast<size_t>(width_));
+            auto cell = [&] {
+                return Format("%s cell %zu, %zu", where.c_str(), i % static_cast<size_t>(width_),
+                              i / static_cast<size_t>(width_));
+            };
             if (gid & kFlipBits) {
-                Error(cell,
+                Error(cell(),
                       "the bound icon is flipped or rotated: the bound codes are the icons as they are");
                 continue;
             }
             int local = 0;
             const Tileset* set = Resolve(gid, local);
             if (!set || KindOf(*set) != SetKind::Bounds || local > 255) {
-                Error(cell, "only icons of the tileset \"Bounds\" belong on the bounds layer");
+                Error(cell(), "only icons of the tileset \"Bounds\" belong on the bounds layer");
                 continue;
             }
             bounds_[i] = static_cast<uint16_t>(local);
@@ -909,8 +915,8 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
         }
         // The factor is a 16-bit number: a slower layer has none.
         if (p != 0 && 1.0 / p > 32767.5) {
-            Error(where,
-                  Format("parallax %s %g: the slowest layer moves at 1/32767 of the playfield's speed", axis, p));
+            Error(where, Format("parallax %s %g: the slowest layer moves at 1/32767 of the playfield's speed",
+                                axis, p));
             return;
         }
         factor = p == 0 ? 0 : static_cast<int>(std::lround(1.0 / p));
@@ -930,7 +936,7 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
                 ids[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
             if (x < layer.width && y < layer.height) {
                 bool ok = true;
-                const int16_t code = TileCode(gid, Format("%s cell %d, %d", where.c_str(), x, y), ok);
+                const int16_t code = TileCode(gid, where, x, y, ok);
                 layer.tiles[static_cast<size_t>(y * layer.width + x)] = code;
             } else if (repeats) {
                 // Beyond its size a small layer shows its own cells again.
@@ -1053,7 +1059,7 @@ void MapReader::ApplySwitch(int tag, const Properties& props, const std::string&
         int16_t code = 0;
         if (id >= 0) {
             bool tileOk = true;
-            code = TileCode(tiles_ ? tiles_->firstGid + static_cast<uint32_t>(id) : 0, where, tileOk);
+            code = TileCode(tiles_ ? tiles_->firstGid + static_cast<uint32_t>(id) : 0, where, -1, -1, tileOk);
             ok = ok && tileOk;
         }
         (which == 0 ? sw.tileOn : sw.tileOff) = code;
