@@ -33,17 +33,17 @@ endforeach()
 # The manual page and the Debian files, compressed as Debian keeps them.
 set(VARNOK_PACKAGING_OUT ${CMAKE_BINARY_DIR}/packaging)
 add_custom_command(
-  OUTPUT ${VARNOK_PACKAGING_OUT}/varnok.6.gz ${VARNOK_PACKAGING_OUT}/changelog.Debian.gz
+  OUTPUT ${VARNOK_PACKAGING_OUT}/varnok.6.gz ${VARNOK_PACKAGING_OUT}/changelog.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VARNOK_PACKAGING_OUT}
   COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/docs/varnok.6 ${VARNOK_PACKAGING_OUT}/varnok.6
-  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${VARNOK_PACKAGING_OUT}/changelog.Debian
-  COMMAND gzip -9nf ${VARNOK_PACKAGING_OUT}/varnok.6 ${VARNOK_PACKAGING_OUT}/changelog.Debian
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/packaging/changelog ${VARNOK_PACKAGING_OUT}/changelog
+  COMMAND gzip -9nf ${VARNOK_PACKAGING_OUT}/varnok.6 ${VARNOK_PACKAGING_OUT}/changelog
   DEPENDS ${CMAKE_SOURCE_DIR}/docs/varnok.6 ${CMAKE_SOURCE_DIR}/packaging/changelog
   COMMENT "Manual page and changelog, compressed"
   VERBATIM)
 add_custom_target(varnok_packaging ALL
-  DEPENDS ${VARNOK_PACKAGING_OUT}/varnok.6.gz ${VARNOK_PACKAGING_OUT}/changelog.Debian.gz)
+  DEPENDS ${VARNOK_PACKAGING_OUT}/varnok.6.gz ${VARNOK_PACKAGING_OUT}/changelog.gz)
 install(FILES ${VARNOK_PACKAGING_OUT}/varnok.6.gz DESTINATION share/man/man6)
-install(FILES ${VARNOK_PACKAGING_OUT}/changelog.Debian.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
+install(FILES ${VARNOK_PACKAGING_OUT}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
         DESTINATION share/doc/varnok)
 include(${CMAKE_SOURCE_DIR}/cmake/Package.cmake)

@@ -9,12 +9,12 @@ set(CPACK_PACKAGE_VERSION ${VARNOK_FILE_VERSION})
 set(CPACK_PACKAGE_VENDOR "The VARNOK project")
 set(CPACK_PACKAGE_CONTACT "The VARNOK project <varnok@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "side-scrolling platform game")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "side-scrolling platform game
- Run and jump through tile-based levels, climb and descend slopes, collect
- coins and bonus items, stomp or avoid enemies, open laser locks with
- keycards, throw switches, ride moving platforms and reach the exit door.
- .
- Levels open, change and play in the Tiled map editor.")
+# The long description; CPack puts the summary before it and indents it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Run and jump through tile-based levels, climb and descend slopes, collect
+coins and bonus items, stomp or avoid enemies, open laser locks with
+keycards, throw switches, ride moving platforms and reach the exit door.
+.
+Levels open, change and play in the Tiled map editor.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)

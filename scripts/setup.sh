@@ -15,6 +15,7 @@ packages=(
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   xvfb xauth
   desktop-file-utils appstream
+  dpkg-dev lintian
   clang
 )
 
