@@ -531,9 +531,9 @@ int RunGame(const THarnessOptions& options) {
         }
         if (recorder) recorder->BeginTick(tick, elapsed);
         // A map saved anew is read again and its level started over.
-        if (map && real.Now() - map->LastPoll >= kMapPollMs) {
+        if (map && (map->Checking() || real.Now() - map->LastPoll >= kMapPollMs)) {
             map->LastPoll = real.Now();
-            if (map->Watch.Changed()) map->Reload(form);
+            map->Poll(form);
         }
         PlayDemoEvents(script, tick, app, sink);
         app.ProcessMessages(windowSink);

@@ -289,6 +289,11 @@ TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCry
                        const TMemIniFileCrypted& globalStore, const TPictureCollection& images,
                        TCheckCache* cache) {
     (void)levelStore;
+    return CheckMapLevel(path, number, SettingsFromStore(globalStore), SpriteSizesFromImages(images), cache);
+}
+
+TMapLevel CheckMapLevel(const std::string& path, int number, levelc::Settings settings,
+                        const levelc::SpriteSizes& sizes, TCheckCache* cache) {
     TMapLevel result;
     result.Path = path;
     levelc::Diagnostics diag;
@@ -307,7 +312,6 @@ TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCry
     };
     result.Level = levelc::ReadTiledMap(path, context, diag);
     if (!diag.ErrorCount()) {
-        levelc::Settings settings = SettingsFromStore(globalStore);
         // The map is checked on its own: the start level is its own.
         for (levelc::SettingsSection& s : settings.sections)
             if (SameText(s.name, "Game"))
@@ -317,7 +321,7 @@ TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCry
             const std::string key = cache ? CheckKey(result.Level, settings) : std::string();
             if (!cache || cache->Key != key) {
                 levelc::Diagnostics walk;
-                levelc::CheckLevel(result.Level, settings, SpriteSizesFromImages(images), walk);
+                levelc::CheckLevel(result.Level, settings, sizes, walk);
                 if (cache) *cache = TCheckCache{key, walk.Errors(), walk.Warnings()};
                 result.Errors = walk.Errors();
                 result.Warnings = walk.Warnings();

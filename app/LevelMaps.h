@@ -53,6 +53,11 @@ TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCry
                        const TMemIniFileCrypted& globalStore, const TPictureCollection& images,
                        TCheckCache* cache = nullptr);
 
+// The same from the game's settings and picture sizes, touching no store: it
+// may run on a thread of its own while the game plays.
+TMapLevel CheckMapLevel(const std::string& path, int number, levelc::Settings settings,
+                        const levelc::SpriteSizes& sizes, TCheckCache* cache = nullptr);
+
 // Makes the stores hold the map as their only level: the level store is
 // replaced, the settings store gets the level's name, music, texts and
 // switches, and starts at level 1.

@@ -77,19 +77,55 @@ void TMapSession::Report(TMainForm& form, const char* prefix) const {
 }
 
 void TMapSession::Reload(TMainForm& form) {
-    const auto started = std::chrono::steady_clock::now();
+    const auto seen = std::chrono::steady_clock::now();
+    Apply(form, ReadMapLevel(Path, 1, form.LevelStore, form.GlobalStore, Images, &Checked), seen);
+}
+
+void TMapSession::StartCheck(TMainForm& form) {
+    // The settings and sizes are copied here, on the game's thread.
+    levelc::Settings settings = SettingsFromStore(form.GlobalStore);
+    levelc::SpriteSizes sizes = SpriteSizesFromImages(Images);
+    seen_ = std::chrono::steady_clock::now();
+    pending_ =
+        std::async(std::launch::async, [this, settings = std::move(settings), sizes = std::move(sizes)] {
+            return CheckMapLevel(Path, 1, settings, sizes, &Checked);
+        });
+}
+
+void TMapSession::Poll(TMainForm& form) {
+    if (pending_.valid()) {
+        if (Watch.Changed()) again_ = true;
+        if (pending_.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return;
+        TMapLevel map = pending_.get();
+        if (again_) {
+            // Saved again while it was being checked: check the newer one.
+            again_ = false;
+            StartCheck(form);
+            return;
+        }
+        Apply(form, map, seen_);
+        return;
+    }
+    if (Watch.Changed()) StartCheck(form);
+}
+
+void TMapSession::Apply(TMainForm& form, const TMapLevel& map, std::chrono::steady_clock::time_point seen) {
     form.RunCommand([&] {
-        if (!Load(form.LevelStore, form.GlobalStore, false)) {
+        Warnings = map.Warnings;
+        Errors = map.Errors;
+        if (!map.Ok()) {
             Report(form, "Map not reloaded: ");
             form.ShowNotice("Map not reloaded: " + (Errors.empty() ? std::string() : Errors.front()), 6000);
             return;
         }
+        Error.clear();
+        UseMapAsOnlyLevel(map, form.LevelStore, form.GlobalStore);
         Report(form);
         form.MapError.clear();
         form.ShowNotice("Map reloaded", 2000);
         form.RestartLevelKeepingPlace();
         const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started)
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - seen)
                 .count();
         AddMessage(Format("Map reloaded in %lld ms: %s", static_cast<long long>(ms), Path.c_str()));
     });

@@ -5,7 +5,9 @@
 #include "app/LevelMaps.h"
 #include "level/ImageList.h"
 
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -54,6 +56,12 @@ class TMapSession {
     // After the file changed: loads it again and starts its level over, or
     // reports why the running level stays.
     void Reload(TMainForm& form);
+    // Called every kMapPollMs from the message loop: a changed file is read
+    // and checked on a thread of its own while the game plays on (a large
+    // level's walk-through takes a while), and its level started once the
+    // check is done. A file saved again meanwhile is read once more.
+    void Poll(TMainForm& form);
+    bool Checking() const { return pending_.valid(); }
 
     std::string Path;
     TPictureCollection Images;
@@ -63,6 +71,13 @@ class TMapSession {
     std::vector<std::string> Errors;
     std::vector<std::string> Warnings;
     TCheckCache Checked;
+
+  private:
+    void Apply(TMainForm& form, const TMapLevel& map, std::chrono::steady_clock::time_point seen);
+    void StartCheck(TMainForm& form);
+    std::future<TMapLevel> pending_;
+    std::chrono::steady_clock::time_point seen_;
+    bool again_ = false;
 };
 
 } // namespace varnok

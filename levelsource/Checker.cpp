@@ -23,6 +23,10 @@ constexpr int kTickMs = 17;         // one game tick at 60 frames per second (th
 constexpr int kMaxFlightMs = 12000; // a jump or fall that lasts longer ends nowhere
 constexpr int kWalkStep = 8;        // walking explores standing places this far apart
 constexpr int kSampleStep = 16;     // moving platforms are tried at positions this far apart
+// A walk-through that finds more standing places than this gives up: the
+// shipped levels have under 2,000, and a walk this long would keep a level
+// maker waiting for minutes.
+constexpr size_t kMaxWalkStates = 25000;
 
 bool IsWalker(int tag) {
     return tag == 0x80 || tag == 0x81 || tag == 0x84 || tag == 0x85 || (tag >= 0x88 && tag <= 0x8F);
@@ -526,6 +530,7 @@ class Walker {
     std::deque<State> queue_;
     std::set<std::pair<int, int>> appliedEvents_;
     std::map<int, std::pair<int, int>> triggerSpeeds_; // platform trigger tag -> DX, DY
+    bool gaveUp_ = false;
 };
 
 void Walker::Populate(const Settings& settings, const SpriteSizes& sizes) {
@@ -818,6 +823,11 @@ void Walker::Explore() {
     // expands every n-th state into findings of its own.
     const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
     while (!queue_.empty()) {
+        if (states_.size() > kMaxWalkStates) {
+            gaveUp_ = true;
+            queue_.clear();
+            return;
+        }
         if (cores < 2 || queue_.size() < 32) {
             const State s = queue_.front();
             queue_.pop_front();
@@ -907,6 +917,14 @@ WalkResult Walker::Run() {
     Visit(State{Kind::Ground, static_cast<int>(start.X), static_cast<int>(start.Y), 0});
     do {
         Explore();
+        if (gaveUp_) {
+            diag_.Error(level_.pos,
+                        Format("the walk-through gave up after %zu standing places: the level is too "
+                               "large to be checked",
+                               states_.size()));
+            result.states = static_cast<int>(states_.size());
+            return result;
+        }
         if (!ApplyEvents()) break;
         for (const State& s : states_)
             queue_.push_back(s);

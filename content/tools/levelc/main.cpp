@@ -139,18 +139,20 @@ int Run(int argc, char** argv) {
             int number = 0;
             if (!SameText(stem.substr(0, std::min<size_t>(stem.size(), 5)), "level") ||
                 !ParseLevelNumber(stem.substr(5), number)) {
-                diag.Error(SourcePos{f}, "a map in the levels folder is named levelN.tmx, N its level number");
+                diag.Error(SourcePos{f},
+                           "a map in the levels folder is named levelN.tmx, N its level number");
                 continue;
             }
             for (const LevelSource& other : levels)
                 if (other.number == number)
-                    diag.Error(SourcePos{f}, Format("level %d is given twice: here and in %s", number,
-                                                    other.file.c_str()));
+                    diag.Error(SourcePos{f},
+                               Format("level %d is given twice: here and in %s", number, other.file.c_str()));
             context.number = number;
             levels.push_back(ReadTiledMap(f, context, diag));
         }
     }
-    if (levels.empty()) diag.Error(SourcePos{levelsDir}, "the levels folder has no *.lvl or levelN.tmx files");
+    if (levels.empty())
+        diag.Error(SourcePos{levelsDir}, "the levels folder has no *.lvl or levelN.tmx files");
     std::sort(levels.begin(), levels.end(),
               [](const LevelSource& a, const LevelSource& b) { return a.number < b.number; });
     for (size_t i = 0; i < levels.size(); ++i)
@@ -166,9 +168,10 @@ int Run(int argc, char** argv) {
             const WalkResult walk = CheckLevel(level, settings, sizes, diag);
             if (!quiet && walk.exitReached)
                 std::cout << Format(
-                    "level %d \"%s\": %d x %d cells, %zu layers, exit reached, %d of %d items reachable\n",
+                    "level %d \"%s\": %d x %d cells, %zu layers, exit reached, %d of %d items reachable "
+                    "(%d standing places)\n",
                     level.number, Shown(level.name).c_str(), level.width, level.height, level.layers.size(),
-                    walk.itemsReached, walk.itemsTotal);
+                    walk.itemsReached, walk.itemsTotal, walk.states);
         }
     PrintMessages(diag);
     if (diag.ErrorCount() != 0) return 1;
