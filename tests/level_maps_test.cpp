@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace varnok;
 namespace fs = std::filesystem;
@@ -431,14 +432,21 @@ TEST_F(LevelMaps, ASavedMapIsReloadedWithThePlayerWhereHeStood) {
     EXPECT_EQ(again->Score, 0) << "the run starts over";
     EXPECT_EQ(form.Game.GameState, gs::Playing);
 
-    // The player's spot walled up: back to the level's start.
+    // The player's spot walled up: back to the level's start. This time as
+    // the message loop does it: checked on a thread while the game plays on.
     const int col = static_cast<int>(x) / 32, row = static_cast<int>(y) / 32;
     const std::string walled =
         WithCell(changed, "Bounds", row * 100 + col, FirstGid(original, "Bounds") + 15);
     test::WriteFileBytes(folder + "/saved.tmp", walled);
     fs::rename(folder + "/saved.tmp", path);
-    ASSERT_TRUE(map.Watch.Changed());
-    map.Reload(form);
+    map.Poll(form);
+    ASSERT_TRUE(map.Checking());
+    for (int i = 0; i < 60000 && map.Checking(); ++i) {
+        tick(1);
+        map.Poll(form);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_FALSE(map.Checking());
     TPlayerSprite* moved = form.World.Actors.GamePlayer.Get();
     ASSERT_NE(moved, nullptr);
     EXPECT_NE(moved->X, x);
