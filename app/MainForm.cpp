@@ -240,6 +240,12 @@ void TMainForm::SetStateEvents() {
             AbandonLevel(e.what());
             throw;
         }
+        // What the start-up could not save shows once, on the first level's
+        // get-ready screen.
+        if (!StartupNotice.empty()) {
+            LevelNotice = LevelNotice.empty() ? StartupNotice : LevelNotice + " " + StartupNotice;
+            StartupNotice.clear();
+        }
         StartFade(false);
         PlayMusic(MusicFile);
         break;
@@ -487,9 +493,15 @@ void TMainForm::LayerClick(platform::MenuItem& item) {
 }
 
 void TMainForm::LoadLayerImages(int n) {
-    const std::string path = DataPath("GFX\\LEVEL" + std::to_string(n) + ".dxg");
+    const std::string relative = "GFX\\LEVEL" + std::to_string(n) + ".dxg";
+    const std::string path = DataPath(relative);
     try {
-        DXImageListLayer.LoadFromFile(path);
+        // Tiles converted at start-up that could not be saved are in memory.
+        const std::string* kept = FileExists(path) ? nullptr : KeptInMemory(relative);
+        if (kept)
+            DXImageListLayer.Items.LoadFromBytes(*kept);
+        else
+            DXImageListLayer.LoadFromFile(path);
     } catch (const Exception& e) {
         // The stream's own errors do not say which file they met.
         if (e.Message().find(path) != std::string::npos) throw;

@@ -133,6 +133,8 @@ public:
     std::string LevelStartError;
     // A warning about the level started, shown while getting ready.
     std::string LevelNotice;
+    // What the start-up could not save, for the first get-ready screen.
+    std::string StartupNotice;
 
     // Actions.
     TAction ActionExit{"ActionExit", "Exit"};
