@@ -379,6 +379,9 @@ void TMainForm::AppDeactivate() {
     if (MusicPlayer) MusicPlayer->Halt();
     TimerWasEnabled = DXTimer.Enabled();
     SetTimer(false);
+    // Keys released while another application has the focus never reach the
+    // game: a held Ctrl would jump on and on (Alt, left down by Alt+Tab, creep).
+    UpdateModifierFlags(0, false);
 }
 
 void TMainForm::Close() {
@@ -421,6 +424,9 @@ void TMainForm::KeyDown(int& key, int shift) {
 
 void TMainForm::KeyUp(int& key, int shift) {
     Guarded([&] {
+        // A modifier released on any screen (the title and the credits have no
+        // key-up handler of their own) no longer counts for the next level.
+        UpdateModifierFlags(shift, false);
         if (onKeyUp_) (this->*onKeyUp_)(key, shift);
     });
 }

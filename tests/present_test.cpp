@@ -2,10 +2,12 @@
 // path on SDL's offscreen "dummy" display: scaling by whole factors, centring
 // on black, sending only what changed, and mapping mouse positions back.
 #include "platform/Application.h"
+#include "platform/Keys.h"
 #include "platform/PixelRows.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
 
+#include <SDL_events.h>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -296,4 +298,58 @@ TEST_F(PresentTest, ToolWindowsStayOverThePictureWhileItChangesAround) {
     const RgbaImage third = window->Capture();
     const uint8_t* freed = third.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
     EXPECT_EQ(freed[0] + freed[1] + freed[2], 3 * 255);
+}
+
+namespace {
+// Writes down the keys the application delivers.
+struct KeyLog final : EventSink {
+    void KeyDown(int& key, int) override { Events.push_back("+" + std::to_string(key)); }
+    void KeyUp(int& key, int) override { Events.push_back("-" + std::to_string(key)); }
+    std::vector<std::string> Events;
+};
+
+void PushKey(SDL_Keycode sym, SDL_Scancode scancode, bool down, uint32_t windowId) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.windowID = windowId;
+    e.key.keysym.sym = sym;
+    e.key.keysym.scancode = scancode;
+    SDL_PushEvent(&e);
+}
+} // namespace
+
+// While a tool window takes the keyboard (a text field being edited) the game
+// hears no keys, but it still hears the release of a key it heard go down:
+// a Ctrl let go over the internals editor does not leave the player jumping.
+TEST(WindowKeys, ToolWindowTakingTheKeyboardStillPassesReleases) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("VARNOK_PRESENT", "software", 1);
+    Application app{false};
+    Window* window = app.CreateMainWindow("test", 64, 48);
+    ASSERT_NE(window, nullptr);
+    KeyLog log;
+    PushKey(SDLK_LCTRL, SDL_SCANCODE_LCTRL, true, window->Id());
+    app.ProcessMessages(log);
+    ASSERT_EQ(log.Events, std::vector<std::string>{"+17"});
+    EXPECT_TRUE(app.KeyPressed(VK_CONTROL));
+
+    char text[32] = "";
+    window->SetToolDrawer([&] {
+        ImGui::Begin("Editor");
+        if (!ImGui::IsAnyItemActive()) ImGui::SetKeyboardFocusHere();
+        ImGui::InputText("Value", text, sizeof text);
+        ImGui::End();
+    });
+    for (int frame = 0; frame < 200 && !window->MenusWantKeyboard(); ++frame)
+        window->Refresh();
+    ASSERT_TRUE(window->MenusWantKeyboard());
+
+    PushKey(SDLK_a, SDL_SCANCODE_A, true, window->Id());
+    PushKey(SDLK_LCTRL, SDL_SCANCODE_LCTRL, false, window->Id());
+    PushKey(SDLK_a, SDL_SCANCODE_A, false, window->Id());
+    app.ProcessMessages(log);
+    EXPECT_EQ(log.Events, (std::vector<std::string>{"+17", "-17"}));
+    EXPECT_FALSE(app.KeyPressed(VK_CONTROL));
+    EXPECT_EQ(app.ShiftState(), 0);
 }
