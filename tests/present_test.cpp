@@ -3,6 +3,7 @@
 // on black, sending only what changed, and mapping mouse positions back.
 #include "platform/Application.h"
 #include "platform/Keys.h"
+#include "platform/MenuBar.h"
 #include "platform/PixelRows.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
@@ -218,6 +219,42 @@ TEST_F(PresentTest, PictureIsScaledByWholeFactorsCentredAndUpdated) {
     x = 20;
     y = window->GameTop() + 1;
     EXPECT_FALSE(window->ToGameArea(x, y));
+}
+
+// With the menu bar drawn above the game area, the rows next to it show the
+// picture exactly, every pixel of them: nothing of the bar reaches into the
+// game area, at scale 1 and 2, when the picture changes and when it does not.
+TEST_F(PresentTest, RowsNextToTheMenuBarShowThePicture) {
+    MenuBar bar;
+    bar.Add("Game1", "&Game").Add("Start1", "&Start");
+    bar.Add("Info1", "&Info").Add("About1", "&About");
+    window->SetMenuBar(&bar);
+    auto back = Pattern(16);
+    for (int scale : {1, 2}) {
+        window->SetClientSize(64 * scale, window->GameTop() + 48 * scale);
+        for (int frame = 0; frame < 4; ++frame) {
+            // The first rows change in some frames and stay in others.
+            if (frame % 2) back->SetPixel(frame, 0, back->ColorMatch(RGB(255, 255, 255)));
+            window->Present(*back);
+            const TViewport v = window->Viewport();
+            ASSERT_EQ(v.Scale, scale);
+            ASSERT_EQ(v.Y, window->GameTop());
+            const RgbaImage shown = window->Capture();
+            const RgbaImage picture = back->ToImage();
+            ASSERT_GE(shown.Height, v.Y + 3 * scale);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 64; ++x)
+                    for (int dy = 0; dy < scale; ++dy)
+                        for (int dx = 0; dx < scale; ++dx) {
+                            const uint8_t* got = shown.At(v.X + x * scale + dx, v.Y + y * scale + dy);
+                            const uint8_t* want = picture.At(x, y);
+                            for (int c = 0; c < 3; ++c)
+                                ASSERT_NEAR(got[c], want[c], 1)
+                                    << "picture " << x << "," << y << " window row " << v.Y + y * scale + dy
+                                    << ", scale " << scale << ", frame " << frame;
+                        }
+        }
+    }
 }
 
 TEST_F(PresentTest, TheDisplayServerScalesWhereItCan) {
