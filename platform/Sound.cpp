@@ -48,9 +48,12 @@ SoundDevice::SoundDevice(bool headless) {
     format_ = format;
     channels_ = channels;
     Mix_AllocateChannels(kChannels);
-    Mix_Volume(-1, kHeadroomVolume);
     owners_.assign(kChannels, nullptr);
-    if (format_ == AUDIO_S16SYS) Mix_SetPostMix(&SoundDevice::Limit, this);
+    // Headroom and limiter go together: the limiter makes up the level.
+    if (format_ == AUDIO_S16SYS) {
+        Mix_Volume(-1, kHeadroomVolume);
+        Mix_SetPostMix(&SoundDevice::Limit, this);
+    }
     initialized_ = true;
 }
 
