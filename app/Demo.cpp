@@ -180,12 +180,22 @@ TDemo LoadDemo(const std::string& path) {
     return ParseDemo(ReadWholeFile(path));
 }
 
+namespace {
+// A data file's bytes: the file, or the conversion held in memory when the
+// start-up could not save it.
+std::optional<std::string> DataFileBytes(const std::string& folder, const std::string& name) {
+    if (auto bytes = ReadWholeFileIfExists(ReadPath(folder, name))) return bytes;
+    if (const std::string* kept = KeptInMemory(name)) return *kept;
+    return std::nullopt;
+}
+} // namespace
+
 std::vector<std::pair<std::string, std::string>> DataHashes(const std::string& folder) {
     std::vector<std::pair<std::string, std::string>> hashes;
     for (const char* name : kDemoDataFiles) {
         std::string hash = "missing";
         try {
-            if (auto bytes = ReadWholeFileIfExists(ReadPath(folder, name))) hash = HashText(*bytes);
+            if (auto bytes = DataFileBytes(folder, name)) hash = HashText(*bytes);
         } catch (const Exception&) {
             hash = "unreadable";
         }
@@ -198,7 +208,7 @@ std::string FirstDataMismatch(const TDemo& demo, const std::string& folder) {
     for (const auto& [name, hash] : demo.Data) {
         std::string now = "missing";
         try {
-            if (auto bytes = ReadWholeFileIfExists(ReadPath(folder, name))) now = HashText(*bytes);
+            if (auto bytes = DataFileBytes(folder, name)) now = HashText(*bytes);
         } catch (const Exception&) {
             now = "unreadable";
         }

@@ -446,6 +446,7 @@ int RunGame(const THarnessOptions& options) {
 
     app.CreateMainWindow("VARNOK", 640, 480);
     TMainForm form(app, *stores.LevelStore, *stores.GlobalStore, params);
+    form.StartupNotice = stores.Notice;
     std::unique_ptr<TDemoRecorder> recorder;
     if (recording) {
         try {

@@ -240,6 +240,12 @@ void TMainForm::SetStateEvents() {
             AbandonLevel(e.what());
             throw;
         }
+        // What the start-up could not save shows once, on the first level's
+        // get-ready screen.
+        if (!StartupNotice.empty()) {
+            LevelNotice = LevelNotice.empty() ? StartupNotice : LevelNotice + " " + StartupNotice;
+            StartupNotice.clear();
+        }
         StartFade(false);
         PlayMusic(MusicFile);
         break;
@@ -409,6 +415,9 @@ void TMainForm::AppDeactivate() {
     if (MusicPlayer) MusicPlayer->Halt();
     TimerWasEnabled = DXTimer.Enabled();
     SetTimer(false);
+    // Keys released while another application has the focus never reach the
+    // game: a held Ctrl would jump on and on (Alt, left down by Alt+Tab, creep).
+    UpdateModifierFlags(0, false);
 }
 
 void TMainForm::Close() {
@@ -451,6 +460,9 @@ void TMainForm::KeyDown(int& key, int shift) {
 
 void TMainForm::KeyUp(int& key, int shift) {
     Guarded([&] {
+        // A modifier released on any screen (the title and the credits have no
+        // key-up handler of their own) no longer counts for the next level.
+        UpdateModifierFlags(shift, false);
         if (onKeyUp_) (this->*onKeyUp_)(key, shift);
     });
 }
@@ -544,9 +556,15 @@ void TMainForm::LoadLayerImages(int n) {
         }
         return;
     }
-    const std::string path = DataPath("GFX\\LEVEL" + std::to_string(n) + ".dxg");
+    const std::string relative = "GFX\\LEVEL" + std::to_string(n) + ".dxg";
+    const std::string path = DataPath(relative);
     try {
-        DXImageListLayer.LoadFromFile(path);
+        // Tiles converted at start-up that could not be saved are in memory.
+        const std::string* kept = FileExists(path) ? nullptr : KeptInMemory(relative);
+        if (kept)
+            DXImageListLayer.Items.LoadFromBytes(*kept);
+        else
+            DXImageListLayer.LoadFromFile(path);
     } catch (const Exception& e) {
         // The stream's own errors do not say which file they met.
         if (e.Message().find(path) != std::string::npos) throw;

@@ -144,6 +144,8 @@ public:
     void RestartLevelKeepingPlace();
     // A short text on the info-text line (as the screenshot notice).
     void ShowNotice(const std::string& text, uint32_t ms);
+    // What the start-up could not save, for the first get-ready screen.
+    std::string StartupNotice;
 
     // Actions.
     TAction ActionExit{"ActionExit", "Exit"};

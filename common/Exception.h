@@ -48,6 +48,15 @@ public:
     VARNOK_ERROR_CONSTRUCTOR(EFileError, Exception)
 };
 
+// A file cannot be saved for a reason of the system (a read-only disk, no
+// permission, no space left); SystemError is the system's error number.
+class ESaveError : public EFileError {
+  public:
+    __attribute__((always_inline)) ESaveError(const std::string& message, int systemError)
+        : EFileError(message), SystemError(systemError) {}
+    int SystemError;
+};
+
 // A picture's data cannot be decoded.
 class EInvalidGraphic : public Exception {
 public:

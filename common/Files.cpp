@@ -4,11 +4,13 @@
 #include "common/StrUtils.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,6 +96,25 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 constexpr const char* kTempMark = ".tmp";
 
+// A file could not be created in its folder because the folder is missing:
+// the real reason is why it could not be made, found at the nearest folder
+// on the way that exists. Gives that folder and the error of writing there,
+// or nothing when that folder could be written after all.
+std::optional<std::pair<std::string, int>> MissingFolderCause(const std::string& fileName) {
+    std::filesystem::path folder = std::filesystem::path(fileName).parent_path();
+    for (;;) {
+        const std::string name = folder.empty() ? "." : folder.string();
+        struct stat st {};
+        if (stat(name.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) return std::make_pair(name, ENOTDIR);
+            if (access(name.c_str(), W_OK | X_OK) != 0) return std::make_pair(name, errno);
+            return std::nullopt;
+        }
+        if (folder.empty() || folder == folder.parent_path()) return std::nullopt;
+        folder = folder.parent_path();
+    }
+}
+
 } // namespace
 
 std::string ReadWholeFile(const std::string& path, uint64_t maxBytes) {
@@ -123,12 +144,20 @@ void WriteFileAtomically(const std::string& fileName, const std::string& bytes) 
         fd = open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) throw EFileError(SystemError("Cannot create file", fileName, errno));
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT)
+            if (const auto cause = MissingFolderCause(fileName))
+                throw ESaveError(Format("Cannot create file \"%s\": no folder can be made in \"%s\": %s",
+                                        fileName.c_str(), cause->first.c_str(), std::strerror(cause->second)),
+                                 cause->second);
+        throw ESaveError(SystemError("Cannot create file", fileName, err), err);
+    }
 
     auto fail = [&](const char* what, int err) {
         if (fd >= 0) close(fd);
         unlink(tempName.c_str());
-        throw EFileError(SystemError(what, fileName, err));
+        throw ESaveError(SystemError(what, fileName, err), err);
     };
     // Keep the access rights of the file being replaced.
     struct stat old {};
@@ -147,6 +176,26 @@ void WriteFileAtomically(const std::string& fileName, const std::string& bytes) 
     if (dirFd >= 0) {
         fsync(dirFd);
         close(dirFd);
+    }
+}
+
+std::string SaveFailureInWords(int systemError) {
+    switch (systemError) {
+    case EROFS:
+        return "the disk is read-only";
+    case EACCES:
+    case EPERM:
+        return "there is no permission to write there";
+    case ENOSPC:
+    case EDQUOT:
+        return "the disk is full";
+    case ENOTDIR:
+        return "a file stands where a folder should be";
+    default: {
+        std::string text = std::strerror(systemError);
+        if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+        return text;
+    }
     }
 }
 

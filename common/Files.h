@@ -27,9 +27,14 @@ bool IsReadOnlyFile(const std::string& path);
 
 // Writes bytes to a fresh temporary file beside fileName, flushes it to disk
 // and renames it over fileName, so the old file is either kept whole or
-// replaced whole. A read-only target is never replaced. Raises EFileError; on
-// any failure the temporary file is removed and the old file is untouched.
+// replaced whole. A read-only target is never replaced. Raises EFileError;
+// ESaveError when the system refused (its error number says why; a folder
+// that could not be made on the way is reported by the reason it could not).
+// On any failure the temporary file is removed and the old file is untouched.
 void WriteFileAtomically(const std::string& fileName, const std::string& bytes);
+// The reason of a failed save in a player's words: "the disk is full", "the
+// disk is read-only", ...
+std::string SaveFailureInWords(int systemError);
 
 // True when name (without folder) is a temporary file of WriteFileAtomically:
 // "<target>.tmp<pid>-<counter>". pid receives the process that made it.

@@ -3,6 +3,7 @@
 #include "common/StrUtils.h"
 
 #include <filesystem>
+#include <map>
 #include <system_error>
 #include <unistd.h>
 
@@ -23,6 +24,18 @@ std::string& ProgramFolderStorage() {
 std::string& WriteFolderStorage() {
     static std::string folder;
     return folder;
+}
+
+std::map<std::string, std::string>& KeptFiles() {
+    static std::map<std::string, std::string> files;
+    return files;
+}
+
+std::string KeptName(std::string_view relative) {
+    std::string name = UpperCase(relative);
+    for (char& c : name)
+        if (c == '\\') c = '/';
+    return name;
 }
 
 std::string WithSlash(std::string s) {
@@ -101,6 +114,19 @@ std::string WritePath(std::string_view folder, std::string_view relative) {
     std::error_code ec;
     fs::create_directories(fs::path(own).parent_path(), ec);
     return own;
+}
+
+void KeepInMemory(std::string_view relative, std::string bytes) {
+    KeptFiles()[KeptName(relative)] = std::move(bytes);
+}
+
+const std::string* KeptInMemory(std::string_view relative) {
+    const auto it = KeptFiles().find(KeptName(relative));
+    return it == KeptFiles().end() ? nullptr : &it->second;
+}
+
+void ForgetKeptFiles() {
+    KeptFiles().clear();
 }
 
 std::string FindProgramFolder(const std::string& executableFolder, const std::string& installedData) {

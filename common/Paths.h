@@ -38,6 +38,15 @@ std::string ReadPath(std::string_view folder, std::string_view relative);
 // (its folders on the way are created), otherwise in folder.
 std::string WritePath(std::string_view folder, std::string_view relative);
 
+// Files the game made at start-up but could not save anywhere (nothing may
+// be written, or the disk is full): held in memory for the rest of the run
+// and read where no file of that game-relative path exists. Names are
+// compared without regard to letter case or separator.
+void KeepInMemory(std::string_view relative, std::string bytes);
+// The bytes kept for relative; nullptr when none are.
+const std::string* KeptInMemory(std::string_view relative);
+void ForgetKeptFiles();
+
 // The program folder of an installed game: the executable's folder when the
 // data lies beside it (a build folder), otherwise the installed data folder
 // found from the executable's folder by installedData (a relative path).

@@ -58,6 +58,11 @@ TMemIniFileCrypted::TMemIniFileCrypted(const std::string& fileName)
     LoadFile();
 }
 
+TMemIniFileCrypted::TMemIniFileCrypted(const std::string& fileName, std::string image)
+    : fileName_(fileName), enciphered_(EncipheredFileName(fileName)), image_(std::move(image)) {
+    LoadFile();
+}
+
 bool TMemIniFileCrypted::EncipheredFileName(const std::string& fileName) {
     size_t nameStart = fileName.find_last_of("/\\");
     nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
@@ -114,8 +119,11 @@ std::vector<std::string> TMemIniFileCrypted::CollectLines() const {
 void TMemIniFileCrypted::LoadFile() {
     std::string text;
     if (fileName_.empty() || !ReadStoreFile(fileName_, text)) {
-        sections_.clear();
-        return;
+        if (!image_) {
+            sections_.clear();
+            return;
+        }
+        text = *image_;
     }
     std::vector<std::string> lines = SplitLines(text);
     if (enciphered_) InvertLines(lines);
@@ -153,17 +161,21 @@ void TMemIniFileCrypted::SetText(const std::string& text) {
     sections_ = ParseLines(SplitLines(text));
 }
 
-void TMemIniFileCrypted::Save() {
-    if (!saveRefusal_.empty()) throw EFileError(saveRefusal_);
-    CheckWritable();
+std::string TMemIniFileCrypted::ToBytes(bool enciphered) const {
     std::vector<std::string> lines = CollectLines();
-    if (enciphered_) InvertLines(lines);
+    if (enciphered) InvertLines(lines);
     std::string bytes;
     for (const std::string& line : lines) {
         bytes += line;
         bytes += "\r\n";
     }
-    WriteFileAtomically(fileName_, bytes);
+    return bytes;
+}
+
+void TMemIniFileCrypted::Save() {
+    if (!saveRefusal_.empty()) throw EFileError(saveRefusal_);
+    CheckWritable();
+    WriteFileAtomically(fileName_, ToBytes(enciphered_));
 }
 
 void TMemIniFileCrypted::SaveConverted(const std::string& newFileName) {

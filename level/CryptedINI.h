@@ -3,6 +3,7 @@
 // lines per section. Files whose name does not end in ".INI" are enciphered
 // line by line (every byte of a non-empty line complemented).
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ class TMemIniFileCrypted : public TCustomIniFile {
 public:
     // Stores the name, decides the cipher from its extension and loads the file.
     explicit TMemIniFileCrypted(const std::string& fileName);
+    // A store over fileName that could not be saved there: image holds the
+    // bytes the file would hold, and stands in for the file (also when the
+    // store is loaded again) as long as no such file exists.
+    TMemIniFileCrypted(const std::string& fileName, std::string image);
 
     // Lookups compare section and key names without regard to letter case;
     // where a name occurs twice the first occurrence is used.
@@ -70,6 +75,9 @@ public:
 
     // Saves with the cipher flipped under a new name and loads from there.
     void SaveConverted(const std::string& newFileName);
+    // The store as a file's bytes: every line of CollectLines, enciphered or
+    // not, each ended by CR LF (Save writes ToBytes(Enciphered())).
+    std::string ToBytes(bool enciphered) const;
 
     const std::string& FileName() const { return fileName_; }
     bool Enciphered() const { return enciphered_; }
@@ -98,6 +106,7 @@ private:
     bool enciphered_;
     std::vector<TIniSection> sections_;
     std::string saveRefusal_;
+    std::optional<std::string> image_; // the file's bytes while there is no file
 };
 
 } // namespace varnok

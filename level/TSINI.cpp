@@ -9,6 +9,7 @@
 #include "level/ImageList.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
@@ -25,16 +26,38 @@ std::string WithSlash(std::string folder) {
     return folder;
 }
 
-// Converts a plain store into its enciphered file. A failure (locked or
-// read-only target, unreadable source) leaves the existing file in use.
-void ConvertPlainFile(const std::string& plainName, const std::string& cipheredName) {
+// Converts a plain store into its enciphered file (relative: its path in the
+// data). A failure (locked or read-only target, unreadable source) leaves an
+// existing file in use; where there is none and the file could not be saved
+// (nothing may be written, the disk is full), the conversion is held in
+// memory instead.
+void ConvertPlainFile(const std::string& folder, const std::string& plainName, const char* relative,
+                      TUnsavedData& unsaved) {
     try {
         TMemIniFileCrypted plain(plainName);
-        plain.SaveConverted(cipheredName);
+        try {
+            plain.SaveConverted(WritePath(folder, relative));
+        } catch (const ESaveError& e) {
+            if (FileExists(ReadPath(folder, relative))) throw;
+            KeepInMemory(relative, plain.ToBytes(!plain.Enciphered()));
+            unsaved.Note(e);
+        }
     } catch (const std::exception& e) {
-        AddMessage(
-            Format("%s was not converted, the existing file stays in use: %s", plainName.c_str(), e.what()));
+        AddMessage(Format("%s was not converted, %s: %s", plainName.c_str(),
+                          FileExists(ReadPath(folder, relative)) ? "the existing file stays in use"
+                                                                 : "and there is no earlier file",
+                          e.what()));
     }
+}
+
+// A store over the data file relative: the file when there is one, else the
+// conversion held in memory; nothing when neither exists.
+std::unique_ptr<TMemIniFileCrypted> OpenStore(const std::string& folder, const char* relative) {
+    const std::string path = ReadPath(folder, relative);
+    if (FileExists(path)) return std::make_unique<TMemIniFileCrypted>(path);
+    if (const std::string* kept = KeptInMemory(relative))
+        return std::make_unique<TMemIniFileCrypted>(WritePath(folder, relative), *kept);
+    return nullptr;
 }
 
 // The level numbers 1..count whose bitmap GFX\Level<n>.bmp exists, in
@@ -94,29 +117,43 @@ TDataStores OpenDataFiles(const std::string& programFolder) {
     // Temporary files of saves cut short by a kill are of no use to anyone.
     for (const char* sub : {"DAT", "GFX"})
         RemoveStaleTemporaries(ReadPath(folder, sub));
+    ForgetKeptFiles();
+    TUnsavedData unsaved;
     const std::string levelIni = ReadPath(folder, "DAT\\LEVEL.INI");
     const std::string globalIni = ReadPath(folder, "DAT\\GLOBAL.INI");
     if (FileExists(levelIni) && FileExists(globalIni)) {
-        ConvertPlainFile(levelIni, WritePath(folder, "DAT\\LEVEL.DAT"));
-        ConvertPlainFile(globalIni, WritePath(folder, "DAT\\GLOBAL.DAT"));
+        ConvertPlainFile(folder, levelIni, "DAT\\LEVEL.DAT", unsaved);
+        ConvertPlainFile(folder, globalIni, "DAT\\GLOBAL.DAT", unsaved);
     }
-    const std::string levelDat = ReadPath(folder, "DAT\\LEVEL.DAT");
-    const std::string globalDat = ReadPath(folder, "DAT\\GLOBAL.DAT");
-    if (!FileExists(levelDat) || !FileExists(globalDat)) throw EFatalDataError("Missing data files!");
-
     TDataStores stores;
-    stores.LevelStore = std::make_unique<TMemIniFileCrypted>(levelDat);
-    stores.GlobalStore = std::make_unique<TMemIniFileCrypted>(globalDat);
-    ConvertTileBitmaps(folder, *stores.LevelStore);
+    stores.LevelStore = OpenStore(folder, "DAT\\LEVEL.DAT");
+    stores.GlobalStore = OpenStore(folder, "DAT\\GLOBAL.DAT");
+    if (!stores.LevelStore || !stores.GlobalStore) throw EFatalDataError("Missing data files!");
+    ConvertTileBitmaps(folder, *stores.LevelStore, &unsaved);
+    if (unsaved.SystemError != 0) {
+        // Told once, in the player's words; the log adds the system's.
+        const std::string& where = WriteFolder().empty() ? folder : WriteFolder();
+        stores.Notice = Format("Game data not saved in %s: %s. Playing from a copy in memory.", where.c_str(),
+                               SaveFailureInWords(unsaved.SystemError).c_str());
+        AddMessage(Format("%s (%s)", stores.Notice.c_str(), unsaved.FirstError.c_str()));
+    }
     return stores;
 }
 
-void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore) {
+void TUnsavedData::Note(const ESaveError& e) {
+    if (SystemError != 0) return;
+    SystemError = e.SystemError != 0 ? e.SystemError : EIO;
+    FirstError = e.what();
+}
+
+void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore,
+                        TUnsavedData* unsaved) {
     const std::string folder = WithSlash(programFolder);
     const int32_t count = levelStore.GetInteger("GLOBAL", "TileCount", 0);
     if (count <= 0) return;
     for (int32_t n : LevelBitmapNumbers(folder, count)) {
-        const std::string target = WritePath(folder, Format("GFX\\Level%d.dxg", n));
+        const std::string relative = Format("GFX\\Level%d.dxg", n);
+        const std::string target = WritePath(folder, relative);
         // A bitmap that cannot be converted costs its own level only: the
         // error is logged and the other levels are converted.
         try {
@@ -146,15 +183,28 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
             } catch (const Exception&) {
                 // Unreadable or no regular file: replaced below, or the save says why not.
             }
-            if (!existing || *existing != bytes)
-                WriteFileAtomically(target, bytes);
-            else
+            if (!existing || *existing != bytes) {
+                try {
+                    WriteFileAtomically(target, bytes);
+                } catch (const ESaveError& e) {
+                    // Nothing may be written, or the disk is full: without an
+                    // older tile file the level plays from the conversion held
+                    // in memory.
+                    if (FileExists(ReadPath(folder, relative))) throw;
+                    KeepInMemory(relative, bytes);
+                    if (unsaved)
+                        unsaved->Note(e);
+                    else
+                        AddMessage(Format("Level %d: the tiles are held in memory only: %s", n, e.what()));
+                }
+            } else {
                 // Up to date: its time says so, as a rewrite would have.
                 utimensat(AT_FDCWD, target.c_str(), nullptr, 0);
+            }
         } catch (const Exception& e) {
             AddMessage(Format("Level %d: the tile bitmap was not converted: %s. %s", n, e.what(),
-                              FileExists(target) ? "The level keeps its older tile file."
-                                                 : "The level has no tiles."));
+                              FileExists(ReadPath(folder, relative)) ? "The level keeps its older tile file."
+                                                                     : "The level has no tiles."));
         }
     }
 }

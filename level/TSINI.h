@@ -56,13 +56,26 @@ inline constexpr uint64_t kMaxLevelCells = uint64_t{1} << 24;
 struct TDataStores {
     std::unique_ptr<TMemIniFileCrypted> LevelStore;
     std::unique_ptr<TMemIniFileCrypted> GlobalStore;
+    // For the player, when a conversion could not be saved and is held in
+    // memory: where, and why, in plain words. Empty when all was saved.
+    std::string Notice;
+};
+
+// The first save of the start-up conversions that the system refused.
+struct TUnsavedData {
+    int SystemError = 0;    // its error number; 0 while every save worked
+    std::string FirstError; // its message
+    void Note(const ESaveError& e);
 };
 
 // Prepares the data in programFolder (trailing "/"): converts DAT\LEVEL.INI and
 // DAT\GLOBAL.INI into the enciphered DAT files when both exist (a failure is
 // logged and the existing files stay), opens the stores, converts level
-// bitmaps. Temporary files of earlier saves that were cut short are removed.
-// Throws EFatalDataError("Missing data files!") when the DAT files are missing.
+// bitmaps. A conversion that cannot be saved where no earlier file exists (no
+// folder may be written, the disk is full) is held in memory (KeepInMemory)
+// and the stores read it from there; Notice then says so once. Temporary
+// files of earlier saves that were cut short are removed. Throws
+// EFatalDataError("Missing data files!") when the DAT files are missing.
 TDataStores OpenDataFiles(const std::string& programFolder);
 
 // Converts every level bitmap GFX\Level<n>.bmp (n = 1 .. "Global"/"TileCount")
@@ -72,8 +85,11 @@ TDataStores OpenDataFiles(const std::string& programFolder);
 // A file that already holds the result is not rewritten, only its time is set
 // to now; others are replaced whole (temporary file and rename). So a tile
 // file older than its bitmap tells of a failed conversion, which is logged
-// with what it leaves.
-void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore);
+// with what it leaves. A conversion the system refuses to save (no space, a
+// read-only disk) is held in memory when no older tile file exists, and
+// noted in unsaved (logged when there is none).
+void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore,
+                        TUnsavedData* unsaved = nullptr);
 
 // Empties the tile set and reads the level count. Throws
 // EFatalDataError("Keine Tiles definiert!") when no level is defined.

@@ -168,12 +168,17 @@ void Application::ProcessMessages(EventSink& sink) {
             break;
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
-            if (window_ && window_->MenusWantKeyboard()) break;
             const bool down = e.type == SDL_KEYDOWN;
+            // While a menu or tool window takes the keyboard the game hears
+            // no keys, except the release of a key it heard go down: that key
+            // would otherwise stay down for the game (a held Ctrl jumping on).
+            const bool menus = window_ && window_->MenusWantKeyboard();
+            if (menus && down) break;
             // The side of Shift and Ctrl is kept in the key state only: the
             // game's key events keep the common codes.
             if (const int side = SideModifierFromSdl(e.key.keysym.scancode)) keys_[side] = down;
             const int key = BoundKey(VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode), down);
+            if (menus && (key <= 0 || key >= 256 || !keys_[static_cast<size_t>(key)])) break;
             DeliverKey(sink, key, down);
             break;
         }

@@ -12,7 +12,19 @@ namespace varnok::platform {
 
 namespace {
 constexpr int kChannels = 32;
-}
+
+// Headroom: every source (each effect's channel and the music) is mixed at a
+// quarter of its level, so that the mixer, which cuts each sum at full scale,
+// can add four sources at full scale before it has to cut. The limiter after
+// the mix brings the sum back to the sources' own level.
+constexpr int kHeadroomVolume = MIX_MAX_VOLUME / 4;
+constexpr float kMakeUpGain = 4.0f;
+// The limiter holds every sample at or below this level (about -0.9 dB of
+// full scale); quieter sums pass unchanged. A louder peak lowers the gain at
+// once, which then rises back to 1 within 60 ms.
+constexpr float kLimitLevel = 29491.0f;
+constexpr float kReleaseSeconds = 0.060f;
+} // namespace
 
 struct SoundBuffer::Samples {
     std::vector<uint8_t> data;
@@ -37,12 +49,39 @@ SoundDevice::SoundDevice(bool headless) {
     channels_ = channels;
     Mix_AllocateChannels(kChannels);
     owners_.assign(kChannels, nullptr);
+    // Headroom and limiter go together: the limiter makes up the level.
+    if (format_ == AUDIO_S16SYS) {
+        Mix_Volume(-1, kHeadroomVolume);
+        Mix_SetPostMix(&SoundDevice::Limit, this);
+    }
     initialized_ = true;
+}
+
+void SoundDevice::Limit(void* self, uint8_t* stream, int len) {
+    auto* device = static_cast<SoundDevice*>(self);
+    auto* samples = reinterpret_cast<int16_t*>(stream);
+    const int channels = std::max(device->channels_, 1);
+    const int frames = len / 2 / channels;
+    const float release = 1.0f / (kReleaseSeconds * static_cast<float>(std::max(device->rate_, 1)));
+    float gain = device->limiterGain_;
+    // One gain for all channels of a frame keeps the stereo position.
+    for (int f = 0; f < frames; ++f) {
+        int16_t* frame = samples + static_cast<ptrdiff_t>(f) * channels;
+        float peak = 0;
+        for (int c = 0; c < channels; ++c)
+            peak = std::max(peak, std::fabs(frame[c] * kMakeUpGain));
+        gain = std::min(1.0f, gain + release);
+        if (peak * gain > kLimitLevel) gain = kLimitLevel / peak;
+        for (int c = 0; c < channels; ++c)
+            frame[c] = static_cast<int16_t>(std::lround(frame[c] * kMakeUpGain * gain));
+    }
+    device->limiterGain_ = gain;
 }
 
 SoundDevice::~SoundDevice() {
     if (!initialized_) return;
     Mix_HookMusic(nullptr, nullptr);
+    Mix_SetPostMix(nullptr, nullptr);
     Mix_HaltChannel(-1);
     Mix_CloseAudio();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -97,8 +136,13 @@ void SoundDevice::SetMusicSource(MusicSource source, void* user) {
             [](void* self, Uint8* stream, int len) {
                 auto* device = static_cast<SoundDevice*>(self);
                 std::memset(stream, 0, static_cast<size_t>(len));
-                if (device->musicSource_ && device->format_ == AUDIO_S16SYS && device->channels_ == 2)
-                    device->musicSource_(device->musicUser_, reinterpret_cast<int16_t*>(stream), len / 4);
+                if (device->musicSource_ && device->format_ == AUDIO_S16SYS && device->channels_ == 2) {
+                    auto* samples = reinterpret_cast<int16_t*>(stream);
+                    device->musicSource_(device->musicUser_, samples, len / 4);
+                    // The same headroom as the effects' channels.
+                    for (int i = 0; i < len / 2; ++i)
+                        samples[i] = static_cast<int16_t>(samples[i] * kHeadroomVolume / MIX_MAX_VOLUME);
+                }
             },
             this);
     } else {

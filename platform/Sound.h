@@ -82,6 +82,11 @@ private:
     std::vector<const SoundBuffer*> owners_; // which buffer plays on each channel
     MusicSource musicSource_ = nullptr;
     void* musicUser_ = nullptr;
+    // The limiter after the mix (audio thread only): the sources are mixed
+    // with headroom, and the sum is brought back to their level, its peaks
+    // held below full scale instead of being cut there.
+    static void Limit(void* self, uint8_t* stream, int len);
+    float limiterGain_ = 1.0f;
 };
 
 } // namespace varnok::platform

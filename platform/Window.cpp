@@ -427,7 +427,9 @@ bool Window::RunMenus() {
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();
     bool anyOpen = false;
+    const ImDrawList* barList = nullptr;
     if (bar && ImGui::BeginMainMenuBar()) {
+        barList = ImGui::GetWindowDrawList();
         wasOpen_.resize(menu_->Menus.size(), false);
         for (size_t m = 0; m < menu_->Menus.size(); ++m) {
             platform::Menu& menu = *menu_->Menus[m];
@@ -466,7 +468,7 @@ bool Window::RunMenus() {
     // frame. What the menus and tool windows draw over the picture is kept
     // as rectangles, and a fingerprint tells whether it changed.
     menuOpen_ = anyOpen || ImGui::GetIO().WantCaptureMouse;
-    const ImDrawData* drawn = ImGui::GetDrawData();
+    ImDrawData* drawn = ImGui::GetDrawData();
     overlayRects_.clear();
     uint64_t hash = 1469598103934665603ull;
     auto mix = [&hash](const void* data, size_t bytes) {
@@ -475,9 +477,16 @@ bool Window::RunMenus() {
             hash = (hash ^ p[i]) * 1099511628211ull;
     };
     for (int l = 0; drawn && l < drawn->CmdListsCount; ++l) {
-        const ImDrawList* list = drawn->CmdLists[l];
+        ImDrawList* list = drawn->CmdLists[l];
         mix(list->VtxBuffer.Data, static_cast<size_t>(list->VtxBuffer.Size) * sizeof(ImDrawVert));
         mix(list->IdxBuffer.Data, static_cast<size_t>(list->IdxBuffer.Size) * sizeof(ImDrawIdx));
+        if (list == barList) {
+            // The bar keeps to its own rows: the soft edge of its window's
+            // border reaches a pixel further, over the picture's first row.
+            for (ImDrawCmd& cmd : list->CmdBuffer)
+                cmd.ClipRect.w = std::min(cmd.ClipRect.w, static_cast<float>(GameTop()));
+            continue;
+        }
         if (list->VtxBuffer.Size == 0) continue;
         float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
         for (const ImDrawVert& v : list->VtxBuffer) {

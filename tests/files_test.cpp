@@ -135,6 +135,43 @@ TEST(WriteFileAtomically, NeverReplacesAReadOnlyFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
+// A save the system refuses carries the reason as its error number; a folder
+// missing on the way is reported by why it could not be made, not as a
+// missing file.
+TEST(WriteFileAtomically, RefusedSavesSayWhy) {
+    TempDir dir;
+    auto refusal = [](const std::string& path) -> std::pair<int, std::string> {
+        try {
+            WriteFileAtomically(path, "x");
+        } catch (const ESaveError& e) {
+            return {e.SystemError, e.Message()};
+        }
+        return {0, ""};
+    };
+    WriteFileBytes(dir / "blocker", "");
+    const auto [blocked, blockedText] = refusal(dir / "blocker/varnok/DAT/LEVEL.DAT");
+    EXPECT_EQ(blocked, ENOTDIR);
+    EXPECT_NE(blockedText.find("Not a directory"), std::string::npos) << blockedText;
+    // A folder closed to the user (checked as another user than root, which
+    // ignores the rights).
+    fs::create_directory(dir / "closed");
+    chmod((dir / "closed").c_str(), 0555);
+    chmod(dir.Path().c_str(), 0755);
+    auto closedSaysWhy = [&] {
+        const auto [error, text] = refusal(dir / "closed/varnok/DAT/LEVEL.DAT");
+        return error == EACCES && text.find("no folder can be made in \"" + dir / "closed" +
+                                            "\": Permission denied") != std::string::npos;
+    };
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setuid(65534) != 0) _exit(10);
+            _exit(closedSaysWhy() ? 3 : 4);
+        },
+        ::testing::ExitedWithCode(3), "");
+    // Where the folder could be made, it is simply missing.
+    EXPECT_EQ(refusal(dir / "missing/LEVEL.DAT").first, ENOENT);
+}
+
 TEST(WriteFileAtomically, StaleTemporariesOfDeadProcessesAreRemoved) {
     TempDir dir;
     // A process id that surely no longer runs: a child that has ended.

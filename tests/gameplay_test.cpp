@@ -145,3 +145,17 @@ TEST(Gameplay, ExitSummaryNextLevelAndGameOver) {
     EXPECT_EQ(game.GameState(805), ' ');
     test::KeepForInspection(game.Shot(395), "gameplay-summary.png");
 }
+
+// Ctrl (jump) lasts only as long as its key: held while the focus goes and
+// comes back without any other key, it makes one jump, then the player stands.
+TEST(Gameplay, CtrlHeldWhileTheFocusGoesJumpsOnlyOnce) {
+    auto jumping = [](const Game& g, uint64_t t) {
+        return g.State(t).find("\"Jumping\": true") != std::string::npos;
+    };
+    Game ctrl;
+    ctrl.Run(kStart + "120 down Ctrl\n130 focus out\n200 focus in\n", 561, {125, 300, 400, 560});
+    EXPECT_TRUE(jumping(ctrl, 125));
+    for (uint64_t t : {300, 400, 560})
+        EXPECT_FALSE(jumping(ctrl, t)) << "tick " << t;
+    EXPECT_EQ(ctrl.Number(300, "Player.Y"), ctrl.Number(560, "Player.Y"));
+}

@@ -227,3 +227,68 @@ TEST(UserFolders, WritableDataFolderKeepsItsFiles) {
     EXPECT_TRUE(fs::exists(data + "/DAT/LEVEL.DAT"));
     EXPECT_TRUE(fs::is_empty(dir / "home"));
 }
+
+// The installed game where the user's data folder cannot take the converted
+// data: a file standing where the folder should be, and, where the system lets
+// the test mount small file systems of its own, a read-only disk and a disk
+// that holds the settings files but not the tile files. Each time the first
+// level starts and plays from data held in memory, and the reason is told
+// once, in plain words.
+TEST_F(Installed, UnwritableUserDataFolderStillPlays) {
+    ASSERT_EQ(installResult_, 0);
+    ASSERT_EQ(Shell("chmod -R a-w " + prefix_->Path().string()), 0);
+    TempDir home;
+    fs::create_directory(home / "home");
+    fs::create_directory(home / "mnt");
+    WriteFileBytes(home / "keys.txt", "60 down Enter\n61 up Enter\n130 down Space\n131 up Space\n");
+    // Runs the game with its data folder in dataHome, inside wrap; gives the snapshot.
+    auto play = [&](const std::string& wrap, const std::string& dataHome) {
+        fs::remove(home / "state.json");
+        const std::string game = "env -u XDG_CONFIG_HOME HOME=" + (home / "home") +
+                                 " XDG_DATA_HOME=" + dataHome + " " + Prefix("games/varnok") +
+                                 " --headless --ticks 200 --input keys.txt --state state.json@199";
+        EXPECT_EQ(
+            Shell("cd " + home.Path().string() + " && " + Format(wrap.c_str(), game.c_str()) + " 2>err.txt"),
+            0)
+            << ReadFileBytes(home / "err.txt");
+        return fs::exists(home / "state.json") ? ReadFileBytes(home / "state.json") : std::string();
+    };
+    auto expectPlaysAndTells = [](const std::string& state, const std::string& why) {
+        EXPECT_NE(state.find("\"GameState\": \"0\""), std::string::npos) << state;
+        EXPECT_EQ(state.find("\"Player\": null"), std::string::npos);
+        const std::string notice = "Playing from a copy in memory.";
+        const size_t at = state.find(notice);
+        ASSERT_NE(at, std::string::npos) << state;
+        EXPECT_EQ(state.find(notice, at + 1), std::string::npos) << "told more than once";
+        EXPECT_NE(state.find(why), std::string::npos) << state;
+        EXPECT_EQ(state.find("No such file or directory"), std::string::npos) << state;
+        EXPECT_EQ(state.find("stays in use"), std::string::npos) << state;
+    };
+    const auto before = Listing(prefix_->Path().string());
+
+    WriteFileBytes(home / "blocker", "");
+    expectPlaysAndTells(play("%s", home / "blocker"), "a file stands where a folder should be");
+
+    if (Shell("unshare -rm sh -c 'mount -t tmpfs tmpfs " + (home / "mnt") + "' >/dev/null 2>&1") != 0) {
+        EXPECT_EQ(Listing(prefix_->Path().string()), before);
+        GTEST_SKIP() << "no file systems of the test's own can be mounted here";
+    }
+    // The game in a namespace of its own with a small file system over mnt;
+    // what it saved there is listed before the namespace ends.
+    auto mounted = [&](const std::string& options) {
+        return "unshare -rm sh -c 'mount -t tmpfs -o " + options + " tmpfs " + (home / "mnt") +
+               " && %s; code=$?; ls " + (home / "mnt/varnok/DAT") + " " + (home / "mnt/varnok/GFX") + " >" +
+               (home / "listing.txt") + " 2>/dev/null; exit $code'";
+    };
+    expectPlaysAndTells(play(mounted("ro"), home / "mnt"), "the disk is read-only");
+
+    // Room for the settings files and 64 KB more: the first tile file (400 KB)
+    // does not fit. The settings then come from the disk, the tiles from memory.
+    const auto room = fs::file_size(Prefix("share/games/varnok/DAT/LEVEL.INI")) +
+                      fs::file_size(Prefix("share/games/varnok/DAT/GLOBAL.INI")) + 64 * 1024;
+    expectPlaysAndTells(play(mounted("size=" + std::to_string(room)), home / "mnt"), "the disk is full");
+    const std::string listing = ReadFileBytes(home / "listing.txt");
+    EXPECT_NE(listing.find("LEVEL.DAT"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find(".dxg"), std::string::npos) << listing;
+    EXPECT_EQ(Listing(prefix_->Path().string()), before);
+}

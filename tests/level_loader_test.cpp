@@ -345,3 +345,63 @@ TEST(OpenDataFilesTest, FailedConversionsAreLoggedAndTheOldFilesStay) {
     EXPECT_NE(lines[1].find("Level 1: the tile bitmap was not converted"), std::string::npos) << lines[1];
     EXPECT_NE(lines[1].find("keeps its older tile file"), std::string::npos) << lines[1];
 }
+
+// Where nothing can be saved (here a file stands where the user's folder
+// should be, which stops the administrator too), the conversions are held in
+// memory: the stores and the level's tiles come from there, the reason is
+// told once, and no file that does not exist is claimed to stay in use.
+TEST(OpenDataFilesTest, ConversionsThatCannotBeSavedAreHeldInMemory) {
+    TempDir dir;
+    WriteFileBytes(dir / "program/DAT/LEVEL.INI",
+                   "[Global]\nTileCount=1\n[Level1]\nBitmap=GFX\\Level1.bmp\nTileWidth=16\nTileHeight=16\n");
+    WriteFileBytes(dir / "program/DAT/GLOBAL.INI", "[Game]\nLives=3\n");
+    WriteFileBytes(dir / "program/GFX/Level1.bmp", EncodeBmpFile(RgbaImage(32, 16)));
+    WriteFileBytes(dir / "blocker", "a file, not a folder");
+    SetWriteFolder(dir / "blocker/varnok");
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    TDataStores stores;
+    EXPECT_NO_THROW(stores = OpenDataFiles(dir / "program"));
+    DebugLog().SetEcho(true);
+    SetWriteFolder("");
+    ASSERT_TRUE(stores.LevelStore && stores.GlobalStore);
+    EXPECT_EQ(stores.LevelStore->GetInteger("Global", "TileCount", 0), 1);
+    EXPECT_EQ(stores.GlobalStore->GetInteger("Game", "Lives", 0), 3);
+    // Bound to where it would be saved; loading it again keeps the contents.
+    EXPECT_EQ(stores.GlobalStore->FileName(), dir / "blocker/varnok/DAT/GLOBAL.DAT");
+    stores.GlobalStore->Reload();
+    EXPECT_EQ(stores.GlobalStore->GetInteger("Game", "Lives", 0), 3);
+
+    const std::string* tiles = KeptInMemory("gfx/LEVEL1.DXG");
+    ASSERT_NE(tiles, nullptr);
+    TPictureCollection list;
+    list.LoadFromBytes(*tiles);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list[0].Name(), "TileSet");
+    EXPECT_EQ(list[0].PatternCount(), 2);
+    for (const char* written : {"program/DAT/LEVEL.DAT", "program/GFX/Level1.dxg"})
+        EXPECT_FALSE(std::filesystem::exists(dir / written)) << written;
+
+    EXPECT_EQ(stores.Notice, "Game data not saved in " + dir / "blocker/varnok/" +
+                                 ": a file stands where a folder should be. Playing from a copy in memory.");
+    ASSERT_EQ(DebugLog().Lines().size(), 1u) << DebugLog().Text();
+    EXPECT_EQ(DebugLog().Lines()[0].rfind(stores.Notice, 0), 0u) << DebugLog().Lines()[0];
+
+    // Files of the program's own stay in use and are not copied into memory;
+    // conversions that could be saved leave no notice.
+    TDataStores again = OpenDataFiles(dir / "program");
+    EXPECT_EQ(again.Notice, "");
+    EXPECT_EQ(KeptInMemory("GFX\\Level1.dxg"), nullptr);
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    SetWriteFolder(dir / "blocker/varnok");
+    again = OpenDataFiles(dir / "program");
+    DebugLog().SetEcho(true);
+    SetWriteFolder("");
+    EXPECT_EQ(KeptInMemory("DAT\\LEVEL.DAT"), nullptr);
+    EXPECT_EQ(again.LevelStore->FileName(), dir / "program/DAT/LEVEL.DAT");
+    ASSERT_EQ(DebugLog().Lines().size(), 3u) << DebugLog().Text();
+    EXPECT_NE(DebugLog().Lines()[0].find("the existing file stays in use"), std::string::npos);
+    EXPECT_NE(DebugLog().Lines()[2].find("keeps its older tile file"), std::string::npos);
+    EXPECT_EQ(again.Notice, "");
+}

@@ -4,6 +4,7 @@
 #include "common/DebugLog.h"
 #include "media/NPMOD.h"
 #include "media/WaveList.h"
+#include "media/WaveListFile.h"
 #include "platform/Sound.h"
 #include "tests/support/TestSupport.h"
 
@@ -52,6 +53,58 @@ std::string Record(const TempDir& dir, const std::string& name,
 }
 
 const std::string kModule = test::BinaryDir() + "/SND/Level1.mod";
+// The loudest of the shipped modules, and the shipped effects.
+const std::string kLoudestModule = test::BinaryDir() + "/SND/Title.mod";
+const std::string kSounds = test::BinaryDir() + "/SND/Sounds.dxw";
+
+// Samples of 16-bit output at full scale, where the mix was cut.
+size_t Clipped(const std::string& raw) {
+    size_t clipped = 0;
+    for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+        const int v =
+            static_cast<int16_t>(static_cast<uint8_t>(raw[i]) | (static_cast<uint8_t>(raw[i + 1]) << 8));
+        clipped += v >= 32767 || v <= -32768;
+    }
+    return clipped;
+}
+
+// Records the music of module (none: silence) with the effects named played
+// one after the other, 10 ms apart, once the music has run for a moment.
+std::string RecordMix(const TempDir& dir, const std::string& name, const std::string& module,
+                      const std::vector<std::string>& effects) {
+    const std::string out = dir / name;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", out.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "5", 1);
+    {
+        platform::SoundDevice device(false);
+        EXPECT_TRUE(device.Initialized());
+        TModPlayer player(device, nullptr, [] {});
+        TDXWaveList sounds(&device);
+        sounds.LoadFromFile(kSounds);
+        if (!module.empty()) {
+            player.OpenModule(module);
+            player.Resume();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        for (const std::string& effect : effects) {
+            sounds.Find(effect).PlaySound(false);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    return std::filesystem::exists(out) ? test::ReadFileBytes(out) : std::string();
+}
+
+// The largest sample magnitude of an effect's own wave data (16-bit PCM).
+int WavePeak(const std::string& name) {
+    TWaveListData list;
+    list.LoadFromFile(kSounds);
+    const TWaveData& wave = list.Find(name).Wave;
+    EXPECT_EQ(wave.BitsPerSample(), 16);
+    return Peak(wave.Samples);
+}
 
 } // namespace
 
@@ -132,4 +185,28 @@ TEST(WaveList, StopLoopedEndsLoopingSounds) {
     EXPECT_TRUE(path.Playing()) << "a stopped loop can play again";
     path.SetLooped(false);
     EXPECT_FALSE(path.Playing()) << "no longer looping: stopped";
+}
+
+// A busy moment (a jump, coins, a bonus and a landing over the loudest
+// module), recorded through the disk driver: the sum stays below full scale
+// instead of being cut there, and it is loud, not turned down. An effect
+// alone and the music alone keep their own level.
+TEST(SoundMix, BusyMomentsAreLimitedNotClipped) {
+    ASSERT_TRUE(std::filesystem::exists(kLoudestModule));
+    ASSERT_TRUE(std::filesystem::exists(kSounds));
+    TempDir dir;
+    const std::string busy =
+        RecordMix(dir, "busy.raw", kLoudestModule, {"Jump", "Coin", "Coin", "Coin", "Bonus", "Land"});
+    ASSERT_GT(busy.size(), 88200u);
+    EXPECT_EQ(Clipped(busy), 0u);
+    EXPECT_GT(Peak(busy), 28000);
+
+    const std::string jump = RecordMix(dir, "jump.raw", "", {"Jump"});
+    // Converting to the device's rate may overshoot the wave's own peak a little.
+    const int own = WavePeak("Jump");
+    EXPECT_GT(Peak(jump), own * 97 / 100);
+    EXPECT_LT(Peak(jump), own * 105 / 100);
+    const std::string music = RecordMix(dir, "music.raw", kLoudestModule, {});
+    EXPECT_GT(Peak(music), 15000);
+    EXPECT_EQ(Clipped(music), 0u);
 }

@@ -2,10 +2,13 @@
 // path on SDL's offscreen "dummy" display: scaling by whole factors, centring
 // on black, sending only what changed, and mapping mouse positions back.
 #include "platform/Application.h"
+#include "platform/Keys.h"
+#include "platform/MenuBar.h"
 #include "platform/PixelRows.h"
 #include "platform/Surface.h"
 #include "platform/Window.h"
 
+#include <SDL_events.h>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -218,6 +221,42 @@ TEST_F(PresentTest, PictureIsScaledByWholeFactorsCentredAndUpdated) {
     EXPECT_FALSE(window->ToGameArea(x, y));
 }
 
+// With the menu bar drawn above the game area, the rows next to it show the
+// picture exactly, every pixel of them: nothing of the bar reaches into the
+// game area, at scale 1 and 2, when the picture changes and when it does not.
+TEST_F(PresentTest, RowsNextToTheMenuBarShowThePicture) {
+    MenuBar bar;
+    bar.Add("Game1", "&Game").Add("Start1", "&Start");
+    bar.Add("Info1", "&Info").Add("About1", "&About");
+    window->SetMenuBar(&bar);
+    auto back = Pattern(16);
+    for (int scale : {1, 2}) {
+        window->SetClientSize(64 * scale, window->GameTop() + 48 * scale);
+        for (int frame = 0; frame < 4; ++frame) {
+            // The first rows change in some frames and stay in others.
+            if (frame % 2) back->SetPixel(frame, 0, back->ColorMatch(RGB(255, 255, 255)));
+            window->Present(*back);
+            const TViewport v = window->Viewport();
+            ASSERT_EQ(v.Scale, scale);
+            ASSERT_EQ(v.Y, window->GameTop());
+            const RgbaImage shown = window->Capture();
+            const RgbaImage picture = back->ToImage();
+            ASSERT_GE(shown.Height, v.Y + 3 * scale);
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < 64; ++x)
+                    for (int dy = 0; dy < scale; ++dy)
+                        for (int dx = 0; dx < scale; ++dx) {
+                            const uint8_t* got = shown.At(v.X + x * scale + dx, v.Y + y * scale + dy);
+                            const uint8_t* want = picture.At(x, y);
+                            for (int c = 0; c < 3; ++c)
+                                ASSERT_NEAR(got[c], want[c], 1)
+                                    << "picture " << x << "," << y << " window row " << v.Y + y * scale + dy
+                                    << ", scale " << scale << ", frame " << frame;
+                        }
+        }
+    }
+}
+
 TEST_F(PresentTest, TheDisplayServerScalesWhereItCan) {
     if (!OnX11()) GTEST_SKIP() << "no X display";
     EXPECT_TRUE(window->ServerScales());
@@ -296,4 +335,58 @@ TEST_F(PresentTest, ToolWindowsStayOverThePictureWhileItChangesAround) {
     const RgbaImage third = window->Capture();
     const uint8_t* freed = third.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
     EXPECT_EQ(freed[0] + freed[1] + freed[2], 3 * 255);
+}
+
+namespace {
+// Writes down the keys the application delivers.
+struct KeyLog final : EventSink {
+    void KeyDown(int& key, int) override { Events.push_back("+" + std::to_string(key)); }
+    void KeyUp(int& key, int) override { Events.push_back("-" + std::to_string(key)); }
+    std::vector<std::string> Events;
+};
+
+void PushKey(SDL_Keycode sym, SDL_Scancode scancode, bool down, uint32_t windowId) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.windowID = windowId;
+    e.key.keysym.sym = sym;
+    e.key.keysym.scancode = scancode;
+    SDL_PushEvent(&e);
+}
+} // namespace
+
+// While a tool window takes the keyboard (a text field being edited) the game
+// hears no keys, but it still hears the release of a key it heard go down:
+// a Ctrl let go over the internals editor does not leave the player jumping.
+TEST(WindowKeys, ToolWindowTakingTheKeyboardStillPassesReleases) {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("VARNOK_PRESENT", "software", 1);
+    Application app{false};
+    Window* window = app.CreateMainWindow("test", 64, 48);
+    ASSERT_NE(window, nullptr);
+    KeyLog log;
+    PushKey(SDLK_LCTRL, SDL_SCANCODE_LCTRL, true, window->Id());
+    app.ProcessMessages(log);
+    ASSERT_EQ(log.Events, std::vector<std::string>{"+17"});
+    EXPECT_TRUE(app.KeyPressed(VK_CONTROL));
+
+    char text[32] = "";
+    window->SetToolDrawer([&] {
+        ImGui::Begin("Editor");
+        if (!ImGui::IsAnyItemActive()) ImGui::SetKeyboardFocusHere();
+        ImGui::InputText("Value", text, sizeof text);
+        ImGui::End();
+    });
+    for (int frame = 0; frame < 200 && !window->MenusWantKeyboard(); ++frame)
+        window->Refresh();
+    ASSERT_TRUE(window->MenusWantKeyboard());
+
+    PushKey(SDLK_a, SDL_SCANCODE_A, true, window->Id());
+    PushKey(SDLK_LCTRL, SDL_SCANCODE_LCTRL, false, window->Id());
+    PushKey(SDLK_a, SDL_SCANCODE_A, false, window->Id());
+    app.ProcessMessages(log);
+    EXPECT_EQ(log.Events, (std::vector<std::string>{"+17", "-17"}));
+    EXPECT_FALSE(app.KeyPressed(VK_CONTROL));
+    EXPECT_EQ(app.ShiftState(), 0);
 }

@@ -203,6 +203,44 @@ TEST_F(ShellTest, ModifierFlagsFollowKeyEventsButNotInsideTheLockOut) {
     EXPECT_EQ(key, 0);
 }
 
+// Keys released while the game is not in front never reach it: losing the
+// focus (Alt+Tab) ends every modifier flag, and a release on the title or
+// the credits ends its flag as it does in the game.
+TEST_F(ShellTest, ModifierFlagsEndWithTheFocusAndOnEveryScreen) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    Wait(500);
+    Press('A'); // starts the level
+    auto hold = [&](int shift) {
+        int key = VK_MENU;
+        form->KeyDown(key, shift);
+    };
+    auto flags = [&] { return std::vector<bool>{form->Game.CtrlDown, form->World.ShiftDown, form->AltDown}; };
+    hold(ssCtrl | ssShift | ssAlt);
+    ASSERT_EQ(flags(), std::vector<bool>({true, true, true}));
+    form->AppDeactivate();
+    EXPECT_EQ(flags(), std::vector<bool>({false, false, false}));
+    form->AppActivate();
+
+    for (const char screen : {gs::TitleStart, gs::Credits}) {
+        hold(ssCtrl | ssAlt);
+        form->Game.GameState = screen;
+        form->SetStateEvents();
+        Wait(500);
+        int key = VK_CONTROL;
+        form->KeyUp(key, ssAlt);
+        EXPECT_EQ(flags(), std::vector<bool>({false, false, true})) << screen;
+        key = VK_MENU;
+        form->KeyUp(key, 0);
+        EXPECT_EQ(flags(), std::vector<bool>({false, false, false})) << screen;
+        form->Game.GameState = gs::GetReady;
+        form->SetStateEvents();
+        Wait(500);
+        Press('A');
+    }
+}
+
 TEST_F(ShellTest, UnhandledStateKeepsTheHandlersAndTheTimerRuns) {
     Start();
     form->Game.GameState = gs::Playing;
