@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Runs the game's real window on a virtual X display for a fixed time, first on
-# the title, then playing level 5 (the heaviest), and prints the CPU share of
-# each of its threads and its resident memory.
+# the title, then playing level 5 (the heaviest) at scale 2, and prints the
+# CPU share of each of its threads, of the display server (whose work on a
+# screen without a GPU is CPU too: putting and enlarging the picture) and of
+# both together, and the game's resident memory. Each present path the game
+# can choose is measured in turn (VARNOK_PRESENT).
 #
-#   scripts/measure-cpu.sh [BUILD_DIR] [SECONDS] [SCREEN] [RUNS]
+#   scripts/measure-cpu.sh [BUILD_DIR] [SECONDS] [SCREEN] [RUNS] [PATHS]
 #
 # BUILD_DIR defaults to build, SECONDS (measured, after a settling time) to 20,
-# SCREEN (the virtual display's size) to 1920x1080, RUNS to 1. The CPU share is
-# in percent of one core, from the threads' user and system times in /proc.
+# SCREEN (the virtual display's size) to 1920x1080, RUNS to 1, PATHS to
+# "default framebuffer software" (a list of VARNOK_PRESENT values; "default"
+# leaves the choice to the game). The CPU share is in percent of one core,
+# from the threads' user and system times in /proc.
 # The game's work is mostly memory traffic, so on a shared machine the share
 # varies from run to run by a fifth or more: with several runs the median of
 # each screen's totals is printed last.
@@ -17,6 +22,7 @@ build="${1:-build}"
 seconds="${2:-20}"
 screen="${3:-1920x1080}"
 runs="${4:-1}"
+paths="${5:-default framebuffer software}"
 
 for tool in Xvfb; do
   command -v "$tool" >/dev/null || { echo "measure-cpu: $tool is missing" >&2; exit 1; }
@@ -51,22 +57,33 @@ ticks_per_second="$(getconf CLK_TCK)"
 # the name in field 2 may hold spaces, so count from the closing parenthesis).
 thread_ticks() { sed 's/.*) //' "$1" | awk '{ print $12 + $13 }'; }
 
-measure() { # label, settling seconds, then the game's arguments
-  local label="$1" settle="$2"; shift 2
-  DISPLAY="$display" "$build/varnok" "$@" >"$work/game.log" 2>&1 &
+# Ticks of all threads of a process.
+process_ticks() {
+  local sum=0 t
+  for t in /proc/"$1"/task/*; do sum=$(( sum + $(thread_ticks "$t/stat" 2>/dev/null || echo 0) )); done
+  echo "$sum"
+}
+
+measure() { # label, present path, settling seconds, then the game's arguments
+  local label="$1" path="$2" settle="$3"; shift 3
+  local env=(DISPLAY="$display")
+  [ "$path" != "default" ] && env+=(VARNOK_PRESENT="$path")
+  env "${env[@]}" "$build/varnok" "$@" >"$work/game.log" 2>&1 &
   game_pid=$!
   sleep "$settle"
   if ! kill -0 "$game_pid" 2>/dev/null; then
     echo "measure-cpu: the game ended early:" >&2; cat "$work/game.log" >&2; exit 1
   fi
   declare -A before names
-  local t
+  local t server_before server_used
   for t in /proc/"$game_pid"/task/*; do
     before[${t##*/}]="$(thread_ticks "$t/stat")"
     names[${t##*/}]="$(cat "$t/comm")"
   done
+  server_before="$(process_ticks "$xvfb_pid")"
   sleep "$seconds"
-  echo "== $label ($seconds s on a $screen virtual screen)"
+  server_used=$(( $(process_ticks "$xvfb_pid") - server_before ))
+  echo "== $label, present path $path ($seconds s on a $screen virtual screen)"
   local total=0 id now used
   for t in /proc/"$game_pid"/task/*; do
     id="${t##*/}"
@@ -76,10 +93,16 @@ measure() { # label, settling seconds, then the game's arguments
     printf '   thread %-8s %-16s %6.2f %%\n' "$id" "${names[$id]:-$(cat "$t/comm" 2>/dev/null)}" \
       "$(echo "$used * 100 / ($ticks_per_second * $seconds)" | bc -l)"
   done
-  local share
+  local share server sum
   share="$(echo "$total * 100 / ($ticks_per_second * $seconds)" | bc -l)"
-  printf '   total                     %6.2f %% of one core\n' "$share"
-  echo "$share" >>"$work/$label.totals"
+  server="$(echo "$server_used * 100 / ($ticks_per_second * $seconds)" | bc -l)"
+  sum="$(echo "$share + $server" | bc -l)"
+  printf '   game                      %6.2f %% of one core\n' "$share"
+  printf '   display server            %6.2f %%\n' "$server"
+  printf '   game + display server     %6.2f %%\n' "$sum"
+  echo "$share" >>"$work/$label-$path.game"
+  echo "$server" >>"$work/$label-$path.server"
+  echo "$sum" >>"$work/$label-$path.sum"
   awk '/VmRSS|VmHWM/ { printf "   %-25s %6.1f MB\n", $1, $2 / 1024 }' /proc/"$game_pid"/status
   kill "$game_pid"; wait "$game_pid" 2>/dev/null || true
   game_pid=""
@@ -90,10 +113,18 @@ median() { sort -n "$1" | awk '{ v[NR] = $1 } END { printf "%.2f", NR % 2 ? v[(N
 # Enter on "Start" after the input lock-out, then any key ends get-ready
 # (about 7 s in); the level is measured from 9 s on.
 printf '40 down Return\n41 up Return\n400 down Space\n401 up Space\n' >"$work/level5.keys"
+# The paths alternate within each run, so that a busy moment of the machine
+# does not fall on one path only.
 for _ in $(seq "$runs"); do
-  measure "title" 4
-  measure "level 5" 9 --level 5 --input "$work/level5.keys"
+  for path in $paths; do
+    measure "title" "$path" 4
+    measure "level5" "$path" 9 --level 5 --input "$work/level5.keys"
+  done
 done
-if [ "$runs" -gt 1 ]; then
-  echo "== median of $runs runs: title $(median "$work/title.totals") %, level 5 $(median "$work/level 5.totals") % of one core"
-fi
+echo "== medians of $runs run(s), percent of one core: game + display server = sum"
+for path in $paths; do
+  for label in title level5; do
+    printf '   %-12s %-7s %6.2f + %6.2f = %6.2f\n' "$path" "$label" "$(median "$work/$label-$path.game")" \
+      "$(median "$work/$label-$path.server")" "$(median "$work/$label-$path.sum")"
+  done
+done
