@@ -416,6 +416,13 @@ void MapReader::ReadMapProperties(const pugi::xml_node& map) {
             else
                 Error(where, "'running' is true or false");
         } else if (key == "sheet") {
+            // Only the game's own pictures: a file in its GFX folder.
+            const std::string name = value->size() > 4 ? value->substr(4) : std::string();
+            if (value->size() <= 4 || !SameText(value->substr(0, 4), "GFX\\") ||
+                name.find_first_of("/\\") != std::string::npos || name == "." || name == "..") {
+                Error(where, "the tile sheet is a picture in the game's GFX folder, e.g. GFX\\Level1.bmp");
+                continue;
+            }
             level_.bitmap = *value;
         } else if (key == "transparent") {
             // Tiled writes colours as #AARRGGBB; #RRGGBB and "R G B" are read too.

@@ -271,6 +271,18 @@ std::vector<Fault> Faults() {
              return m.Text();
          },
          "map property \"sheet\"", "unknown tile sheet \"GFX\\Missing.bmp\": no such picture"},
+        {"tile sheet outside the game's pictures",
+         [](TestMap m) {
+             m.properties += Property("sheet", "GFX\\..\\..\\etc\\passwd");
+             return m.Text();
+         },
+         "map property \"sheet\"", "the tile sheet is a picture in the game's GFX folder"},
+        {"tile sheet in another folder",
+         [](TestMap m) {
+             m.properties += Property("sheet", "/tmp/tiles.bmp");
+             return m.Text();
+         },
+         "map property \"sheet\"", "the tile sheet is a picture in the game's GFX folder"},
         {"tile beyond the sheet", [](TestMap m) { return WithGid(m, Cell(4, 2), kTilesFirst + 135); },
          std::string(kField) + " cell 4, 2",
          "tile 135 is not on the tile sheet (tiles 0 to 129) and is no sequence"},
