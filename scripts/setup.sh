@@ -15,7 +15,7 @@ packages=(
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   xvfb xauth
   desktop-file-utils appstream
-  dpkg-dev lintian
+  dpkg-dev lintian groff-base
   clang
 )
 
