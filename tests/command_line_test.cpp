@@ -17,7 +17,7 @@ struct Output {
     std::string out, err;
 };
 
-Output Run(const test::TempDir& dir, const std::string& command) {
+Output RunCommand(const test::TempDir& dir, const std::string& command) {
     const int status = std::system((command + " >" + (dir / "out") + " 2>" + (dir / "err")).c_str());
     Output o;
     o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -31,17 +31,17 @@ Output Run(const test::TempDir& dir, const std::string& command) {
 TEST(CommandLine, HelpVersionAndUnknownOptions) {
     test::TempDir dir;
     const std::string game = test::BinaryDir() + "/varnok";
-    const Output help = Run(dir, game + " --help");
+    const Output help = RunCommand(dir, game + " --help");
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.out.rfind("usage: varnok", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("--export-level"), std::string::npos);
     EXPECT_EQ(help.err, "");
 
-    const Output version = Run(dir, game + " --version");
+    const Output version = RunCommand(dir, game + " --version");
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out, "VARNOK (freeware version) 1.0.0.142\n");
 
-    const Output unknown = Run(dir, game + " --no-such-option");
+    const Output unknown = RunCommand(dir, game + " --no-such-option");
     EXPECT_EQ(unknown.code, 2);
     EXPECT_EQ(unknown.out, "");
     EXPECT_NE(unknown.err.find("unknown option --no-such-option"), std::string::npos) << unknown.err;
@@ -52,7 +52,7 @@ TEST(CommandLine, ManualPageRendersWithoutWarnings) {
     test::TempDir dir;
     ASSERT_EQ(std::system("command -v groff >/dev/null"), 0) << "groff is needed to check the manual page";
     const Output page =
-        Run(dir, "LC_ALL=C.UTF-8 groff -ww -man -Tutf8 " + test::SourceDir() + "/docs/varnok.6");
+        RunCommand(dir, "LC_ALL=C.UTF-8 groff -ww -man -Tutf8 " + test::SourceDir() + "/docs/varnok.6");
     EXPECT_EQ(page.code, 0);
     EXPECT_EQ(page.err, "") << "groff warnings";
     EXPECT_NE(page.out.find("--install-level"), std::string::npos);
