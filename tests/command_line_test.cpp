@@ -52,7 +52,7 @@ TEST(CommandLine, ManualPageRendersWithoutWarnings) {
     test::TempDir dir;
     ASSERT_EQ(std::system("command -v groff >/dev/null"), 0) << "groff is needed to check the manual page";
     const Output page =
-        RunCommand(dir, "LC_ALL=C.UTF-8 groff -ww -man -Tutf8 " + test::SourceDir() + "/docs/varnok.6");
+        RunCommand(dir, "LC_ALL=C.UTF-8 groff -ww -man -Tutf8 -P-cbou " + test::SourceDir() + "/docs/varnok.6");
     EXPECT_EQ(page.code, 0);
     EXPECT_EQ(page.err, "") << "groff warnings";
     EXPECT_NE(page.out.find("EXIT STATUS"), std::string::npos);
