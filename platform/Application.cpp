@@ -5,10 +5,44 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <imgui.h>
+#include <strings.h>
 
 namespace varnok::platform {
+
+namespace {
+// SDL's drivers whose windows nobody sees.
+bool ShowsNothing(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Whether SDL_VIDEODRIVER names the driver (it may list several, with commas).
+bool NamedBySdlVideoDriver(const char* driver) {
+    const char* wanted = std::getenv("SDL_VIDEODRIVER");
+    if (!wanted || !driver) return false;
+    const std::string list = wanted;
+    size_t from = 0;
+    while (from <= list.size()) {
+        size_t to = list.find(',', from);
+        if (to == std::string::npos) to = list.size();
+        if (strcasecmp(list.substr(from, to - from).c_str(), driver) == 0) return true;
+        from = to + 1;
+    }
+    return false;
+}
+
+std::string DisplayVariables() {
+    auto one = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v ? std::string(name) + "=" + v : std::string(name) + " is not set";
+    };
+    return one("DISPLAY") + ", " + one("WAYLAND_DISPLAY");
+}
+} // namespace
 
 Application::Application(bool headless) : headless_(headless) {
     for (int i = 0; i < 256; ++i) keyMap_[static_cast<size_t>(i)] = i;
@@ -18,8 +52,28 @@ Application::Application(bool headless) : headless_(headless) {
     }
     videoOk_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) == 0;
     if (!videoOk_) {
-        std::fprintf(stderr, "No display: %s\n", SDL_GetError());
+        // A game that wants a window and cannot have one does not run on
+        // unseen: it says why and ends.
+        const char* named = std::getenv("SDL_VIDEODRIVER");
+        startError_ = named && *named ? std::string("No display: the video driver \"") + named +
+                                            "\" that SDL_VIDEODRIVER names cannot start: " + SDL_GetError() +
+                                            " (" + DisplayVariables() + ")."
+                                      : std::string("No display: no video driver can start: ") + SDL_GetError() +
+                                            " (" + DisplayVariables() + ").";
         SDL_Init(SDL_INIT_TIMER);
+        return;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    visible_ = !ShowsNothing(driver);
+    if (!headless_ && !visible_ && !NamedBySdlVideoDriver(driver)) {
+        // SDL falls back on a driver that shows nothing when neither X11 nor
+        // Wayland can be reached.
+        startError_ = "No display: neither DISPLAY nor WAYLAND_DISPLAY leads to one (" + DisplayVariables() +
+                      "), and SDL's " + driver +
+                      " driver would show nothing. Start the game on a desktop, or with --headless to run it "
+                      "without a window.";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        videoOk_ = false;
     }
 }
 
@@ -207,16 +261,128 @@ void Application::WaitMessage(int timeoutMs) {
 void Application::ShowMessage(const std::string& text, const std::string& caption) {
     const std::string title = caption.empty() ? title_ : caption;
     messages_.push_back({title, text});
-    if (HasDisplay()) {
-        SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),
-                                     Latin1ToUtf8(text).c_str(), parent) == 0) {
-            ClearKeys();
-            return;
-        }
-    }
     std::fprintf(stderr, "%s: %s\n", Latin1ToUtf8(title).c_str(), Latin1ToUtf8(text).c_str());
     std::fflush(stderr);
+    if (!HasDisplay() || !visible_) return;
+    SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),
+                                 Latin1ToUtf8(text).c_str(), parent) == 0 ||
+        ShowOwnMessageBox(title, text))
+        ClearKeys();
+}
+
+namespace {
+// The box's window when there is no main window yet, in pixels.
+constexpr int kBoxWindowWidth = 480;
+constexpr int kBoxWindowHeight = 160;
+
+// A modal box with the text and an OK button, centred on the window; true
+// when OK was clicked. closing: the box is taken away. height: the box's
+// height as drawn.
+bool DrawMessageBox(const std::string& caption, const std::string& text, bool closing, float& height) {
+    const std::string id = caption + "###MessageBox";
+    if (!closing && !ImGui::IsPopupOpen(id.c_str())) ImGui::OpenPopup(id.c_str());
+    const ImGuiViewport* view = ImGui::GetMainViewport();
+    ImGui::SetNextWindowPos(ImVec2(view->Pos.x + view->Size.x * 0.5f, view->Pos.y + view->Size.y * 0.5f),
+                            ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+    bool ok = false;
+    if (ImGui::BeginPopupModal(id.c_str(), nullptr,
+                               ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
+                                   ImGuiWindowFlags_NoMove)) {
+        if (closing) {
+            ImGui::CloseCurrentPopup();
+        } else {
+            const float wrap = std::clamp(view->Size.x - 60.0f, 200.0f, 440.0f);
+            ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + wrap);
+            ImGui::TextUnformatted(text.c_str());
+            ImGui::PopTextWrapPos();
+            ImGui::Spacing();
+            const float width = 80.0f;
+            ImGui::SetCursorPosX(std::max(ImGui::GetCursorPosX(), (ImGui::GetWindowWidth() - width) * 0.5f));
+            ok = ImGui::Button("OK", ImVec2(width, 0));
+            height = ImGui::GetWindowHeight();
+        }
+        ImGui::EndPopup();
+    }
+    return ok;
+}
+} // namespace
+
+bool Application::ShowOwnMessageBox(const std::string& caption, const std::string& text) {
+    Window* window = window_.get();
+    std::unique_ptr<Window> own;
+    if (!window) {
+        try {
+            own = std::make_unique<Window>(caption, kBoxWindowWidth, kBoxWindowHeight, 1);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "The message cannot be shown in a window: %s\n", e.what());
+            return false;
+        }
+        own->SetMenuVisible(false);
+        window = own.get();
+    }
+    const std::string captionUtf8 = Latin1ToUtf8(caption), textUtf8 = Latin1ToUtf8(text);
+    bool closed = false, closing = false;
+    float height = 0;
+    const std::function<void()> previous = window->ToolDrawer();
+    window->SetToolDrawer([&] {
+        if (previous) previous();
+        closed = DrawMessageBox(captionUtf8, textUtf8, closing, height) || closed;
+    });
+    // Focus changes of the main window, and its quitting, belong to the
+    // game: they are handed back when the box is gone.
+    std::vector<SDL_Event> forGame;
+    bool shown = true;
+    try {
+        // No time limit: the box stays until it is answered, or its window closed.
+        while (!closed) {
+            SDL_Event e;
+            if (SDL_WaitEventTimeout(&e, 100)) {
+                do {
+                    window->HandleEvent(&e);
+                    switch (e.type) {
+                    case SDL_QUIT:
+                        closed = true;
+                        if (!own) forGame.push_back(e);
+                        break;
+                    case SDL_WINDOWEVENT:
+                        if (e.window.event == SDL_WINDOWEVENT_CLOSE) closed = true;
+                        if (!own && (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+                                     e.window.event == SDL_WINDOWEVENT_FOCUS_LOST))
+                            forGame.push_back(e);
+                        break;
+                    case SDL_KEYDOWN:
+                        if (!e.key.repeat &&
+                            (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER ||
+                             e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_SPACE))
+                            closed = true;
+                        break;
+                    default: break;
+                    }
+                    // What follows the closing (the main window's quit) stays for the game.
+                } while (!closed && SDL_PollEvent(&e));
+            }
+            window->RedrawMenus();
+            window->Refresh();
+            // A long text: the small window grows to hold the box.
+            if (own && !closed) {
+                int w = 0, h = 0;
+                SDL_GetWindowSize(static_cast<SDL_Window*>(own->NativeHandle()), &w, &h);
+                if (height + 24 > static_cast<float>(h)) own->SetClientSize(w, static_cast<int>(height) + 24);
+            }
+        }
+        closing = true;
+        window->RedrawMenus();
+        window->Refresh();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "The message cannot be shown in a window: %s\n", e.what());
+        shown = false;
+    }
+    window->SetToolDrawer(previous);
+    window->RedrawMenus();
+    for (SDL_Event& e : forGame)
+        SDL_PushEvent(&e);
+    return shown;
 }
 
 void Application::Beep() {
