@@ -6,11 +6,13 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <imgui.h>
 #include <strings.h>
+#include <utility>
 
 namespace varnok::platform {
 
@@ -276,36 +278,55 @@ namespace {
 constexpr int kBoxWindowWidth = 480;
 constexpr int kBoxWindowHeight = 160;
 
-// A modal box with the text and an OK button, centred on the window; true
-// when OK was clicked. closing: the box is taken away. height: the box's
-// height as drawn.
-bool DrawMessageBox(const std::string& caption, const std::string& text, bool closing, float& height) {
-    const std::string id = caption + "###MessageBox";
-    if (!closing && !ImGui::IsPopupOpen(id.c_str())) ImGui::OpenPopup(id.c_str());
-    const ImGuiViewport* view = ImGui::GetMainViewport();
-    ImGui::SetNextWindowPos(ImVec2(view->Pos.x + view->Size.x * 0.5f, view->Pos.y + view->Size.y * 0.5f),
-                            ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    bool ok = false;
-    if (ImGui::BeginPopupModal(id.c_str(), nullptr,
-                               ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings |
-                                   ImGuiWindowFlags_NoMove)) {
-        if (closing) {
-            ImGui::CloseCurrentPopup();
-        } else {
-            const float wrap = std::clamp(view->Size.x - 60.0f, 200.0f, 440.0f);
-            ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + wrap);
-            ImGui::TextUnformatted(text.c_str());
-            ImGui::PopTextWrapPos();
-            ImGui::Spacing();
-            const float width = 80.0f;
-            ImGui::SetCursorPosX(std::max(ImGui::GetCursorPosX(), (ImGui::GetWindowWidth() - width) * 0.5f));
-            ok = ImGui::Button("OK", ImVec2(width, 0));
-            height = ImGui::GetWindowHeight();
-        }
-        ImGui::EndPopup();
+// The game's own message box: caption, text and an OK button, drawn over
+// everything else of the window (tool windows and dialogs included, whose
+// state it leaves alone), with the mouse as the box's loop saw it.
+struct OwnBox {
+    std::string Caption, Text; // UTF-8
+    float MouseX = -1, MouseY = -1;
+    bool Pressed = false; // the left button went down on OK
+    // Where OK and the box are, as last drawn.
+    ImVec2 ButtonMin, ButtonMax;
+    float Height = 0;
+
+    bool OverButton() const {
+        return MouseX >= ButtonMin.x && MouseX < ButtonMax.x && MouseY >= ButtonMin.y && MouseY < ButtonMax.y;
     }
-    return ok;
-}
+
+    void Draw() {
+        ImDrawList* draw = ImGui::GetForegroundDrawList();
+        const ImGuiStyle& style = ImGui::GetStyle();
+        const ImGuiViewport* view = ImGui::GetMainViewport();
+        const ImVec2 end(view->Pos.x + view->Size.x, view->Pos.y + view->Size.y);
+        draw->AddRectFilled(view->Pos, end, ImGui::GetColorU32(ImGuiCol_ModalWindowDimBg));
+        const float pad = style.WindowPadding.x, frame = ImGui::GetFrameHeight(), buttonWidth = 80.0f;
+        const float wrap = std::clamp(view->Size.x - 4 * pad, 120.0f, 440.0f);
+        const ImVec2 text = ImGui::CalcTextSize(Text.c_str(), nullptr, false, wrap);
+        const float captionWidth = ImGui::CalcTextSize(Caption.c_str()).x + 2 * style.FramePadding.x;
+        const float width = std::min(std::max({text.x + 2 * pad, captionWidth, buttonWidth + 2 * pad}), view->Size.x);
+        Height = frame + pad + text.y + 2 * style.ItemSpacing.y + frame + pad;
+        const ImVec2 p0(std::floor(view->Pos.x + (view->Size.x - width) / 2),
+                        std::floor(std::max(view->Pos.y, view->Pos.y + (view->Size.y - Height) / 2)));
+        const ImVec2 p1(p0.x + width, p0.y + Height);
+        draw->PushClipRect(p0, p1, true);
+        draw->AddRectFilled(p0, p1, ImGui::GetColorU32(ImGuiCol_PopupBg));
+        draw->AddRectFilled(p0, ImVec2(p1.x, p0.y + frame), ImGui::GetColorU32(ImGuiCol_TitleBgActive));
+        draw->AddText(ImVec2(p0.x + style.FramePadding.x, p0.y + style.FramePadding.y),
+                      ImGui::GetColorU32(ImGuiCol_Text), Caption.c_str());
+        draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), ImVec2(p0.x + pad, p0.y + frame + pad),
+                      ImGui::GetColorU32(ImGuiCol_Text), Text.c_str(), nullptr, wrap);
+        ButtonMin = ImVec2(std::floor(p0.x + (width - buttonWidth) / 2), p1.y - pad - frame);
+        ButtonMax = ImVec2(ButtonMin.x + buttonWidth, ButtonMin.y + frame);
+        const ImGuiCol look = OverButton() ? (Pressed ? ImGuiCol_ButtonActive : ImGuiCol_ButtonHovered)
+                                           : ImGuiCol_Button;
+        draw->AddRectFilled(ButtonMin, ButtonMax, ImGui::GetColorU32(look), style.FrameRounding);
+        const ImVec2 ok = ImGui::CalcTextSize("OK");
+        draw->AddText(ImVec2(std::floor(ButtonMin.x + (buttonWidth - ok.x) / 2), ButtonMin.y + style.FramePadding.y),
+                      ImGui::GetColorU32(ImGuiCol_Text), "OK");
+        draw->AddRect(p0, p1, ImGui::GetColorU32(ImGuiCol_Border));
+        draw->PopClipRect();
+    }
+};
 } // namespace
 
 bool Application::ShowOwnMessageBox(const std::string& caption, const std::string& text) {
@@ -321,31 +342,32 @@ bool Application::ShowOwnMessageBox(const std::string& caption, const std::strin
         own->SetMenuVisible(false);
         window = own.get();
     }
-    const std::string captionUtf8 = Latin1ToUtf8(caption), textUtf8 = Latin1ToUtf8(text);
-    bool closed = false, closing = false;
-    float height = 0;
+    OwnBox box;
+    box.Caption = Latin1ToUtf8(caption);
+    box.Text = Latin1ToUtf8(text);
     const std::function<void()> previous = window->ToolDrawer();
     window->SetToolDrawer([&] {
         if (previous) previous();
-        closed = DrawMessageBox(captionUtf8, textUtf8, closing, height) || closed;
+        box.Draw();
     });
     // Focus changes of the main window, and its quitting, belong to the
-    // game: they are handed back when the box is gone.
+    // game: they are handed back when the box is gone. Everything else
+    // (keys, clicks) is the box's while it shows.
     std::vector<SDL_Event> forGame;
-    bool shown = true;
+    bool closed = false, shown = true;
     try {
         // No time limit: the box stays until it is answered, or its window closed.
         while (!closed) {
             SDL_Event e;
             if (SDL_WaitEventTimeout(&e, 100)) {
                 do {
-                    window->HandleEvent(&e);
                     switch (e.type) {
                     case SDL_QUIT:
                         closed = true;
                         if (!own) forGame.push_back(e);
                         break;
                     case SDL_WINDOWEVENT:
+                        window->HandleEvent(&e);
                         if (e.window.event == SDL_WINDOWEVENT_CLOSE) closed = true;
                         if (!own && (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
                                      e.window.event == SDL_WINDOWEVENT_FOCUS_LOST))
@@ -357,29 +379,48 @@ bool Application::ShowOwnMessageBox(const std::string& caption, const std::strin
                              e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_SPACE))
                             closed = true;
                         break;
+                    case SDL_MOUSEMOTION:
+                        box.MouseX = static_cast<float>(e.motion.x);
+                        box.MouseY = static_cast<float>(e.motion.y);
+                        break;
+                    case SDL_MOUSEBUTTONDOWN:
+                    case SDL_MOUSEBUTTONUP:
+                        if (e.button.button != SDL_BUTTON_LEFT) break;
+                        box.MouseX = static_cast<float>(e.button.x);
+                        box.MouseY = static_cast<float>(e.button.y);
+                        if (e.type == SDL_MOUSEBUTTONDOWN)
+                            box.Pressed = box.OverButton();
+                        else if (std::exchange(box.Pressed, false) && box.OverButton())
+                            closed = true;
+                        break;
                     default: break;
                     }
                     // What follows the closing (the main window's quit) stays for the game.
                 } while (!closed && SDL_PollEvent(&e));
             }
+            if (closed) break;
             window->RedrawMenus();
             window->Refresh();
             // A long text: the small window grows to hold the box.
-            if (own && !closed) {
+            if (own) {
                 int w = 0, h = 0;
                 SDL_GetWindowSize(static_cast<SDL_Window*>(own->NativeHandle()), &w, &h);
-                if (height + 24 > static_cast<float>(h)) own->SetClientSize(w, static_cast<int>(height) + 24);
+                if (box.Height + 24 > static_cast<float>(h)) own->SetClientSize(w, static_cast<int>(box.Height) + 24);
             }
         }
-        closing = true;
-        window->RedrawMenus();
-        window->Refresh();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "The message cannot be shown in a window: %s\n", e.what());
         shown = false;
     }
     window->SetToolDrawer(previous);
     window->RedrawMenus();
+    if (!own) {
+        try {
+            window->Refresh();
+        } catch (const std::exception&) {
+            // The next frame tries again.
+        }
+    }
     for (SDL_Event& e : forGame)
         SDL_PushEvent(&e);
     return shown;
