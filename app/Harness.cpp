@@ -600,7 +600,8 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
 // An error that no part of the run caught ends it: it is shown as a message
 // box where a display exists, and always on standard error.
 int ReportFatalError(platform::Application* app, const THarnessOptions& options, const std::string& text) {
-    const bool levelTool = options.ExportLevel || !options.NewLevelFile.empty() || !options.InstallLevelFile.empty();
+    const bool levelTool =
+        options.ExportLevel || !options.NewLevelFile.empty() || !options.InstallLevelFile.empty();
     if (app && app->StartError().empty()) {
         app->ShowMessage(text);
     } else if (!app && !levelTool && !options.Headless) {

@@ -60,8 +60,8 @@ Application::Application(bool headless) : headless_(headless) {
         startError_ = named && *named ? std::string("No display: the video driver \"") + named +
                                             "\" that SDL_VIDEODRIVER names cannot start: " + SDL_GetError() +
                                             " (" + DisplayVariables() + ")."
-                                      : std::string("No display: no video driver can start: ") + SDL_GetError() +
-                                            " (" + DisplayVariables() + ").";
+                                      : std::string("No display: no video driver can start: ") +
+                                            SDL_GetError() + " (" + DisplayVariables() + ").";
         SDL_Init(SDL_INIT_TIMER);
         return;
     }
@@ -303,7 +303,8 @@ struct OwnBox {
         const float wrap = std::clamp(view->Size.x - 4 * pad, 120.0f, 440.0f);
         const ImVec2 text = ImGui::CalcTextSize(Text.c_str(), nullptr, false, wrap);
         const float captionWidth = ImGui::CalcTextSize(Caption.c_str()).x + 2 * style.FramePadding.x;
-        const float width = std::min(std::max({text.x + 2 * pad, captionWidth, buttonWidth + 2 * pad}), view->Size.x);
+        const float width =
+            std::min(std::max({text.x + 2 * pad, captionWidth, buttonWidth + 2 * pad}), view->Size.x);
         Height = frame + pad + text.y + 2 * style.ItemSpacing.y + frame + pad;
         const ImVec2 p0(std::floor(view->Pos.x + (view->Size.x - width) / 2),
                         std::floor(std::max(view->Pos.y, view->Pos.y + (view->Size.y - Height) / 2)));
@@ -317,12 +318,13 @@ struct OwnBox {
                       ImGui::GetColorU32(ImGuiCol_Text), Text.c_str(), nullptr, wrap);
         ButtonMin = ImVec2(std::floor(p0.x + (width - buttonWidth) / 2), p1.y - pad - frame);
         ButtonMax = ImVec2(ButtonMin.x + buttonWidth, ButtonMin.y + frame);
-        const ImGuiCol look = OverButton() ? (Pressed ? ImGuiCol_ButtonActive : ImGuiCol_ButtonHovered)
-                                           : ImGuiCol_Button;
+        const ImGuiCol look =
+            OverButton() ? (Pressed ? ImGuiCol_ButtonActive : ImGuiCol_ButtonHovered) : ImGuiCol_Button;
         draw->AddRectFilled(ButtonMin, ButtonMax, ImGui::GetColorU32(look), style.FrameRounding);
         const ImVec2 ok = ImGui::CalcTextSize("OK");
-        draw->AddText(ImVec2(std::floor(ButtonMin.x + (buttonWidth - ok.x) / 2), ButtonMin.y + style.FramePadding.y),
-                      ImGui::GetColorU32(ImGuiCol_Text), "OK");
+        draw->AddText(
+            ImVec2(std::floor(ButtonMin.x + (buttonWidth - ok.x) / 2), ButtonMin.y + style.FramePadding.y),
+            ImGui::GetColorU32(ImGuiCol_Text), "OK");
         draw->AddRect(p0, p1, ImGui::GetColorU32(ImGuiCol_Border));
         draw->PopClipRect();
     }
@@ -393,7 +395,8 @@ bool Application::ShowOwnMessageBox(const std::string& caption, const std::strin
                         else if (std::exchange(box.Pressed, false) && box.OverButton())
                             closed = true;
                         break;
-                    default: break;
+                    default:
+                        break;
                     }
                     // What follows the closing (the main window's quit) stays for the game.
                 } while (!closed && SDL_PollEvent(&e));
@@ -405,7 +408,8 @@ bool Application::ShowOwnMessageBox(const std::string& caption, const std::strin
             if (own) {
                 int w = 0, h = 0;
                 SDL_GetWindowSize(static_cast<SDL_Window*>(own->NativeHandle()), &w, &h);
-                if (box.Height + 24 > static_cast<float>(h)) own->SetClientSize(w, static_cast<int>(box.Height) + 24);
+                if (box.Height + 24 > static_cast<float>(h))
+                    own->SetClientSize(w, static_cast<int>(box.Height) + 24);
             }
         }
     } catch (const std::exception& e) {

@@ -52,7 +52,7 @@ bool WaitFor(const std::function<bool()>& done, double seconds) {
 // A program started through the shell in a process group of its own; the
 // group is stopped when the object goes.
 class Child {
-public:
+  public:
     explicit Child(const std::string& command) {
         pid_ = fork();
         if (pid_ == 0) {
@@ -87,7 +87,7 @@ public:
         }
     }
 
-private:
+  private:
     void Poll() {
         if (pid_ > 0 && !ended_ && waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
     }
@@ -98,18 +98,19 @@ private:
 
 // A virtual X display on a free number of its own choosing.
 class VirtualX {
-public:
+  public:
     explicit VirtualX(const std::string& screen = "1920x1080x24") {
         const std::string number = dir_ / "display";
-        server_ = std::make_unique<Child>("exec Xvfb -displayfd 3 -screen 0 " + screen +
-                                          " -nolisten tcp -noreset 3>" + number + " 2>" + (dir_ / "xvfb.log"));
+        server_ =
+            std::make_unique<Child>("exec Xvfb -displayfd 3 -screen 0 " + screen +
+                                    " -nolisten tcp -noreset 3>" + number + " 2>" + (dir_ / "xvfb.log"));
         if (WaitFor([&] { return FileText(number).find('\n') != std::string::npos; }, 30))
             name_ = ":" + FileText(number).substr(0, FileText(number).find('\n'));
     }
     // ":N", or empty when the server did not start.
     const std::string& Name() const { return name_; }
 
-private:
+  private:
     TempDir dir_;
     std::unique_ptr<Child> server_;
     std::string name_;
@@ -118,7 +119,7 @@ private:
 // weston with its X11 back end in a window of a virtual X display, as a
 // desktop would run it; with XWayland for X clients when asked.
 class NestedWeston {
-public:
+  public:
     NestedWeston(bool xwayland, int width, int height) {
         if (std::system("command -v weston >/dev/null 2>&1") != 0) {
             error_ = "weston is not installed (scripts/setup.sh installs it)";
@@ -133,11 +134,11 @@ public:
         chmod(runtime_.c_str(), 0700);
         socket_ = "varnok-test-" + x_.Name().substr(1);
         log_ = dir_ / "weston.log";
-        weston_ = std::make_unique<Child>("exec env XDG_RUNTIME_DIR=" + runtime_ + " DISPLAY=" + x_.Name() +
-                                          " weston --backend=x11-backend.so --socket=" + socket_ +
-                                          " --width=" + std::to_string(width) + " --height=" +
-                                          std::to_string(height) + (xwayland ? " --xwayland" : "") +
-                                          " --log=" + log_ + " >/dev/null 2>&1");
+        weston_ = std::make_unique<Child>(
+            "exec env XDG_RUNTIME_DIR=" + runtime_ + " DISPLAY=" + x_.Name() +
+            " weston --backend=x11-backend.so --idle-time=0 --socket=" + socket_ +
+            " --width=" + std::to_string(width) + " --height=" + std::to_string(height) +
+            (xwayland ? " --xwayland" : "") + " --log=" + log_ + " >/dev/null 2>&1");
         const std::string marker = "xserver listening on display ";
         const bool up = WaitFor(
             [&] {
@@ -165,7 +166,7 @@ public:
     // goes to the compositor's focused window.
     const std::string& Outer() const { return x_.Name(); }
 
-private:
+  private:
     TempDir dir_;
     VirtualX x_;
     std::unique_ptr<Child> weston_;
@@ -208,7 +209,8 @@ struct Picture {
 Picture GrabWindow(const std::string& display, unsigned long window, const TempDir& dir) {
     Picture p;
     const std::string file = dir / "window.xwd";
-    if (std::system(("DISPLAY=" + display + " xwd -silent -id " + std::to_string(window) + " >" + file).c_str()) != 0)
+    if (std::system(
+            ("DISPLAY=" + display + " xwd -silent -id " + std::to_string(window) + " >" + file).c_str()) != 0)
         return p;
     const std::string d = ReadFileBytes(file);
     auto word = [&d](size_t i) {
@@ -226,7 +228,8 @@ Picture GrabWindow(const std::string& display, unsigned long window, const TempD
         for (int x = 0; x < p.Width; ++x) {
             const auto* b = reinterpret_cast<const uint8_t*>(d.data()) + pixels +
                             static_cast<size_t>(y) * bytesPerLine + static_cast<size_t>(x) * 4;
-            const uint32_t v = littleEndian ? (b[0] | b[1] << 8 | b[2] << 16) : (b[1] << 16 | b[2] << 8 | b[3]);
+            const uint32_t v =
+                littleEndian ? (b[0] | b[1] << 8 | b[2] << 16) : (b[1] << 16 | b[2] << 8 | b[3]);
             uint8_t* out = &p.Rgb[(static_cast<size_t>(y) * p.Width + x) * 3];
             out[0] = static_cast<uint8_t>(v >> 16);
             out[1] = static_cast<uint8_t>(v >> 8);
@@ -263,7 +266,8 @@ TEST(NoDisplay, NeitherDisplayNorWaylandDisplayEndsTheGameBeforeItsData) {
     const std::string data = dir / "data";
     test::WriteTestGame(data, 1);
     const auto before = Files(data);
-    const RunResult r = RunGameBinary(dir, "timeout 20 " + CleanEnv(dir / "home"), "--ticks 30 --data " + data);
+    const RunResult r =
+        RunGameBinary(dir, "timeout 20 " + CleanEnv(dir / "home"), "--ticks 30 --data " + data);
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.exitCode, 124) << "still running after 20 s";
     EXPECT_NE(r.errors.find("No display: "), std::string::npos) << r.errors;
@@ -284,8 +288,8 @@ TEST(NoDisplay, ANamedDriverThatCannotStartEndsTheGame) {
     chmod((dir / "runtime").c_str(), 0700);
     const RunResult wayland =
         RunGameBinary(dir,
-                      "timeout 20 " + CleanEnv(dir / "home") + "SDL_VIDEODRIVER=wayland XDG_RUNTIME_DIR=" +
-                          (dir / "runtime") + " ",
+                      "timeout 20 " + CleanEnv(dir / "home") +
+                          "SDL_VIDEODRIVER=wayland XDG_RUNTIME_DIR=" + (dir / "runtime") + " ",
                       "--ticks 30 --data " + data);
     EXPECT_NE(wayland.exitCode, 0);
     EXPECT_NE(wayland.exitCode, 124) << "still running after 20 s";
@@ -298,7 +302,8 @@ TEST(NoDisplay, ANamedDriverThatCannotStartEndsTheGame) {
         const bool headless = how == "--headless";
         const RunResult r = RunGameBinary(
             dir, "timeout 60 " + CleanEnv(dir / "home") + "SDL_AUDIODRIVER=dummy " + (headless ? "" : how),
-            "--ticks 30 --data " + data + " --state " + (dir / "state.json") + "@20" + (headless ? " " + how : ""));
+            "--ticks 30 --data " + data + " --state " + (dir / "state.json") + "@20" +
+                (headless ? " " + how : ""));
         EXPECT_EQ(r.exitCode, 0) << how << r.errors;
         EXPECT_EQ(Field(FileText(dir / "state.json"), "GameState"), "\" \"") << how;
         fs::remove(dir / "state.json");
@@ -352,8 +357,8 @@ struct OnXWithoutZenity : ::testing::Test {
     void Start(const std::string& args) {
         ASSERT_FALSE(x.Name().empty());
         game = std::make_unique<Child>(CleanEnv(dir / "home") + "DISPLAY=" + x.Name() +
-                                       " SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy " + GameBinary() + " " + args +
-                                       " 2>" + (dir / "stderr.txt"));
+                                       " SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy " + GameBinary() + " " +
+                                       args + " 2>" + (dir / "stderr.txt"));
     }
     // The light pixels of the box (its face and button) in the window.
     int LightPixels(unsigned long window) {
@@ -402,7 +407,8 @@ TEST_F(OnXWithoutZenity, TheCloseButtonAnswersTheBox) {
 TEST_F(OnXWithoutZenity, ABoxOverTheMainWindowHoldsTheGameUntilAnswered) {
     const std::string data = dir / "data";
     WriteConvertedGame(dir, data);
-    Start("--data " + data + " --ticks 40 --action ActionAboutInfo@5 --state " + (dir / "after.json") + "@30");
+    Start("--data " + data + " --ticks 40 --action ActionAboutInfo@5 --state " + (dir / "after.json") +
+          "@30");
     const unsigned long window = FindWindow(x.Name(), "VARNOK", dir);
     ASSERT_NE(window, 0u) << FileText(dir / "stderr.txt");
     ASSERT_TRUE(WaitFor([&] { return FileText(dir / "stderr.txt").find("Build ") != std::string::npos; }, 20))
@@ -442,8 +448,9 @@ void RecordHeadless(const TempDir& dir, const std::string& data) {
     std::string args = "--headless --ticks " + std::to_string(kTicks) + " --data " + data + " --input " +
                        (dir / "keys.txt") + " --record " + (dir / "demo.txt");
     for (int t : kShots)
-        args += " --screenshot " + (dir / ("headless" + std::to_string(t) + ".png")) + "@" + std::to_string(t) +
-                " --state " + (dir / ("headless" + std::to_string(t) + ".json")) + "@" + std::to_string(t);
+        args += " --screenshot " + (dir / ("headless" + std::to_string(t) + ".png")) + "@" +
+                std::to_string(t) + " --state " + (dir / ("headless" + std::to_string(t) + ".json")) + "@" +
+                std::to_string(t);
     const RunResult r = RunGameBinary(dir, CleanEnv(dir / "home-headless"), args);
     ASSERT_EQ(r.exitCode, 0) << r.errors;
 }
@@ -457,9 +464,9 @@ void PlaysAsHeadless(const TempDir& dir, const std::string& data, const std::str
     for (int t : kShots)
         args += " --screenshot " + (dir / (tag + std::to_string(t) + ".png")) + "@" + std::to_string(t) +
                 " --state " + (dir / (tag + std::to_string(t) + ".json")) + "@" + std::to_string(t);
-    const RunResult r =
-        RunGameBinary(dir, "timeout 120 " + CleanEnv(dir / ("home-" + tag)) + "SDL_AUDIODRIVER=dummy " + display + " ",
-                      args);
+    const RunResult r = RunGameBinary(
+        dir, "timeout 120 " + CleanEnv(dir / ("home-" + tag)) + "SDL_AUDIODRIVER=dummy " + display + " ",
+        args);
     ASSERT_EQ(r.exitCode, 0) << r.errors;
     for (const char* bad : {"rror", "annot", "terminate", "No display"})
         EXPECT_EQ(r.errors.find(bad), std::string::npos) << r.errors;
@@ -520,8 +527,8 @@ TEST(Wayland, DialogsAndMessageBoxes) {
     TempDir dir;
     const std::string data = dir / "data";
     WriteConvertedGame(dir, data);
-    Child game(CleanEnv(dir / "home") + weston.WaylandEnv() + " SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy " +
-               GameBinary() + " -KV3916 --data " + data +
+    Child game(CleanEnv(dir / "home") + weston.WaylandEnv() +
+               " SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy " + GameBinary() + " -KV3916 --data " + data +
                " --ticks 60 --action ActionDirectXInfo@5 --action ActionAboutInfo@10 --state " +
                (dir / "after.json") + "@50 2>" + (dir / "stderr.txt"));
     ASSERT_TRUE(WaitFor([&] { return FileText(dir / "stderr.txt").find("Build ") != std::string::npos; }, 30))
@@ -544,10 +551,10 @@ TEST(Wayland, PresentTestsPassOnTheCompositor) {
     NestedWeston weston(false, kWestonWidth, kWestonHeight);
     ASSERT_EQ(weston.Error(), "");
     TempDir dir;
-    const int code = std::system(("timeout 120 env " + weston.WaylandEnv() + " SDL_VIDEODRIVER=wayland " +
-                                  VARNOK_PRESENT_TEST + " --gtest_filter=PresentTest.* >" + (dir / "out.txt") +
-                                  " 2>&1")
-                                     .c_str());
+    const int code =
+        std::system(("timeout 120 env " + weston.WaylandEnv() + " SDL_VIDEODRIVER=wayland " +
+                     VARNOK_PRESENT_TEST + " --gtest_filter=PresentTest.* >" + (dir / "out.txt") + " 2>&1")
+                        .c_str());
     EXPECT_EQ(code, 0) << FileText(dir / "out.txt");
     EXPECT_NE(FileText(dir / "out.txt").find("[  PASSED  ]"), std::string::npos) << FileText(dir / "out.txt");
 }
