@@ -150,6 +150,7 @@ Window::Window(const std::string& caption, int gameWidth, int gameHeight, int sc
 
     ImGui_ImplSDL2_InitForSDLRenderer(W(window_));
     ImGui_ImplSDLRenderer_Init(R(renderer_));
+    menuRendererUp_ = true;
     lastPresent_ = SDL_GetTicks();
 }
 
@@ -185,18 +186,18 @@ void Window::CreatePresenter() {
 
 bool Window::CreateSoftwarePresenter() {
     // Where the video driver keeps a framebuffer of its own (X11), that one,
-    // never one that SDL emulates with an OpenGL texture. Other drivers
-    // (Wayland) have none, and SDL's emulation is then the only framebuffer;
-    // SDL settles this once, with the first window surface it makes.
+    // never one that SDL emulates with an OpenGL texture, and the menus draw
+    // into it with SDL's software renderer for the window.
     const char* video = SDL_GetCurrentVideoDriver();
     if (video && (std::strcmp(video, "x11") == 0 || std::strcmp(video, "offscreen") == 0 ||
-                  std::strcmp(video, "dummy") == 0))
+                  std::strcmp(video, "dummy") == 0)) {
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    // The menus draw into the framebuffer with SDL's software renderer.
-    renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_SOFTWARE);
+        renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_SOFTWARE);
+    }
     if (!renderer_) {
-        // SDL's emulated framebuffer can already hold a renderer of its own:
-        // the software renderer then draws on the surface itself.
+        // Other drivers (Wayland) have none: SDL keeps one for the window,
+        // with a renderer of its own, and the software renderer draws the
+        // menus on that surface.
         if (SDL_Surface* surface = SDL_GetWindowSurface(W(window_))) {
             renderer_ = SDL_CreateSoftwareRenderer(surface);
             if (renderer_) {
@@ -222,14 +223,17 @@ void Window::FollowSurface(void* surface) {
         (surface == menuSurface_ && S(surface)->w == menuSurfaceW_ && S(surface)->h == menuSurfaceH_))
         return;
     ImGui::SetCurrentContext(C(imgui_));
-    ImGui_ImplSDLRenderer_Shutdown();
+    if (menuRendererUp_) ImGui_ImplSDLRenderer_Shutdown();
+    menuRendererUp_ = false;
     SDL_DestroyRenderer(R(renderer_));
     renderer_ = SDL_CreateSoftwareRenderer(S(surface));
     menuSurface_ = surface;
     menuSurfaceW_ = S(surface)->w;
     menuSurfaceH_ = S(surface)->h;
+    // Without it the picture still shows; the menus are gone.
     if (!renderer_) throw Exception(std::string("The menus cannot be drawn: ") + SDL_GetError());
     ImGui_ImplSDLRenderer_Init(R(renderer_));
+    menuRendererUp_ = true;
 }
 
 void Window::OutputSize(int& w, int& h) const {
@@ -255,7 +259,7 @@ void Window::DestroyPresenter() {
 
 Window::~Window() {
     ImGui::SetCurrentContext(C(imgui_));
-    ImGui_ImplSDLRenderer_Shutdown();
+    if (menuRendererUp_) ImGui_ImplSDLRenderer_Shutdown();
     ImGui_ImplSDL2_Shutdown();
     ImGui::DestroyContext(C(imgui_));
     DestroyPresenter();
@@ -458,7 +462,7 @@ void Window::Refresh() {
 
 bool Window::RunMenus() {
     const bool bar = menuVisible_ && menu_;
-    if (!bar && !toolDrawer_) {
+    if ((!bar && !toolDrawer_) || !menuRendererUp_) {
         menuOpen_ = false;
         if (overlayVisible_) {
             // What covered the picture is gone: show all of it again.
@@ -757,7 +761,7 @@ void Window::PresentSoftware(const Surface* back) {
 
     // The menus and tool windows are drawn again when their drawing changed
     // or the picture was written where they are.
-    const bool drawMenus = ((menuVisible_ && menu_) || toolDrawer_) &&
+    const bool drawMenus = ((menuVisible_ && menu_) || toolDrawer_) && menuRendererUp_ &&
                            (overlayChanged || redrawAll_ || (wholePicture && overlayVisible_));
     if (last < first && !drawMenus && !redrawAll_) return; // nothing to send
     // What the server was sent on its other connection lands first.

@@ -124,6 +124,7 @@ class Window {
     void* menuSurface_ = nullptr;
     int menuSurfaceW_ = 0;
     int menuSurfaceH_ = 0;
+    bool menuRendererUp_ = false; // the menu code has its renderer
     void* texture_ = nullptr;  // SDL_Texture*
     void* imgui_ = nullptr;    // ImGuiContext*
     uint32_t textureFormat_ = 0;
