@@ -367,7 +367,11 @@ private:
 
 } // namespace
 
-int RunGame(const THarnessOptions& options) {
+namespace {
+
+// The game's run; the application is made into app, so that an error that
+// ends the run can still be shown on its display.
+int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Application>& appSlot) {
     if (!options.DataDir.empty()) SetProgramFolder(options.DataDir);
     UseUserDataFolderWhenReadOnly();
     // Level making: tools that write files and end.
@@ -391,7 +395,13 @@ int RunGame(const THarnessOptions& options) {
         return 2;
     }
 
-    platform::Application app(options.Headless);
+    appSlot = std::make_unique<platform::Application>(options.Headless);
+    platform::Application& app = *appSlot;
+    if (!app.StartError().empty()) {
+        // No window can be shown: the game ends before it reads its data.
+        std::fprintf(stderr, "%s\n", app.StartError().c_str());
+        return 1;
+    }
     app.SetTitle("VARNOK (freeware version)");
     // Gamepads and the player's own keys in the window; a demo brings its
     // own input, and headless runs take keys only from a file they name.
@@ -586,6 +596,40 @@ int RunGame(const THarnessOptions& options) {
         return 3;
     }
     return app.ExitCode();
+}
+
+// An error that no part of the run caught ends it: it is shown as a message
+// box where a display exists, and always on standard error.
+int ReportFatalError(platform::Application* app, const THarnessOptions& options, const std::string& text) {
+    const bool levelTool =
+        options.ExportLevel || !options.NewLevelFile.empty() || !options.InstallLevelFile.empty();
+    if (app && app->StartError().empty()) {
+        app->ShowMessage(text);
+    } else if (!app && !levelTool && !options.Headless) {
+        // Before the game had its display: one is opened for the box alone.
+        platform::Application shower(false);
+        shower.SetTitle("VARNOK (freeware version)");
+        if (shower.StartError().empty())
+            shower.ShowMessage(text);
+        else
+            std::fprintf(stderr, "varnok: %s\n", text.c_str());
+    } else {
+        std::fprintf(stderr, "varnok: %s\n", text.c_str());
+    }
+    return 1;
+}
+
+} // namespace
+
+int RunGame(const THarnessOptions& options) {
+    std::unique_ptr<platform::Application> app;
+    try {
+        return RunGameWith(options, app);
+    } catch (const std::exception& e) {
+        return ReportFatalError(app.get(), options, e.what());
+    } catch (...) {
+        return ReportFatalError(app.get(), options, "The game ended with an error of unknown kind.");
+    }
 }
 
 } // namespace varnok

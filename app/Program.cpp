@@ -4,8 +4,10 @@
 #include "tools/VersionInfo.h"
 
 #include <cstdio>
+#include <exception>
 
-int main(int argc, char** argv) {
+namespace {
+int Run(int argc, char** argv) {
     std::string error;
     const varnok::THarnessOptions options = varnok::ParseHarnessOptions(argc, argv, error);
     if (!error.empty()) {
@@ -24,4 +26,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     return varnok::RunGame(options);
+}
+} // namespace
+
+int main(int argc, char** argv) {
+    // The game reports its own errors; whatever still gets here ends the
+    // program with a word, never with an abort.
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "varnok: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "varnok: the program ended with an error of unknown kind\n");
+    }
+    return 1;
 }

@@ -5,10 +5,46 @@
 #include "platform/Window.h"
 
 #include <SDL.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <imgui.h>
+#include <strings.h>
+#include <utility>
 
 namespace varnok::platform {
+
+namespace {
+// SDL's drivers whose windows nobody sees.
+bool ShowsNothing(const char* driver) {
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
+
+// Whether SDL_VIDEODRIVER names the driver (it may list several, with commas).
+bool NamedBySdlVideoDriver(const char* driver) {
+    const char* wanted = std::getenv("SDL_VIDEODRIVER");
+    if (!wanted || !driver) return false;
+    const std::string list = wanted;
+    size_t from = 0;
+    while (from <= list.size()) {
+        size_t to = list.find(',', from);
+        if (to == std::string::npos) to = list.size();
+        if (strcasecmp(list.substr(from, to - from).c_str(), driver) == 0) return true;
+        from = to + 1;
+    }
+    return false;
+}
+
+std::string DisplayVariables() {
+    auto one = [](const char* name) {
+        const char* v = std::getenv(name);
+        return v && *v ? std::string(name) + "=" + v : std::string(name) + " is not set";
+    };
+    return one("DISPLAY") + ", " + one("WAYLAND_DISPLAY");
+}
+} // namespace
 
 Application::Application(bool headless) : headless_(headless) {
     for (int i = 0; i < 256; ++i) keyMap_[static_cast<size_t>(i)] = i;
@@ -17,9 +53,33 @@ Application::Application(bool headless) : headless_(headless) {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
     videoOk_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER | SDL_INIT_EVENTS) == 0;
-    if (!videoOk_) {
-        std::fprintf(stderr, "No display: %s\n", SDL_GetError());
+    if (!videoOk_ && headless_) {
         SDL_Init(SDL_INIT_TIMER);
+        return;
+    }
+    if (!videoOk_) {
+        // A game that wants a window and cannot have one does not run on
+        // unseen: it says why and ends.
+        const char* named = std::getenv("SDL_VIDEODRIVER");
+        startError_ = named && *named ? std::string("No display: the video driver \"") + named +
+                                            "\" that SDL_VIDEODRIVER names cannot start: " + SDL_GetError() +
+                                            " (" + DisplayVariables() + ")."
+                                      : std::string("No display: no video driver can start: ") +
+                                            SDL_GetError() + " (" + DisplayVariables() + ").";
+        SDL_Init(SDL_INIT_TIMER);
+        return;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    visible_ = !ShowsNothing(driver);
+    if (!headless_ && !visible_ && !NamedBySdlVideoDriver(driver)) {
+        // SDL falls back on a driver that shows nothing when neither X11 nor
+        // Wayland can be reached.
+        startError_ = "No display: neither DISPLAY nor WAYLAND_DISPLAY leads to one (" + DisplayVariables() +
+                      "), and SDL's " + driver +
+                      " driver would show nothing. Start the game on a desktop, or with --headless to run it "
+                      "without a window.";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        videoOk_ = false;
     }
 }
 
@@ -212,16 +272,171 @@ void Application::WaitMessage(int timeoutMs) {
 void Application::ShowMessage(const std::string& text, const std::string& caption) {
     const std::string title = caption.empty() ? title_ : caption;
     messages_.push_back({title, text});
-    if (HasDisplay()) {
-        SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
-        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),
-                                     Latin1ToUtf8(text).c_str(), parent) == 0) {
-            ClearKeys();
-            return;
-        }
-    }
     std::fprintf(stderr, "%s: %s\n", Latin1ToUtf8(title).c_str(), Latin1ToUtf8(text).c_str());
     std::fflush(stderr);
+    if (!HasDisplay() || !visible_) return;
+    SDL_Window* parent = window_ ? static_cast<SDL_Window*>(window_->NativeHandle()) : nullptr;
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, Latin1ToUtf8(title).c_str(),
+                                 Latin1ToUtf8(text).c_str(), parent) == 0 ||
+        ShowOwnMessageBox(title, text))
+        ClearKeys();
+}
+
+namespace {
+// The box's window when there is no main window yet, in pixels.
+constexpr int kBoxWindowWidth = 480;
+constexpr int kBoxWindowHeight = 160;
+
+// The game's own message box: caption, text and an OK button, drawn over
+// everything else of the window (tool windows and dialogs included, whose
+// state it leaves alone), with the mouse as the box's loop saw it.
+struct OwnBox {
+    std::string Caption, Text; // UTF-8
+    float MouseX = -1, MouseY = -1;
+    bool Pressed = false; // the left button went down on OK
+    // Where OK and the box are, as last drawn.
+    ImVec2 ButtonMin, ButtonMax;
+    float Height = 0;
+
+    bool OverButton() const {
+        return MouseX >= ButtonMin.x && MouseX < ButtonMax.x && MouseY >= ButtonMin.y && MouseY < ButtonMax.y;
+    }
+
+    void Draw() {
+        ImDrawList* draw = ImGui::GetForegroundDrawList();
+        const ImGuiStyle& style = ImGui::GetStyle();
+        const ImGuiViewport* view = ImGui::GetMainViewport();
+        const ImVec2 end(view->Pos.x + view->Size.x, view->Pos.y + view->Size.y);
+        draw->AddRectFilled(view->Pos, end, ImGui::GetColorU32(ImGuiCol_ModalWindowDimBg));
+        const float pad = style.WindowPadding.x, frame = ImGui::GetFrameHeight(), buttonWidth = 80.0f;
+        const float wrap = std::clamp(view->Size.x - 4 * pad, 120.0f, 440.0f);
+        const ImVec2 text = ImGui::CalcTextSize(Text.c_str(), nullptr, false, wrap);
+        const float captionWidth = ImGui::CalcTextSize(Caption.c_str()).x + 2 * style.FramePadding.x;
+        const float width =
+            std::min(std::max({text.x + 2 * pad, captionWidth, buttonWidth + 2 * pad}), view->Size.x);
+        Height = frame + pad + text.y + 2 * style.ItemSpacing.y + frame + pad;
+        const ImVec2 p0(std::floor(view->Pos.x + (view->Size.x - width) / 2),
+                        std::floor(std::max(view->Pos.y, view->Pos.y + (view->Size.y - Height) / 2)));
+        const ImVec2 p1(p0.x + width, p0.y + Height);
+        draw->PushClipRect(p0, p1, true);
+        draw->AddRectFilled(p0, p1, ImGui::GetColorU32(ImGuiCol_PopupBg));
+        draw->AddRectFilled(p0, ImVec2(p1.x, p0.y + frame), ImGui::GetColorU32(ImGuiCol_TitleBgActive));
+        draw->AddText(ImVec2(p0.x + style.FramePadding.x, p0.y + style.FramePadding.y),
+                      ImGui::GetColorU32(ImGuiCol_Text), Caption.c_str());
+        draw->AddText(ImGui::GetFont(), ImGui::GetFontSize(), ImVec2(p0.x + pad, p0.y + frame + pad),
+                      ImGui::GetColorU32(ImGuiCol_Text), Text.c_str(), nullptr, wrap);
+        ButtonMin = ImVec2(std::floor(p0.x + (width - buttonWidth) / 2), p1.y - pad - frame);
+        ButtonMax = ImVec2(ButtonMin.x + buttonWidth, ButtonMin.y + frame);
+        const ImGuiCol look =
+            OverButton() ? (Pressed ? ImGuiCol_ButtonActive : ImGuiCol_ButtonHovered) : ImGuiCol_Button;
+        draw->AddRectFilled(ButtonMin, ButtonMax, ImGui::GetColorU32(look), style.FrameRounding);
+        const ImVec2 ok = ImGui::CalcTextSize("OK");
+        draw->AddText(
+            ImVec2(std::floor(ButtonMin.x + (buttonWidth - ok.x) / 2), ButtonMin.y + style.FramePadding.y),
+            ImGui::GetColorU32(ImGuiCol_Text), "OK");
+        draw->AddRect(p0, p1, ImGui::GetColorU32(ImGuiCol_Border));
+        draw->PopClipRect();
+    }
+};
+} // namespace
+
+bool Application::ShowOwnMessageBox(const std::string& caption, const std::string& text) {
+    Window* window = window_.get();
+    std::unique_ptr<Window> own;
+    if (!window) {
+        try {
+            own = std::make_unique<Window>(caption, kBoxWindowWidth, kBoxWindowHeight, 1);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "The message cannot be shown in a window: %s\n", e.what());
+            return false;
+        }
+        own->SetMenuVisible(false);
+        window = own.get();
+    }
+    OwnBox box;
+    box.Caption = Latin1ToUtf8(caption);
+    box.Text = Latin1ToUtf8(text);
+    const std::function<void()> previous = window->ToolDrawer();
+    window->SetToolDrawer([&] {
+        if (previous) previous();
+        box.Draw();
+    });
+    // Focus changes of the main window, and its quitting, belong to the
+    // game: they are handed back when the box is gone. Everything else
+    // (keys, clicks) is the box's while it shows.
+    std::vector<SDL_Event> forGame;
+    bool closed = false, shown = true;
+    try {
+        // No time limit: the box stays until it is answered, or its window closed.
+        while (!closed) {
+            SDL_Event e;
+            if (SDL_WaitEventTimeout(&e, 100)) {
+                do {
+                    switch (e.type) {
+                    case SDL_QUIT:
+                        closed = true;
+                        if (!own) forGame.push_back(e);
+                        break;
+                    case SDL_WINDOWEVENT:
+                        window->HandleEvent(&e);
+                        if (e.window.event == SDL_WINDOWEVENT_CLOSE) closed = true;
+                        if (!own && (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED ||
+                                     e.window.event == SDL_WINDOWEVENT_FOCUS_LOST))
+                            forGame.push_back(e);
+                        break;
+                    case SDL_KEYDOWN:
+                        if (!e.key.repeat &&
+                            (e.key.keysym.sym == SDLK_RETURN || e.key.keysym.sym == SDLK_KP_ENTER ||
+                             e.key.keysym.sym == SDLK_ESCAPE || e.key.keysym.sym == SDLK_SPACE))
+                            closed = true;
+                        break;
+                    case SDL_MOUSEMOTION:
+                        box.MouseX = static_cast<float>(e.motion.x);
+                        box.MouseY = static_cast<float>(e.motion.y);
+                        break;
+                    case SDL_MOUSEBUTTONDOWN:
+                    case SDL_MOUSEBUTTONUP:
+                        if (e.button.button != SDL_BUTTON_LEFT) break;
+                        box.MouseX = static_cast<float>(e.button.x);
+                        box.MouseY = static_cast<float>(e.button.y);
+                        if (e.type == SDL_MOUSEBUTTONDOWN)
+                            box.Pressed = box.OverButton();
+                        else if (std::exchange(box.Pressed, false) && box.OverButton())
+                            closed = true;
+                        break;
+                    default:
+                        break;
+                    }
+                    // What follows the closing (the main window's quit) stays for the game.
+                } while (!closed && SDL_PollEvent(&e));
+            }
+            if (closed) break;
+            window->RedrawMenus();
+            window->Refresh();
+            // A long text: the small window grows to hold the box.
+            if (own) {
+                int w = 0, h = 0;
+                SDL_GetWindowSize(static_cast<SDL_Window*>(own->NativeHandle()), &w, &h);
+                if (box.Height + 24 > static_cast<float>(h))
+                    own->SetClientSize(w, static_cast<int>(box.Height) + 24);
+            }
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "The message cannot be shown in a window: %s\n", e.what());
+        shown = false;
+    }
+    window->SetToolDrawer(previous);
+    window->RedrawMenus();
+    if (!own) {
+        try {
+            window->Refresh();
+        } catch (const std::exception&) {
+            // The next frame tries again.
+        }
+    }
+    for (SDL_Event& e : forGame)
+        SDL_PushEvent(&e);
+    return shown;
 }
 
 void Application::Beep() {

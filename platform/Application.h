@@ -3,7 +3,9 @@
 // pumps the platform's events into the game's handlers, keeps the keyboard
 // state by virtual-key code and shows message boxes. In headless mode there
 // is no window and no audio device, and the game behaves as if it had the
-// keyboard focus.
+// keyboard focus. Without headless mode the game needs a display: a video
+// driver that shows nothing (SDL's offscreen or dummy driver) is taken only
+// when SDL_VIDEODRIVER names it.
 #include "platform/GameController.h"
 
 #include <array>
@@ -68,6 +70,9 @@ public:
     bool Headless() const { return headless_; }
     // False when no display could be opened (then messages go to standard error).
     bool HasDisplay() const { return videoOk_ && !headless_; }
+    // Why the game cannot start: "No display: ..." when it wants a window and
+    // no video driver that shows one could start; empty otherwise.
+    const std::string& StartError() const { return startError_; }
 
     void SetTitle(const std::string& title) { title_ = title; }
     const std::string& Title() const { return title_; }
@@ -126,9 +131,13 @@ public:
     int ExitCode() const { return exitCode_; }
     bool Terminated() const { return terminated_; }
 
-    // A modal message box over the main window, or standard error without a
-    // display (headless: recorded, printed and closed at once). The caption
-    // defaults to the application title.
+    // A modal message box, always printed on standard error as well. On a
+    // display it is the system's box or, where that cannot be shown, the
+    // game's own over the main window (or in a small window of its own
+    // before the main window exists), closed by OK, Enter, Escape or the
+    // window's close button. Headless, or on a driver that shows nothing, it
+    // is recorded, printed and closed at once. The caption defaults to the
+    // application title.
     void ShowMessage(const std::string& text, const std::string& caption = "");
     // Every message box shown so far, in order.
     const std::vector<ShownMessage>& MessageBoxes() const { return messages_; }
@@ -137,6 +146,8 @@ public:
 
 private:
     void DeliverKey(EventSink& sink, int key, bool down);
+    // The game's own message box; false when no window could show it.
+    bool ShowOwnMessageBox(const std::string& caption, const std::string& text);
     // The game key a keyboard event stands for, 0 when none is to be
     // delivered (switched off, or released while another key bound to the
     // same game key is still held).
@@ -144,6 +155,9 @@ private:
 
     bool headless_;
     bool videoOk_ = false;
+    // The video driver shows its windows to someone (not offscreen or dummy).
+    bool visible_ = false;
+    std::string startError_;
     bool active_ = true;
     bool terminated_ = false;
     bool realInputIgnored_ = false;

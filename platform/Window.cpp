@@ -115,7 +115,7 @@ int BitsOf(uint32_t format) {
 }
 } // namespace
 
-Window::Window(const std::string& caption, int gameWidth, int gameHeight)
+Window::Window(const std::string& caption, int gameWidth, int gameHeight, int scale)
     : gameWidth_(gameWidth), gameHeight_(gameHeight), caption_(caption) {
     imgui_ = ImGui::CreateContext();
     ImGui::SetCurrentContext(C(imgui_));
@@ -125,22 +125,32 @@ Window::Window(const std::string& caption, int gameWidth, int gameHeight)
     ImGui::StyleColorsLight();
     menuHeight_ = static_cast<int>(kMenuFontSize + ImGui::GetStyle().FramePadding.y * 2);
 
-    const TScreenInfo screen = Screen();
-    const int scale =
-        ComfortableScale(screen.UsableWidth, screen.UsableHeight, gameWidth, gameHeight, menuHeight_);
+    if (scale <= 0) {
+        const TScreenInfo screen = Screen();
+        scale = ComfortableScale(screen.UsableWidth, screen.UsableHeight, gameWidth, gameHeight, menuHeight_);
+    }
     window_ = SDL_CreateWindow(Latin1ToUtf8(caption).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                gameWidth * scale, gameHeight * scale + menuHeight_,
                                SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
-    if (!window_) throw Exception(std::string("Window cannot be created: ") + SDL_GetError());
-    SDL_SetWindowMinimumSize(W(window_), gameWidth, gameHeight + menuHeight_);
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    CreatePresenter();
+    try {
+        if (!window_) throw Exception(std::string("Window cannot be created: ") + SDL_GetError());
+        SDL_SetWindowMinimumSize(W(window_), gameWidth, gameHeight + menuHeight_);
+        SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+        CreatePresenter();
+    } catch (...) {
+        // Nothing half made stays on the screen.
+        DestroyPresenter();
+        if (window_) SDL_DestroyWindow(W(window_));
+        ImGui::DestroyContext(C(imgui_));
+        throw;
+    }
     SDL_DisplayMode mode;
     if (SDL_GetWindowDisplayMode(W(window_), &mode) == 0 && mode.refresh_rate > 0)
         refreshRate_ = mode.refresh_rate;
 
     ImGui_ImplSDL2_InitForSDLRenderer(W(window_));
     ImGui_ImplSDLRenderer_Init(R(renderer_));
+    menuRendererUp_ = true;
     lastPresent_ = SDL_GetTicks();
 }
 
@@ -160,17 +170,78 @@ void Window::CreatePresenter() {
         }
         software_ = true;
     }
-    // The window's own framebuffer, never one that SDL emulates with an
-    // OpenGL texture; the menus draw into it with SDL's software renderer.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
-    renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_) throw Exception(std::string("Renderer cannot be created: ") + SDL_GetError());
+    if (CreateSoftwarePresenter()) return;
+    const std::string why = SDL_GetError();
+    // No framebuffer at all: any renderer SDL can make for the window, even
+    // one that rasterises in software, with the streaming texture.
+    software_ = false;
+    renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(W(window_), -1, 0);
+    if (!renderer_)
+        throw Exception("The window cannot be drawn into: it has no framebuffer (" + why +
+                        ") and no renderer (" + SDL_GetError() + ")");
+    SDL_RendererInfo info;
+    vsync_ = SDL_GetRendererInfo(R(renderer_), &info) == 0 && (info.flags & SDL_RENDERER_PRESENTVSYNC);
+}
+
+bool Window::CreateSoftwarePresenter() {
+    // Where the video driver keeps a framebuffer of its own (X11), that one,
+    // never one that SDL emulates with an OpenGL texture, and the menus draw
+    // into it with SDL's software renderer for the window.
+    const char* video = SDL_GetCurrentVideoDriver();
+    if (video && (std::strcmp(video, "x11") == 0 || std::strcmp(video, "offscreen") == 0 ||
+                  std::strcmp(video, "dummy") == 0)) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        renderer_ = SDL_CreateRenderer(W(window_), -1, SDL_RENDERER_SOFTWARE);
+    }
+    if (!renderer_) {
+        // Other drivers (Wayland) have none: SDL keeps one for the window,
+        // with a renderer of its own, and the software renderer draws the
+        // menus on that surface.
+        if (SDL_Surface* surface = SDL_GetWindowSurface(W(window_))) {
+            renderer_ = SDL_CreateSoftwareRenderer(surface);
+            if (renderer_) {
+                menuSurface_ = surface;
+                menuSurfaceW_ = surface->w;
+                menuSurfaceH_ = surface->h;
+            }
+        }
+    }
+    if (!renderer_) return false;
     vsync_ = false;
     const char* how = std::getenv("VARNOK_PRESENT");
     if (!how || strcasecmp(how, "framebuffer") != 0)
         serverScaler_ = XScaler::Create(window_, gameWidth_, gameHeight_);
     serverStale_ = true;
     surfaceStale_ = false;
+    return true;
+}
+
+void Window::FollowSurface(void* surface) {
+    // A new surface may well lie where the old one was.
+    if (!menuSurface_ || !surface ||
+        (surface == menuSurface_ && S(surface)->w == menuSurfaceW_ && S(surface)->h == menuSurfaceH_))
+        return;
+    ImGui::SetCurrentContext(C(imgui_));
+    if (menuRendererUp_) ImGui_ImplSDLRenderer_Shutdown();
+    menuRendererUp_ = false;
+    SDL_DestroyRenderer(R(renderer_));
+    renderer_ = SDL_CreateSoftwareRenderer(S(surface));
+    menuSurface_ = surface;
+    menuSurfaceW_ = S(surface)->w;
+    menuSurfaceH_ = S(surface)->h;
+    // Without it the picture still shows; the menus are gone.
+    if (!renderer_) throw Exception(std::string("The menus cannot be drawn: ") + SDL_GetError());
+    ImGui_ImplSDLRenderer_Init(R(renderer_));
+    menuRendererUp_ = true;
+}
+
+void Window::OutputSize(int& w, int& h) const {
+    w = h = 0;
+    // A surface renderer's own surface may already be gone after a change of
+    // size; the window's surface is as large as the window.
+    if (menuSurface_ || !renderer_ || SDL_GetRendererOutputSize(R(renderer_), &w, &h) != 0)
+        SDL_GetWindowSize(W(window_), &w, &h);
 }
 
 void Window::DestroyPresenter() {
@@ -183,11 +254,12 @@ void Window::DestroyPresenter() {
     }
     if (renderer_) SDL_DestroyRenderer(R(renderer_));
     renderer_ = nullptr;
+    menuSurface_ = nullptr;
 }
 
 Window::~Window() {
     ImGui::SetCurrentContext(C(imgui_));
-    ImGui_ImplSDLRenderer_Shutdown();
+    if (menuRendererUp_) ImGui_ImplSDLRenderer_Shutdown();
     ImGui_ImplSDL2_Shutdown();
     ImGui::DestroyContext(C(imgui_));
     DestroyPresenter();
@@ -297,8 +369,7 @@ TScreenInfo Window::Screen() const {
 
 TViewport Window::Viewport() const {
     int w = 0, h = 0;
-    if (!renderer_ || SDL_GetRendererOutputSize(R(renderer_), &w, &h) != 0)
-        SDL_GetWindowSize(W(window_), &w, &h);
+    OutputSize(w, h);
     TViewport v = FitPicture(w, h - GameTop(), gameWidth_, gameHeight_);
     v.Y += GameTop();
     return v;
@@ -350,7 +421,8 @@ bool Window::ToGameArea(int& x, int& y) const {
     int w = 0, h = 0, ow = 0, oh = 0;
     SDL_GetWindowSize(W(window_), &w, &h);
     // Event positions are in window points; the picture is placed in output pixels.
-    if (renderer_ && SDL_GetRendererOutputSize(R(renderer_), &ow, &oh) == 0 && w > 0 && h > 0) {
+    OutputSize(ow, oh);
+    if (ow > 0 && oh > 0 && w > 0 && h > 0) {
         x = static_cast<int>(static_cast<int64_t>(x) * ow / w);
         y = static_cast<int>(static_cast<int64_t>(y) * oh / h);
     }
@@ -390,7 +462,7 @@ void Window::Refresh() {
 
 bool Window::RunMenus() {
     const bool bar = menuVisible_ && menu_;
-    if (!bar && !toolDrawer_) {
+    if ((!bar && !toolDrawer_) || !menuRendererUp_) {
         menuOpen_ = false;
         if (overlayVisible_) {
             // What covered the picture is gone: show all of it again.
@@ -543,6 +615,7 @@ void Window::PresentAccelerated(const Surface* back) {
 void Window::PresentSoftware(const Surface* back) {
     SDL_Surface* target = SDL_GetWindowSurface(W(window_));
     if (!target) return;
+    FollowSurface(target);
     const TViewport v = Viewport();
     if (target != shownSurface_ || !(v == shownViewport_)) redrawAll_ = true;
     // Menus and tool windows first: what they draw over the picture decides
@@ -697,7 +770,7 @@ void Window::PresentSoftware(const Surface* back) {
 
     // The menus and tool windows are drawn again when their drawing changed
     // or the picture was written where they are.
-    const bool drawMenus = ((menuVisible_ && menu_) || toolDrawer_) &&
+    const bool drawMenus = ((menuVisible_ && menu_) || toolDrawer_) && menuRendererUp_ &&
                            (overlayChanged || redrawAll_ || (wholePicture && overlayVisible_));
     if (last < first && !drawMenus && !redrawAll_) return; // nothing to send
     // What the server was sent on its other connection lands first.
@@ -708,7 +781,11 @@ void Window::PresentSoftware(const Surface* back) {
     }
     if (drawMenus) {
         ImGui_ImplSDLRenderer_RenderDrawData(ImGui::GetDrawData());
-        SDL_RenderPresent(R(renderer_)); // sends the whole window
+        // Sends the whole window.
+        if (menuSurface_)
+            SDL_UpdateWindowSurface(W(window_));
+        else
+            SDL_RenderPresent(R(renderer_));
         shownOverlayHash_ = overlayHash_;
     } else if (redrawAll_) {
         SDL_UpdateWindowSurface(W(window_));

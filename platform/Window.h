@@ -9,12 +9,17 @@
 // picture is converted straight into the window's framebuffer, only the rows
 // that changed since the last frame, and nothing is sent when nothing
 // changed; otherwise a streaming texture is uploaded once per frame. Without
-// a vertical-blank wait the window sleeps until the next refresh.
+// a vertical-blank wait the window sleeps until the next refresh. A video
+// driver without a framebuffer of its own (Wayland) gets one that SDL keeps
+// for it, and the menus are drawn into it in software; where neither can be
+// had, any renderer SDL can make shows the frames. Nothing at all to draw
+// with raises an exception from the constructor.
 #include "common/Image.h"
 #include "platform/DisplayMode.h"
 #include "platform/XScaler.h"
 #include "platform/MenuBar.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,7 +32,8 @@ class Surface;
 
 class Window {
   public:
-    Window(const std::string& caption, int gameWidth, int gameHeight);
+    // scale 0: the largest comfortable whole factor for the desktop.
+    Window(const std::string& caption, int gameWidth, int gameHeight, int scale = 0);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -66,6 +72,10 @@ class Window {
     void Post(std::function<void()> command) { pendingClicks_.push_back(std::move(command)); }
     // Draws the tool windows and dialogs (with the menu code) into every frame.
     void SetToolDrawer(std::function<void()> drawer) { toolDrawer_ = std::move(drawer); }
+    const std::function<void()>& ToolDrawer() const { return toolDrawer_; }
+    // The menus and tool windows are drawn anew in the next frames, whether
+    // or not an input event asked for it (a box that must appear at once).
+    void RedrawMenus() { menuFrames_ = std::max(menuFrames_, 2); }
 
     // Platform internals: an SDL event for the menu code; whether the menus
     // take the mouse or the keyboard just now.
@@ -92,7 +102,13 @@ class Window {
 
   private:
     void CreatePresenter();
+    bool CreateSoftwarePresenter();
     void DestroyPresenter();
+    // The size of what the picture and menus are drawn into, in pixels.
+    void OutputSize(int& w, int& h) const;
+    // A renderer on the window's surface follows the surface when it is
+    // made anew (after a change of size).
+    void FollowSurface(void* surface);
     bool RunMenus();
     void PresentSoftware(const Surface* back);
     void PresentAccelerated(const Surface* back);
@@ -103,6 +119,12 @@ class Window {
 
     void* window_ = nullptr;   // SDL_Window*
     void* renderer_ = nullptr; // SDL_Renderer*: the texture path, or the menus' drawing in software
+    // The surface renderer_ draws into, when it was made on the window's
+    // surface rather than for the window (the surface belongs to SDL).
+    void* menuSurface_ = nullptr;
+    int menuSurfaceW_ = 0;
+    int menuSurfaceH_ = 0;
+    bool menuRendererUp_ = false; // the menu code has its renderer
     void* texture_ = nullptr;  // SDL_Texture*
     void* imgui_ = nullptr;    // ImGuiContext*
     uint32_t textureFormat_ = 0;

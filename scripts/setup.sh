@@ -14,6 +14,7 @@ packages=(
   tiled
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   xvfb xauth
+  weston xwayland
   desktop-file-utils appstream
   dpkg-dev lintian groff-base
   clang
