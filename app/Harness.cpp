@@ -395,7 +395,11 @@ int RunGame(const THarnessOptions& options) {
     app.SetTitle("VARNOK (freeware version)");
     // Gamepads and the player's own keys in the window; a demo brings its
     // own input, and headless runs take keys only from a file they name.
-    if (!options.Headless && !playing) app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
+    if (!options.Headless && !playing) {
+        app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
+        if (const platform::GameControllers* pads = app.Controllers())
+            for (const std::string& problem : pads->Problems()) AddMessage(problem);
+    }
     if (!options.KeysFile.empty())
         app.SetKeyBindings(LoadKeyBindings(options.KeysFile, false));
     else if (!options.Headless && !playing)
