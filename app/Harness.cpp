@@ -22,6 +22,7 @@
 #include "tools/Debug.h"
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -367,6 +368,27 @@ private:
 
 } // namespace
 
+namespace {
+
+extern "C" void TerminateOnHangUp(int) {
+    raise(SIGTERM);
+}
+
+// Closing the terminal (SIGHUP) ends the game as SIGTERM does: the platform
+// turns that into a request to close the window, so the run ends between two
+// ticks and a demo being recorded is finished with its end line. A hang-up
+// the caller chose to ignore (nohup) stays ignored.
+void HangUpEndsLikeTerminate() {
+    struct sigaction current {};
+    if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+    struct sigaction hangUp {};
+    hangUp.sa_handler = TerminateOnHangUp;
+    sigemptyset(&hangUp.sa_mask);
+    sigaction(SIGHUP, &hangUp, nullptr);
+}
+
+} // namespace
+
 int RunGame(const THarnessOptions& options) {
     if (!options.DataDir.empty()) SetProgramFolder(options.DataDir);
     UseUserDataFolderWhenReadOnly();
@@ -382,7 +404,9 @@ int RunGame(const THarnessOptions& options) {
     try {
         if (playing) {
             script = LoadDemo(options.PlayFile);
-            if (!script.IsDemo) throw EFileError(options.PlayFile + " is not a demo: its first line is not \"#demo 1\"");
+            if (!script.IsDemo)
+                throw EFileError(options.PlayFile + " is not a demo: its first line is not \"#demo " +
+                                 std::to_string(kDemoFormat) + "\"");
         } else if (!options.InputFile.empty()) {
             script = LoadDemo(options.InputFile);
         }
@@ -393,6 +417,7 @@ int RunGame(const THarnessOptions& options) {
 
     platform::Application app(options.Headless);
     app.SetTitle("VARNOK (freeware version)");
+    HangUpEndsLikeTerminate();
     // Gamepads and the player's own keys in the window; a demo brings its
     // own input, and headless runs take keys only from a file they name.
     if (!options.Headless && !playing) {
@@ -515,8 +540,15 @@ int RunGame(const THarnessOptions& options) {
                                static_cast<unsigned long long>(t));
     };
 
+    // (Not in the debug log: that is part of the state the demo's checks compare.)
+    if (playing && script.Format == 1)
+        std::fprintf(stderr,
+                     "varnok: %s is a demo of format 1, written before demos ended with an end line: whether it "
+                     "is whole cannot be told.\n",
+                     options.PlayFile.c_str());
+    // Each pass is one tick; when the loop ends, tick is the last tick run.
     uint64_t tick = 0;
-    for (; !app.Terminated(); ++tick) {
+    for (;; ++tick) {
         uint32_t elapsed = options.TickMs;
         if (auto it = script.Elapsed.find(tick); it != script.Elapsed.end()) elapsed = it->second;
         if (recording && !options.Headless) {
@@ -569,10 +601,11 @@ int RunGame(const THarnessOptions& options) {
         if (!outOfStep.empty()) break;
         if (options.Ticks && tick + 1 >= *options.Ticks) break;
         if (playing && tick + 1 >= script.TickCount()) break;
+        if (app.Terminated()) break;
     }
     if (recording || playing) check(tick);
     if (recorder) {
-        recorder->Flush();
+        recorder->WriteEnd(tick);
         if (!recorder->Good()) {
             app.ShowMessage("The demo file " + options.RecordFile + " could not be written whole.");
             return 2;
@@ -587,6 +620,14 @@ int RunGame(const THarnessOptions& options) {
     }
     if (!outOfStep.empty()) {
         app.ShowMessage(outOfStep);
+        return 3;
+    }
+    if (playing && script.CutShortAtLine != 0) {
+        // Played as far as it goes; a run that depends on it must know it
+        // saw less than was recorded.
+        app.ShowMessage(Format("The demo %s is cut short at line %d: it played up to tick %llu, as far as it goes.",
+                               options.PlayFile.c_str(), script.CutShortAtLine,
+                               static_cast<unsigned long long>(tick)));
         return 3;
     }
     return app.ExitCode();
