@@ -33,9 +33,10 @@ std::string WithSlash(std::string folder) {
 // (nothing may be written, the disk is full), the conversion is held in
 // memory instead.
 // Why a plain settings file is not one the game can use, or nothing when it
-// is: it must be a readable regular file of text that holds at least one
-// section. Random bytes or an emptied file would otherwise become an empty
-// store, replacing good settings with the built-in defaults without a word.
+// is: it must be a readable regular file of text, and settings outside any
+// section mean it is no settings file. Random bytes would otherwise become
+// an empty store, replacing good settings with the built-in defaults
+// without a word.
 std::optional<std::string> PlainFileProblem(const std::string& plainName) {
     std::string bytes;
     try {
@@ -48,9 +49,23 @@ std::optional<std::string> PlainFileProblem(const std::string& plainName) {
         if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != 0x1A) || c == 0x7F)
             return Format("it is no text file (byte %zu is the control byte 0x%02X)", i, c);
     }
-    if (TMemIniFileCrypted::ParseLines(TMemIniFileCrypted::SplitLines(bytes)).empty())
+    bool text = false;
+    for (const std::string& line : TMemIniFileCrypted::SplitLines(bytes))
+        text = text || (line.find_first_not_of(" \t\x1A") != std::string::npos && line[0] != ';');
+    if (text && TMemIniFileCrypted::ParseLines(TMemIniFileCrypted::SplitLines(bytes)).empty())
         return std::string("it holds no settings (no \"[section]\" line)");
     return std::nullopt;
+}
+
+// True when the data file relative holds settings now (a store that reads).
+bool HoldsSettings(const std::string& folder, const char* relative) {
+    const std::string path = ReadPath(folder, relative);
+    if (!FileExists(path)) return false;
+    try {
+        return !TMemIniFileCrypted(path).Sections().empty();
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // Something stands at path, whatever it is (a folder, a pipe, a dangling link).
@@ -64,6 +79,10 @@ void ConvertPlainFile(const std::string& folder, const std::string& plainName, c
     try {
         if (const auto problem = PlainFileProblem(plainName)) throw EFileError(*problem);
         TMemIniFileCrypted plain(plainName);
+        // An empty plain file starts a store from nothing, but never empties
+        // one that holds settings.
+        if (plain.Sections().empty() && HoldsSettings(folder, relative))
+            throw EFileError("it holds no settings, and the existing file does");
         try {
             plain.SaveConverted(WritePath(folder, relative));
         } catch (const ESaveError& e) {
