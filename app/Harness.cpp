@@ -22,9 +22,11 @@
 #include "tools/Debug.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace varnok {
@@ -227,6 +229,19 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
         }
         if (!error.empty()) break;
     }
+    // An output after the last tick would never be made: a test asking for
+    // it must hear so before the run, not find a file missing afterwards.
+    if (error.empty() && o.Ticks) {
+        const std::pair<const char*, const std::vector<TTickOutput>*> outputs[] = {
+            {"--screenshot", &o.Screenshots}, {"--state", &o.States}, {"--action", &o.Actions}};
+        for (const auto& [name, list] : outputs)
+            for (const TTickOutput& out : *list)
+                if (error.empty() && out.Tick >= *o.Ticks)
+                    error = Format("%s %s@%llu comes after the last tick (--ticks %llu runs ticks 0 to %llu)", name,
+                                   out.Path.c_str(), static_cast<unsigned long long>(out.Tick),
+                                   static_cast<unsigned long long>(*o.Ticks),
+                                   static_cast<unsigned long long>(*o.Ticks - 1));
+    }
     if (error.empty() && !o.RecordFile.empty() && !o.PlayFile.empty())
         error = "--record and --play cannot be used together";
     if (error.empty() && !o.PlayFile.empty() && !o.InputFile.empty()) error = "--play brings its own keys: no --input";
@@ -385,6 +400,18 @@ void HangUpEndsLikeTerminate() {
     hangUp.sa_handler = TerminateOnHangUp;
     sigemptyset(&hangUp.sa_mask);
     sigaction(SIGHUP, &hangUp, nullptr);
+}
+
+// Writes a harness output file (a state snapshot): every failure, the
+// final flush and close included, raises EFileError with the system's reason.
+void WriteOutputFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) throw EFileError(Format("cannot create \"%s\": %s", path.c_str(), std::strerror(errno)));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+    const int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed)
+        throw EFileError(Format("cannot write \"%s\": %s", path.c_str(), std::strerror(written ? errno : err)));
 }
 
 } // namespace
@@ -546,6 +573,14 @@ int RunGame(const THarnessOptions& options) {
                      "varnok: %s is a demo of format 1, written before demos ended with an end line: whether it "
                      "is whole cannot be told.\n",
                      options.PlayFile.c_str());
+    bool outputsFailed = false;
+    // The last tick whose actions and outputs ran.
+    std::optional<uint64_t> outputsDone;
+    auto outputFailed = [&](const char* option, const TTickOutput& out, const std::string& why) {
+        std::fprintf(stderr, "varnok: %s %s@%llu: %s\n", option, out.Path.c_str(),
+                     static_cast<unsigned long long>(out.Tick), why.c_str());
+        outputsFailed = true;
+    };
     // Each pass is one tick; when the loop ends, tick is the last tick run.
     uint64_t tick = 0;
     for (;; ++tick) {
@@ -583,20 +618,26 @@ int RunGame(const THarnessOptions& options) {
         for (const auto& action : options.Actions)
             if (action.Tick == tick) form.RunNamedCommand(action.Path);
 
+        // A harness output that cannot be made fails the run (standard error
+        // says why; the game's own log stays as the game left it).
         for (const auto& shot : options.Screenshots) {
             if (shot.Tick != tick) continue;
             try {
-                if (form.DXDraw.CanDraw()) WritePng(shot.Path, form.DXDraw.BackSurface().ToImage());
-            } catch (const Exception& e) {
-                AddMessage(e.Message());
+                if (!form.DXDraw.CanDraw()) throw EFileError("there is no picture to take");
+                WritePng(shot.Path, form.DXDraw.BackSurface().ToImage());
+            } catch (const std::exception& e) {
+                outputFailed("--screenshot", shot, e.what());
             }
         }
         for (const auto& state : options.States) {
             if (state.Tick != tick) continue;
-            std::ofstream out(state.Path, std::ios::binary | std::ios::trunc);
-            out << StateJson(form, tick);
-            if (!out) AddMessage("Cannot write " + state.Path);
+            try {
+                WriteOutputFile(state.Path, StateJson(form, tick));
+            } catch (const std::exception& e) {
+                outputFailed("--state", state, e.what());
+            }
         }
+        outputsDone = tick;
         if ((recording || playing) && (tick + 1) % kDemoCheckEvery == 0) check(tick);
         if (!outOfStep.empty()) break;
         if (options.Ticks && tick + 1 >= *options.Ticks) break;
@@ -618,6 +659,16 @@ int RunGame(const THarnessOptions& options) {
                                static_cast<unsigned long long>(tick),
                                static_cast<unsigned long long>(script.TickCount() - 1));
     }
+    // Outputs of ticks the run never reached: the game ended before them (a
+    // test may mean that, so it is said, not failed).
+    const std::pair<const char*, const std::vector<TTickOutput>*> outputs[] = {
+        {"--screenshot", &options.Screenshots}, {"--state", &options.States}, {"--action", &options.Actions}};
+    for (const auto& [name, list] : outputs)
+        for (const TTickOutput& out : *list)
+            if (!outputsDone || out.Tick > *outputsDone)
+                std::fprintf(stderr, "varnok: %s %s@%llu: not done, the game ended at tick %llu\n", name,
+                             out.Path.c_str(), static_cast<unsigned long long>(out.Tick),
+                             static_cast<unsigned long long>(tick));
     if (!outOfStep.empty()) {
         app.ShowMessage(outOfStep);
         return 3;
@@ -630,6 +681,7 @@ int RunGame(const THarnessOptions& options) {
                                static_cast<unsigned long long>(tick)));
         return 3;
     }
+    if (outputsFailed) return 2;
     return app.ExitCode();
 }
 

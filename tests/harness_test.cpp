@@ -130,6 +130,35 @@ TEST(HarnessRun, EscapeAfterTheLockOutEndsTheGameButNotBefore) {
     EXPECT_FALSE(fs::exists(dir / "b.json"));                            // the game had ended
 }
 
+// A screenshot or state that cannot be written fails the run with a message
+// naming it (exit code 2), and one asked for after the last tick is refused
+// before the run.
+TEST(HarnessRun, OutputsThatCannotBeWrittenFailTheRun) {
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    const std::string run = "--headless --ticks 10 --data " + (dir / "data");
+    for (const std::string& output : {std::string("--state /dev/full@5"),
+                                      "--state " + (dir / "no/such/folder/s.json") + "@3",
+                                      "--screenshot " + (dir / "no/such/folder/s.png") + "@3",
+                                      std::string("--screenshot /dev/full@4")}) {
+        const RunResult r = RunVarnok(dir, run + " " + output);
+        EXPECT_EQ(r.exitCode, 2) << output << "\n" << r.errors;
+        const std::string path = output.substr(output.find(' ') + 1, output.find('@') - output.find(' ') - 1);
+        EXPECT_NE(r.errors.find(path), std::string::npos) << r.errors;
+    }
+    // The good outputs of the same run are still made.
+    RunResult r = RunVarnok(dir, run + " --state /dev/full@5 --state " + (dir / "s.json") + "@6");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(fs::exists(dir / "s.json"));
+
+    for (const char* late : {"--state x.json@10", "--screenshot x.png@50", "--action ActionAboutInfo@11"}) {
+        r = RunVarnok(dir, run + " " + late);
+        EXPECT_EQ(r.exitCode, 2) << late;
+        EXPECT_NE(r.errors.find("comes after the last tick"), std::string::npos) << r.errors;
+    }
+    EXPECT_FALSE(fs::exists("x.json"));
+}
+
 TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
     test::TempDir dir;
     fs::create_directories(dir / "empty");
