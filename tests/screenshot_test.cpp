@@ -6,10 +6,12 @@
 #include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -58,6 +60,39 @@ TEST(Screenshot, NumbersFollowTheHighestAndNothingIsReplaced) {
     EXPECT_EQ(SaveNumberedPng(Picture(40), folder), folder + "/varnok-123457.png");
     WriteFileBytes(dir / "file", "");
     EXPECT_THROW(SaveNumberedPng(Picture(50), dir / "file/sub"), EFileError);
+}
+
+// A picture that cannot be written whole (here the file size limit stands
+// in for a full disk) raises the error and leaves no temporary file behind.
+TEST(Screenshot, AFailedSaveLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string folder = dir / "Pictures";
+    fs::create_directories(folder);
+    RgbaImage noise(256, 256);
+    uint32_t x = 1;
+    for (uint8_t& b : noise.Pixels) {
+        x = x * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool thrown = false;
+    try {
+        SaveNumberedPng(noise, folder);
+    } catch (const EFileError&) {
+        thrown = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(thrown);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(folder))
+        left.push_back(e.path().filename().string());
+    EXPECT_TRUE(left.empty()) << left.front();
 }
 
 // F12 in the running game (the title here): the frame is saved, twice gives
