@@ -430,8 +430,17 @@ void TMainForm::SetCaption(const std::string& caption) {
     if (auto* window = app_.MainWindow()) window->SetCaption(caption);
 }
 
+// The shortcut keys (F7, F8, F12) work with Shift or Ctrl held, as they are
+// while running or jumping; with Alt they are left to the screens (Alt is
+// the window switch's and the debug keys' modifier).
+namespace {
+bool ShortCutShift(int shift) {
+    return (shift & ssAlt) == 0;
+}
+} // namespace
+
 bool TMainForm::HandleShortCut(int key, int shift) {
-    if (shift != 0) return false;
+    if (!ShortCutShift(shift)) return false;
     for (TAction* action : {&ActionNoSound, &ActionNoFX}) {
         if (action->ShortCutKey() == key && action->Enabled()) {
             action->Execute();
@@ -449,7 +458,7 @@ void TMainForm::KeyDown(int& key, int shift) {
             return;
         }
         // So does the screenshot key, on every screen and at any time.
-        if (key == VK_F12 && shift == 0) {
+        if (key == VK_F12 && ShortCutShift(shift)) {
             RequestScreenshot();
             key = 0;
             return;

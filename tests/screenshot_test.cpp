@@ -130,6 +130,15 @@ TEST(Screenshot, F12SavesTheFrameInThePicturesFolder) {
     EXPECT_GT(differentAbove, 100u);
     EXPECT_EQ(differentBelow, 0u);
 
+    // With Shift (running) or Ctrl (jumping) held, F12 takes a picture too.
+    WriteFileBytes(dir / "held.txt", "50 down Shift\n51 down F12\n52 up F12\n53 up Shift\n"
+                                     "70 down Ctrl\n71 down F12\n72 up F12\n73 up Ctrl\n");
+    ASSERT_EQ(run(dir / "held.txt", "held"), 0);
+    EXPECT_TRUE(fs::exists(pictures + "/varnok-0003.png"));
+    EXPECT_TRUE(fs::exists(pictures + "/varnok-0004.png"));
+    fs::remove(pictures + "/varnok-0003.png");
+    fs::remove(pictures + "/varnok-0004.png");
+
     WriteFileBytes(dir / "none.txt", "");
     ASSERT_EQ(run(dir / "none.txt", "without"), 0);
     EXPECT_EQ(ReadFileBytes(dir / "with.json"), ReadFileBytes(dir / "without.json"));

@@ -539,6 +539,29 @@ TEST_F(ShellTest, ScoreRollHeartsAndTheDebugCellReport) {
     EXPECT_EQ(form->Caption(), "1,13 (HByte=0, LByte=15 tile=1)");
 }
 
+// F7 and F8 are shortcuts with Shift or Ctrl held too (running, jumping):
+// the actions run and the screen never sees the key. With Alt held they are
+// no shortcuts.
+TEST_F(ShellTest, ShortcutKeysWorkWithShiftOrCtrlHeld) {
+    Start();
+    Wait(500);
+    for (int shift : {ssShift, ssCtrl, ssShift | ssCtrl}) {
+        const bool sound = form->ActionNoSound.Checked(), fx = form->ActionNoFX.Checked();
+        int key = VK_F8;
+        form->KeyDown(key, shift);
+        EXPECT_EQ(key, 0) << shift;
+        EXPECT_NE(form->ActionNoSound.Checked(), sound) << shift;
+        key = VK_F7;
+        form->KeyDown(key, shift);
+        EXPECT_EQ(key, 0) << shift;
+        EXPECT_NE(form->ActionNoFX.Checked(), fx) << shift;
+    }
+    const bool sound = form->ActionNoSound.Checked();
+    int key = VK_F8;
+    form->KeyDown(key, ssAlt);
+    EXPECT_EQ(form->ActionNoSound.Checked(), sound);
+}
+
 TEST(PlayerPan, LeftEdgeCentreRightEdge) {
     EXPECT_EQ(TMainForm::PlayerPan(0, 640), -2500);
     EXPECT_EQ(TMainForm::PlayerPan(320, 640), 0);
