@@ -178,6 +178,12 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             o.MapFile = arg;
             continue;
         }
+        // Only the first parameter is the game's: a later word that is no
+        // option has no effect (the debug switch in second place included).
+        if (arg.rfind("--", 0) != 0) {
+            o.Ignored.push_back(arg);
+            continue;
+        }
         o.Params.push_back(arg);
         if (arg == "--help") {
             o.Help = true;
@@ -445,6 +451,16 @@ int RunGame(const THarnessOptions& options) {
     platform::Application app(options.Headless);
     app.SetTitle("VARNOK (freeware version)");
     HangUpEndsLikeTerminate();
+    for (const std::string& word : options.Ignored) {
+        const std::string note = "Parameter '" + EscapeControlBytes(word) +
+                                 "' ignored: only the first parameter is looked at";
+        // A demo's checks compare the debug log: recording and playback say it
+        // on standard error only.
+        if (playing || recording)
+            std::fprintf(stderr, "varnok: %s\n", note.c_str());
+        else
+            AddMessage(note);
+    }
     // Gamepads and the player's own keys in the window; a demo brings its
     // own input, and headless runs take keys only from a file they name.
     if (!options.Headless && !playing) {

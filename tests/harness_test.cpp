@@ -66,11 +66,44 @@ TEST(HarnessOptions, ParsesEveryOptionAndRejectsBadOnes) {
                                          {"varnok", "--screenshot", "x.png"},
                                          {"varnok", "--state", "x@"},
                                          {"varnok", "--action", "ActionAboutInfo"},
-                                         {"varnok", "--headless", "-KV3916"},
                                          {"varnok", "--bogus"}}) {
         ParseHarnessOptions(static_cast<int>(bad.size()), const_cast<char**>(bad.data()), error);
         EXPECT_NE(error, "") << bad.back();
     }
+}
+
+// Only the first parameter is the game's: a later word that is no option
+// has no effect (the debug switch in second place included) and is noted,
+// while an unknown option still ends the program.
+TEST(HarnessOptions, WordsAfterTheFirstParameterAreIgnored) {
+    auto parse = [](std::vector<const char*> args, std::string& error) {
+        return ParseHarnessOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), error);
+    };
+    std::string error;
+    THarnessOptions o = parse({"varnok", "foo", "-KV3916"}, error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.Params, std::vector<std::string>{"foo"});
+    EXPECT_EQ(o.Ignored, std::vector<std::string>{"-KV3916"});
+    o = parse({"varnok", "--headless", "-KV3916", "--ticks", "5", "bar"}, error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.Params.front(), "--headless");
+    EXPECT_EQ(o.Ticks, 5u);
+    EXPECT_EQ(o.Ignored, (std::vector<std::string>{"-KV3916", "bar"}));
+    o = parse({"varnok", "level.tmx", "-KV3916"}, error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.MapFile, "level.tmx");
+    EXPECT_TRUE(o.Params.empty()) << "a later word never becomes the first parameter";
+    parse({"varnok", "-KV3916", "--bogus"}, error);
+    EXPECT_NE(error, "");
+
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    const RunResult r = RunVarnok(dir, "--headless -KV3916 --ticks 5 --data " + (dir / "data") + " --state " +
+                                           (dir / "s.json") + "@4");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string state = test::ReadFileBytes(dir / "s.json");
+    EXPECT_NE(state.find("\"DebugSwitch\": false"), std::string::npos) << state;
+    EXPECT_NE(state.find("Parameter '-KV3916' ignored"), std::string::npos) << state;
 }
 
 TEST(HarnessOptions, InputScriptLines) {
