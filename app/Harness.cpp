@@ -631,8 +631,16 @@ int RunGame(const THarnessOptions& options) {
         // frames: the next tick sees the time since this one, as it would
         // without the command (a change of window mode then leaves the run
         // exactly as it was).
-        for (const auto& action : options.Actions)
-            if (action.Tick == tick) form.RunNamedCommand(action.Path);
+        // As the player could give them: a command of a hidden menu, a
+        // level the game does not have or a disabled item fails the run.
+        for (const auto& action : options.Actions) {
+            if (action.Tick != tick) continue;
+            const std::string refusal = form.CommandRefusal(action.Path);
+            if (!refusal.empty())
+                outputFailed("--action", action, "not run: " + refusal);
+            else
+                form.RunNamedCommand(action.Path);
+        }
 
         // A harness output that cannot be made fails the run (standard error
         // says why; the game's own log stays as the game left it).

@@ -17,6 +17,7 @@
 #include "tools/Debug.h"
 #include "tools/ToolWindows.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <filesystem>
 
@@ -354,7 +355,34 @@ TAction* TMainForm::FindAction(const std::string& name) {
     return nullptr;
 }
 
+std::string TMainForm::CommandRefusal(const std::string& name) {
+    TAction* action = FindAction(name);
+    for (TAction* keyed : {&ActionNoSound, &ActionNoFX, &ActionPause, &ActionToggleWindow, &ActionGodMode,
+                           &ActionNoTiles})
+        if (action == keyed) return "";
+    std::vector<platform::MenuItem*> items;
+    if (action)
+        items = action->Items();
+    else if (platform::MenuItem* item = MainMenu.FindItem(name); item && item->OnClick)
+        items.push_back(item);
+    if (items.empty()) return "no menu command is named " + name;
+    for (const auto& menu : MainMenu.Menus) {
+        for (const auto& entry : menu->Items) {
+            if (std::find(items.begin(), items.end(), entry.get()) == items.end()) continue;
+            const std::string menuName = platform::StripAccessKey(menu->Caption);
+            if (!menu->Visible)
+                return "the menu " + menuName + " is hidden" + (DebugSwitch ? "" : " (it needs the debug switch)");
+            if (menu->OnOpen) menu->OnOpen();
+            if (!entry->Visible) return "the menu " + menuName + " has no item " + name + " now";
+            if (!entry->Enabled) return "the item " + name + " of the menu " + menuName + " is disabled now";
+            return "";
+        }
+    }
+    return "no menu holds " + name;
+}
+
 bool TMainForm::RunNamedCommand(const std::string& name) {
+    if (!CommandRefusal(name).empty()) return false;
     if (TAction* action = FindAction(name)) {
         RunCommand([action] { action->Execute(); });
         return true;

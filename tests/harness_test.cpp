@@ -281,6 +281,15 @@ TEST(HarnessRun, MenuActionsRecordTheirMessageBoxesAndDialogs) {
     EXPECT_NE(cs.find("\"DebugLog\": \"\\r\\n"), std::string::npos) << cs;
     EXPECT_NE(cs.find("\"DebugWindowVisible\": true"), std::string::npos) << cs;
 
+    // A command the player could not give (its menu hidden without the debug
+    // switch) is not run and fails the run.
+    const RunResult hidden = RunVarnok(dir, "--headless --ticks 10 --data " + (dir / "data") +
+                                                " --action ActionEditInternals@3 --state " + (dir / "h.json") + "@9");
+    EXPECT_EQ(hidden.exitCode, 2);
+    EXPECT_NE(hidden.errors.find("ActionEditInternals@3: not run: the menu Debug is hidden"), std::string::npos)
+        << hidden.errors;
+    EXPECT_NE(test::ReadFileBytes(dir / "h.json").find("\"Dialogs\": []"), std::string::npos);
+
     const RunResult bad = RunVarnok(dir, "--headless --ticks 5 --data " + (dir / "data") + " --action NoSuchAction@1");
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_NE(bad.errors.find("NoSuchAction"), std::string::npos) << bad.errors;

@@ -562,6 +562,35 @@ TEST_F(ShellTest, ShortcutKeysWorkWithShiftOrCtrlHeld) {
     EXPECT_EQ(form->ActionNoSound.Checked(), sound);
 }
 
+// Menu commands by name obey the menus as the player sees them: without the
+// debug switch the Debug, Layer and Level menus are hidden, the Level menu
+// shows only the game's levels, and the actions with keys of their own can
+// always be given.
+TEST_F(ShellTest, NamedCommandsObeyTheMenusAsThePlayerSeesThem) {
+    Start();
+    for (const char* hidden : {"ActionEditInternals", "ActionShowDebugWindow", "Layer11", "mnuLvl2"}) {
+        EXPECT_NE(form->CommandRefusal(hidden).find("is hidden"), std::string::npos) << hidden;
+        EXPECT_FALSE(form->RunNamedCommand(hidden)) << hidden;
+    }
+    EXPECT_TRUE(form->Dialogs.empty());
+    EXPECT_EQ(form->Game.StartLevelNumber, 1);
+    EXPECT_FALSE(DebugLog().AlwaysHide());
+    for (const char* shown : {"ActionAboutInfo", "ActionDirectXInfo", "ActionNoSound", "ActionGodMode", "Exit1"})
+        EXPECT_EQ(form->CommandRefusal(shown), "") << shown;
+
+    // With the switch: the game has two levels, so the Level menu has no
+    // third item to choose.
+    Start({"-KV3916"});
+    EXPECT_EQ(form->CommandRefusal("mnuLvl2"), "");
+    EXPECT_NE(form->CommandRefusal("mnuLvl3").find("has no item mnuLvl3"), std::string::npos);
+    EXPECT_FALSE(form->RunNamedCommand("mnuLvl5"));
+    EXPECT_EQ(form->Game.StartLevelNumber, 1);
+    EXPECT_TRUE(form->RunNamedCommand("mnuLvl2"));
+    EXPECT_EQ(form->Game.StartLevelNumber, 2);
+    EXPECT_TRUE(form->RunNamedCommand("ActionEditInternals"));
+    EXPECT_EQ(form->Dialogs, std::vector<std::string>{"Internal data"});
+}
+
 TEST(PlayerPan, LeftEdgeCentreRightEdge) {
     EXPECT_EQ(TMainForm::PlayerPan(0, 640), -2500);
     EXPECT_EQ(TMainForm::PlayerPan(320, 640), 0);
