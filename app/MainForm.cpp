@@ -414,7 +414,11 @@ bool TMainForm::Idle() {
 }
 
 void TMainForm::AppException(const std::exception& e, const void* address) {
-    if (DXDraw.HasOption(platform::doFullScreen)) {
+    // In full screen, or when a switch of mode failed half-way (in either
+    // direction, the return to the window included): back to a running
+    // window, whatever else fails on the way.
+    std::string windowFailure;
+    if (DXDraw.HasOption(platform::doFullScreen) || Game.ModeSwitching) {
         // Back to window mode, so that the program's windows can be seen:
         // with its menu bar and the check mark of "Window mode".
         Game.ModeSwitching = true;
@@ -427,11 +431,17 @@ void TMainForm::AppException(const std::exception& e, const void* address) {
         DXDraw.Options &= ~static_cast<uint32_t>(platform::doFullScreen);
         ActionToggleWindow.SetChecked(true);
         ApplyWindowLook();
-        DXDraw.Initialize();
+        try {
+            DXDraw.Initialize();
+        } catch (const std::exception& again) {
+            windowFailure = again.what();
+        }
         SetTimer(true);
         Game.ModeSwitching = false;
     }
     AddMessage(Format("%s at %016" PRIXPTR, e.what(), reinterpret_cast<uintptr_t>(address)));
+    if (!windowFailure.empty())
+        AddMessage("The window could not be set up again either: " + windowFailure);
 }
 
 void TMainForm::AppActivate() {
