@@ -176,7 +176,8 @@ TDemo ParseDemo(const std::string& text) {
         // length would only make the playback run on and on.
         if (demo.IsDemo && tick >= lineCount)
             failDemo(Format("tick %llu lies beyond the demo's length (%llu lines)",
-                            static_cast<unsigned long long>(tick), static_cast<unsigned long long>(lineCount)));
+                            static_cast<unsigned long long>(tick),
+                            static_cast<unsigned long long>(lineCount)));
         const std::string what = LowerCase(w[1]);
         TDemoEvent e;
         bool event = true;
@@ -237,18 +238,17 @@ TDemo ParseDemo(const std::string& text) {
     // beyond them would never play.
     if (lastEventLine != 0 && lastEventTick >= demo.TickCount()) {
         lineNo = lastEventLine;
-        failDemo(demo.Elapsed.empty()
-                     ? Format("tick %llu has no 'elapsed' line", static_cast<unsigned long long>(lastEventTick))
-                     : Format("tick %llu comes after the demo's last tick %llu",
-                              static_cast<unsigned long long>(lastEventTick),
-                              static_cast<unsigned long long>(demo.TickCount() - 1)));
+        failDemo(demo.Elapsed.empty() ? Format("tick %llu has no 'elapsed' line",
+                                               static_cast<unsigned long long>(lastEventTick))
+                                      : Format("tick %llu comes after the demo's last tick %llu",
+                                               static_cast<unsigned long long>(lastEventTick),
+                                               static_cast<unsigned long long>(demo.TickCount() - 1)));
     }
     if (endLine != 0 && (demo.Elapsed.empty() || endTick + 1 != demo.TickCount())) {
         lineNo = endLine;
         failDemo(Format("the end line names tick %llu, but the demo's last tick is %s",
                         static_cast<unsigned long long>(endTick),
-                        demo.Elapsed.empty() ? "missing"
-                                             : std::to_string(demo.TickCount() - 1).c_str()));
+                        demo.Elapsed.empty() ? "missing" : std::to_string(demo.TickCount() - 1).c_str()));
     }
     // A demo of this format without its end line broke off where the end
     // line should be.
@@ -301,7 +301,8 @@ std::string FirstDataMismatch(const TDemo& demo, const std::string& folder) {
 TDemoRecorder::TDemoRecorder(const std::string& path, platform::EventSink& target) : target_(target) {
     fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd_ < 0)
-        throw EFileError(Format("Cannot create the demo file \"%s\": %s", path.c_str(), std::strerror(errno)));
+        throw EFileError(
+            Format("Cannot create the demo file \"%s\": %s", path.c_str(), std::strerror(errno)));
 }
 
 TDemoRecorder::~TDemoRecorder() {

@@ -243,8 +243,8 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
         for (const auto& [name, list] : outputs)
             for (const TTickOutput& out : *list)
                 if (error.empty() && out.Tick >= *o.Ticks)
-                    error = Format("%s %s@%llu comes after the last tick (--ticks %llu runs ticks 0 to %llu)", name,
-                                   out.Path.c_str(), static_cast<unsigned long long>(out.Tick),
+                    error = Format("%s %s@%llu comes after the last tick (--ticks %llu runs ticks 0 to %llu)",
+                                   name, out.Path.c_str(), static_cast<unsigned long long>(out.Tick),
                                    static_cast<unsigned long long>(*o.Ticks),
                                    static_cast<unsigned long long>(*o.Ticks - 1));
     }
@@ -417,7 +417,8 @@ void WriteOutputFile(const std::string& path, const std::string& bytes) {
     const int err = errno;
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed)
-        throw EFileError(Format("cannot write \"%s\": %s", path.c_str(), std::strerror(written ? errno : err)));
+        throw EFileError(
+            Format("cannot write \"%s\": %s", path.c_str(), std::strerror(written ? errno : err)));
 }
 
 } // namespace
@@ -452,8 +453,8 @@ int RunGame(const THarnessOptions& options) {
     app.SetTitle("VARNOK (freeware version)");
     HangUpEndsLikeTerminate();
     for (const std::string& word : options.Ignored) {
-        const std::string note = "Parameter '" + EscapeControlBytes(word) +
-                                 "' ignored: only the first parameter is looked at";
+        const std::string note =
+            "Parameter '" + EscapeControlBytes(word) + "' ignored: only the first parameter is looked at";
         // A demo's checks compare the debug log: recording and playback say it
         // on standard error only.
         if (playing || recording)
@@ -466,7 +467,8 @@ int RunGame(const THarnessOptions& options) {
     if (!options.Headless && !playing) {
         app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
         if (const platform::GameControllers* pads = app.Controllers())
-            for (const std::string& problem : pads->Problems()) AddMessage(problem);
+            for (const std::string& problem : pads->Problems())
+                AddMessage(problem);
     }
     if (!options.KeysFile.empty())
         app.SetKeyBindings(LoadKeyBindings(options.KeysFile, false));
@@ -585,10 +587,11 @@ int RunGame(const THarnessOptions& options) {
 
     // (Not in the debug log: that is part of the state the demo's checks compare.)
     if (playing && script.Format == 1)
-        std::fprintf(stderr,
-                     "varnok: %s is a demo of format 1, written before demos ended with an end line: whether it "
-                     "is whole cannot be told.\n",
-                     options.PlayFile.c_str());
+        std::fprintf(
+            stderr,
+            "varnok: %s is a demo of format 1, written before demos ended with an end line: whether it "
+            "is whole cannot be told.\n",
+            options.PlayFile.c_str());
     bool outputsFailed = false;
     // The last tick whose actions and outputs ran.
     std::optional<uint64_t> outputsDone;
@@ -700,9 +703,9 @@ int RunGame(const THarnessOptions& options) {
     if (playing && script.CutShortAtLine != 0) {
         // Played as far as it goes; a run that depends on it must know it
         // saw less than was recorded.
-        app.ShowMessage(Format("The demo %s is cut short at line %d: it played up to tick %llu, as far as it goes.",
-                               options.PlayFile.c_str(), script.CutShortAtLine,
-                               static_cast<unsigned long long>(tick)));
+        app.ShowMessage(
+            Format("The demo %s is cut short at line %d: it played up to tick %llu, as far as it goes.",
+                   options.PlayFile.c_str(), script.CutShortAtLine, static_cast<unsigned long long>(tick)));
         return 3;
     }
     if (outputsFailed) return 2;

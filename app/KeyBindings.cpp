@@ -117,10 +117,10 @@ std::array<int, 256> LoadKeyBindings(const std::string& path, bool writeDefaults
         if (!text && writeDefaults && std::filesystem::is_symlink(path, ec)) {
             // A link to a file that is not there (yet): the player's own
             // arrangement, not replaced by a file of ours.
-            AddMessage(EscapeControlBytes(
-                Format("Key bindings: %s is a link to %s, which does not exist; it is left alone and the keys "
-                       "keep their own meaning",
-                       path.c_str(), std::filesystem::read_symlink(path, ec).string().c_str())));
+            AddMessage(EscapeControlBytes(Format(
+                "Key bindings: %s is a link to %s, which does not exist; it is left alone and the keys "
+                "keep their own meaning",
+                path.c_str(), std::filesystem::read_symlink(path, ec).string().c_str())));
             return IdentityKeyMap();
         }
         if (!text && writeDefaults) {

@@ -357,8 +357,8 @@ TAction* TMainForm::FindAction(const std::string& name) {
 
 std::string TMainForm::CommandRefusal(const std::string& name) {
     TAction* action = FindAction(name);
-    for (TAction* keyed : {&ActionNoSound, &ActionNoFX, &ActionPause, &ActionToggleWindow, &ActionGodMode,
-                           &ActionNoTiles})
+    for (TAction* keyed :
+         {&ActionNoSound, &ActionNoFX, &ActionPause, &ActionToggleWindow, &ActionGodMode, &ActionNoTiles})
         if (action == keyed) return "";
     std::vector<platform::MenuItem*> items;
     if (action)
@@ -371,7 +371,8 @@ std::string TMainForm::CommandRefusal(const std::string& name) {
             if (std::find(items.begin(), items.end(), entry.get()) == items.end()) continue;
             const std::string menuName = platform::StripAccessKey(menu->Caption);
             if (!menu->Visible)
-                return "the menu " + menuName + " is hidden" + (DebugSwitch ? "" : " (it needs the debug switch)");
+                return "the menu " + menuName + " is hidden" +
+                       (DebugSwitch ? "" : " (it needs the debug switch)");
             if (menu->OnOpen) menu->OnOpen();
             if (!entry->Visible) return "the menu " + menuName + " has no item " + name + " now";
             if (!entry->Enabled) return "the item " + name + " of the menu " + menuName + " is disabled now";
@@ -440,8 +441,7 @@ void TMainForm::AppException(const std::exception& e, const void* address) {
         Game.ModeSwitching = false;
     }
     AddMessage(Format("%s at %016" PRIXPTR, e.what(), reinterpret_cast<uintptr_t>(address)));
-    if (!windowFailure.empty())
-        AddMessage("The window could not be set up again either: " + windowFailure);
+    if (!windowFailure.empty()) AddMessage("The window could not be set up again either: " + windowFailure);
 }
 
 void TMainForm::AppActivate() {

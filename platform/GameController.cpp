@@ -134,7 +134,8 @@ void GameControllers::AddUserMappings(const std::string& file) {
     if (selection.Dropped > 0)
         problems_.push_back(Format("%s: only the first %d gamepad mappings are used; %d more from line %d on "
                                    "are ignored",
-                                   file.c_str(), kMaxUserMappings, selection.Dropped, selection.FirstDroppedLine));
+                                   file.c_str(), kMaxUserMappings, selection.Dropped,
+                                   selection.FirstDroppedLine));
     SDL_RWops* rw = SDL_RWFromConstMem(selection.Text.data(), static_cast<int>(selection.Text.size()));
     if (!rw) {
         problems_.push_back(Format("Gamepad mappings of %s not added: %s", file.c_str(), SDL_GetError()));

@@ -102,7 +102,8 @@ int BadLine(const std::string& text) {
 // reads. Format 1 demos, written before the end line, are not cut for want
 // of it.
 TEST(DemoFormat, TheEndLineTellsAWholeDemoFromOneCutShort) {
-    const std::string whole = "#demo 2\n0 elapsed 16\n0 down Left\n1 elapsed 16\n1 check 0123456789abcdef\n1 end\n";
+    const std::string whole =
+        "#demo 2\n0 elapsed 16\n0 down Left\n1 elapsed 16\n1 check 0123456789abcdef\n1 end\n";
     TDemo d = ParseDemo(whole);
     EXPECT_EQ(d.Format, 2);
     EXPECT_EQ(d.CutShortAtLine, 0);
@@ -160,7 +161,8 @@ TEST(DemoFormat, TicksBeyondTheDemosLengthAreRefusedWithTheirLine) {
 TEST(DemoFormat, DataLinesNameOnlyTheRunsDataFiles) {
     for (const char* path : {"../../../etc/shadow", "/dev/zero", "DAT/../DAT/LEVEL.DAT", "SND/Sounds.dxw",
                              "/work/DAT/LEVEL.DAT", "DAT//LEVEL.DAT"}) {
-        EXPECT_EQ(BadLine(std::string("#demo 2\n#data ") + path + " 0123456789abcdef\n0 elapsed 1\n0 end\n"), 2)
+        EXPECT_EQ(BadLine(std::string("#demo 2\n#data ") + path + " 0123456789abcdef\n0 elapsed 1\n0 end\n"),
+                  2)
             << path;
     }
     const TDemo d = ParseDemo("#demo 2\n#data dat/level.dat 0123456789abcdef\n#data GFX/Images.dxg "
@@ -299,10 +301,12 @@ TEST(DemoRun, ACutDemoPlaysAsFarAsItGoesAndSaysWhere) {
                         {demo.substr(0, demo.rfind("\n", endLine - 1) + 4), lines - 1}};
     for (const Cut& cut : cuts) {
         WriteFileBytes(dir / "cut.dem", cut.text);
-        const RunResult r = RunGameBinary(
-            dir, "", "--headless --data " + data + " --play " + (dir / "cut.dem") + " --state " + (dir / "s.json") + "@150");
+        const RunResult r = RunGameBinary(dir, "",
+                                          "--headless --data " + data + " --play " + (dir / "cut.dem") +
+                                              " --state " + (dir / "s.json") + "@150");
         EXPECT_EQ(r.exitCode, 3) << r.errors;
-        EXPECT_NE(r.errors.find("cut short at line " + std::to_string(cut.line)), std::string::npos) << r.errors;
+        EXPECT_NE(r.errors.find("cut short at line " + std::to_string(cut.line)), std::string::npos)
+            << r.errors;
         EXPECT_TRUE(fs::exists(dir / "s.json"));
         fs::remove(dir / "s.json");
     }

@@ -18,8 +18,8 @@
 #include <SDL_joystick.h>
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
@@ -291,7 +291,8 @@ TEST(GamepadMappings, OnlyTheBoundedNumberOfTheFilesMappingsIsAdded) {
         text += mapping(n, "Linux") + mapping(n, "Windows");
     const int firstDroppedLine = 2 + 2 * platform::kMaxUserMappings + 1;
 
-    const platform::MappingSelection picked = platform::SelectUserMappings(text, "Linux", platform::kMaxUserMappings);
+    const platform::MappingSelection picked =
+        platform::SelectUserMappings(text, "Linux", platform::kMaxUserMappings);
     EXPECT_EQ(picked.Kept, platform::kMaxUserMappings);
     EXPECT_EQ(picked.Dropped, 250);
     EXPECT_EQ(picked.FirstDroppedLine, firstDroppedLine);
@@ -304,7 +305,8 @@ TEST(GamepadMappings, OnlyTheBoundedNumberOfTheFilesMappingsIsAdded) {
     platform::GameControllers pads(file);
     EXPECT_EQ(pads.UserMappings(), platform::kMaxUserMappings);
     ASSERT_EQ(pads.Problems().size(), 1u);
-    EXPECT_NE(pads.Problems()[0].find("250 more from line " + std::to_string(firstDroppedLine)), std::string::npos)
+    EXPECT_NE(pads.Problems()[0].find("250 more from line " + std::to_string(firstDroppedLine)),
+              std::string::npos)
         << pads.Problems()[0];
 }
 

@@ -170,10 +170,9 @@ TEST(HarnessRun, OutputsThatCannotBeWrittenFailTheRun) {
     test::TempDir dir;
     MakeDataFolder(dir);
     const std::string run = "--headless --ticks 10 --data " + (dir / "data");
-    for (const std::string& output : {std::string("--state /dev/full@5"),
-                                      "--state " + (dir / "no/such/folder/s.json") + "@3",
-                                      "--screenshot " + (dir / "no/such/folder/s.png") + "@3",
-                                      std::string("--screenshot /dev/full@4")}) {
+    for (const std::string& output :
+         {std::string("--state /dev/full@5"), "--state " + (dir / "no/such/folder/s.json") + "@3",
+          "--screenshot " + (dir / "no/such/folder/s.png") + "@3", std::string("--screenshot /dev/full@4")}) {
         const RunResult r = RunVarnok(dir, run + " " + output);
         EXPECT_EQ(r.exitCode, 2) << output << "\n" << r.errors;
         const std::string path = output.substr(output.find(' ') + 1, output.find('@') - output.find(' ') - 1);
@@ -283,10 +282,12 @@ TEST(HarnessRun, MenuActionsRecordTheirMessageBoxesAndDialogs) {
 
     // A command the player could not give (its menu hidden without the debug
     // switch) is not run and fails the run.
-    const RunResult hidden = RunVarnok(dir, "--headless --ticks 10 --data " + (dir / "data") +
-                                                " --action ActionEditInternals@3 --state " + (dir / "h.json") + "@9");
+    const RunResult hidden =
+        RunVarnok(dir, "--headless --ticks 10 --data " + (dir / "data") +
+                           " --action ActionEditInternals@3 --state " + (dir / "h.json") + "@9");
     EXPECT_EQ(hidden.exitCode, 2);
-    EXPECT_NE(hidden.errors.find("ActionEditInternals@3: not run: the menu Debug is hidden"), std::string::npos)
+    EXPECT_NE(hidden.errors.find("ActionEditInternals@3: not run: the menu Debug is hidden"),
+              std::string::npos)
         << hidden.errors;
     EXPECT_NE(test::ReadFileBytes(dir / "h.json").find("\"Dialogs\": []"), std::string::npos);
 

@@ -77,8 +77,8 @@ TEST(KeyBindings, DefaultsAreWrittenOnceAndBindEveryKeyToItself) {
 // Lines of a broken file are quoted with their control bytes escaped: none
 // of them reaches the terminal or the debug window as it is.
 TEST(KeyBindings, ControlBytesOfBadLinesAreEscaped) {
-    const TKeyBindings b =
-        ParseKeyBindings(std::string("\x1b[31mred\a\n\x1b]0;title\x07 = Left\nA = \x9b" "2J\nB = Left\nB\x7f = Up\n"));
+    const TKeyBindings b = ParseKeyBindings(std::string("\x1b[31mred\a\n\x1b]0;title\x07 = Left\nA = \x9b"
+                                                        "2J\nB = Left\nB\x7f = Up\n"));
     ASSERT_EQ(b.Problems.size(), 4u);
     for (const std::string& problem : b.Problems) {
         for (unsigned char c : problem)
@@ -101,8 +101,9 @@ TEST(KeyBindings, ADanglingLinkIsLeftAlone) {
     EXPECT_TRUE(fs::is_symlink(path));
     EXPECT_FALSE(fs::exists(dir / "dotfiles"));
     ASSERT_EQ(DebugLog().Lines().size(), 1u);
-    EXPECT_NE(DebugLog().Lines()[0].find("is a link to " + (dir / "dotfiles/keys.conf") + ", which does not exist"),
-              std::string::npos)
+    EXPECT_NE(
+        DebugLog().Lines()[0].find("is a link to " + (dir / "dotfiles/keys.conf") + ", which does not exist"),
+        std::string::npos)
         << DebugLog().Lines()[0];
 }
 

@@ -220,7 +220,8 @@ TEST(OpenDataFilesTest, BrokenPlainFilesAreReportedAndKeepTheGoodData) {
         EXPECT_EQ(stores.GlobalStore->GetInteger("Game", "Lives", 0), 3);
         ASSERT_EQ(DebugLog().Lines().size(), 1u) << broken.size();
         const std::string& line = DebugLog().Lines()[0];
-        EXPECT_NE(line.find("GLOBAL.INI was not converted, the existing file stays in use: it "), std::string::npos)
+        EXPECT_NE(line.find("GLOBAL.INI was not converted, the existing file stays in use: it "),
+                  std::string::npos)
             << line;
     }
 

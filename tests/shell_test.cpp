@@ -575,7 +575,8 @@ TEST_F(ShellTest, NamedCommandsObeyTheMenusAsThePlayerSeesThem) {
     EXPECT_TRUE(form->Dialogs.empty());
     EXPECT_EQ(form->Game.StartLevelNumber, 1);
     EXPECT_FALSE(DebugLog().AlwaysHide());
-    for (const char* shown : {"ActionAboutInfo", "ActionDirectXInfo", "ActionNoSound", "ActionGodMode", "Exit1"})
+    for (const char* shown :
+         {"ActionAboutInfo", "ActionDirectXInfo", "ActionNoSound", "ActionGodMode", "Exit1"})
         EXPECT_EQ(form->CommandRefusal(shown), "") << shown;
 
     // With the switch: the game has two levels, so the Level menu has no
