@@ -32,6 +32,8 @@ public:
     // Links a menu item: it takes the action's caption, shortcut and state,
     // and clicking it executes the action.
     void Link(platform::MenuItem& item);
+    // The menu items linked to the action.
+    const std::vector<platform::MenuItem*>& Items() const { return items_; }
 
 private:
     std::string caption_;

@@ -6,13 +6,17 @@
 #include "common/StrUtils.h"
 #include "platform/Keys.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sstream>
+#include <string_view>
+#include <unistd.h>
 
 namespace varnok {
 
 namespace {
-
-constexpr int kDemoFormat = 1;
 
 bool ParseNumber(const std::string& text, uint64_t& out, uint64_t max) {
     if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos)
@@ -89,31 +93,57 @@ std::string KeyName(int key) {
 
 TDemo ParseDemo(const std::string& text) {
     TDemo demo;
-    std::istringstream in(text);
+    // The text's lines; a recorder ends every line it writes, so a demo's last
+    // line without its line end was cut in the middle (unless it is the end
+    // line, which says so itself).
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(std::string_view(text).substr(start, end - start));
+        start = end + 1;
+    }
+    const bool lastLineOpen = !text.empty() && text.back() != '\n';
+    const uint64_t lineCount = lines.size();
+
     std::string line;
     int lineNo = 0;
     auto fail = [&](const char* expected) {
-        throw EFileError(
-            Format("input script line %d: expected %s, got '%s'", lineNo, expected, line.c_str()));
+        throw EFileError(Format("input script line %d: expected %s, got '%s'", lineNo, expected,
+                                EscapeControlBytes(line).c_str()));
     };
-    while (std::getline(in, line)) {
+    auto failDemo = [&](const std::string& what) {
+        throw EFileError(Format("demo line %d: %s", lineNo, what.c_str()));
+    };
+    // The line of the latest tick named by an event or a check, and its tick.
+    uint64_t lastEventTick = 0;
+    int lastEventLine = 0;
+    int endLine = 0;
+    uint64_t endTick = 0;
+    for (const std::string_view raw : lines) {
         ++lineNo;
+        line.assign(raw);
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::istringstream words(line);
         std::vector<std::string> w;
         for (std::string word; words >> word;)
             w.push_back(word);
         if (w.empty()) continue;
+        const bool torn = demo.IsDemo && lastLineOpen && static_cast<uint64_t>(lineNo) == lineCount;
+        if (torn && !(w.size() == 2 && w[1] == "end")) {
+            demo.CutShortAtLine = lineNo;
+            break;
+        }
         if (w[0][0] == '#') {
             // The header: only a file that starts as a demo has one; in an
             // input script these are comments like any other.
             if (lineNo == 1 && w[0] == "#demo") {
                 uint64_t version = 0;
                 if (w.size() != 2 || !ParseNumber(w[1], version, 1000)) fail("'#demo VERSION'");
-                if (version != kDemoFormat)
-                    throw EFileError(Format("demo format %d is not known (this game plays format %d)",
+                if (version < 1 || version > kDemoFormat)
+                    throw EFileError(Format("demo format %d is not known (this game plays formats 1 to %d)",
                                             static_cast<int>(version), kDemoFormat));
                 demo.IsDemo = true;
+                demo.Format = static_cast<int>(version);
             } else if (demo.IsDemo && w[0] == "#param") {
                 if (w.size() != 2) fail("'#param VALUE'");
                 demo.Params.push_back(w[1]);
@@ -126,14 +156,31 @@ TDemo ParseDemo(const std::string& text) {
                 demo.StartsInactive = true;
             } else if (demo.IsDemo && w[0] == "#data") {
                 if (w.size() != 3 || !IsHash(w[2])) fail("'#data PATH HASH'");
-                demo.Data.emplace_back(w[1], w[2]);
+                // Only the files a run depends on, relative to the data folder:
+                // a demo names no other file to be read.
+                const char* known = nullptr;
+                for (const char* name : kDemoDataFiles)
+                    if (SameText(w[1], name)) known = name;
+                if (!known)
+                    failDemo(Format("'%s' is none of the data files a demo may name (DAT/LEVEL.DAT, "
+                                    "DAT/GLOBAL.DAT, GFX/Images.dxg)",
+                                    EscapeControlBytes(w[1]).c_str()));
+                demo.Data.emplace_back(known, w[2]);
             }
             continue;
         }
+        if (endLine != 0) failDemo(Format("nothing may follow the end line (line %d)", endLine));
         uint64_t tick = 0;
         if (w.size() < 2 || !ParseNumber(w[0], tick, UINT64_MAX / 2)) fail("'TICK down|up KEY'");
+        // A demo holds a line for every tick it lasted: a tick beyond its
+        // length would only make the playback run on and on.
+        if (demo.IsDemo && tick >= lineCount)
+            failDemo(Format("tick %llu lies beyond the demo's length (%llu lines)",
+                            static_cast<unsigned long long>(tick),
+                            static_cast<unsigned long long>(lineCount)));
         const std::string what = LowerCase(w[1]);
         TDemoEvent e;
+        bool event = true;
         if (what == "down" || what == "up" || what == "press" || what == "release") {
             const auto vk = w.size() == 3 ? platform::VirtualKeyFromName(w[2]) : std::nullopt;
             if (!vk) fail("'TICK down|up KEY'");
@@ -146,6 +193,7 @@ TDemo ParseDemo(const std::string& text) {
             if (w.size() != 3 || !ParseNumber(w[2], ms, 60000)) fail("'TICK elapsed MS' (MS up to 60000)");
             if (!demo.Elapsed.emplace(tick, static_cast<uint32_t>(ms)).second)
                 fail("one 'elapsed' line per tick");
+            event = false;
         } else if (what == "focus") {
             const std::string state = w.size() == 3 ? LowerCase(w[2]) : "";
             if (state != "in" && state != "out") fail("'TICK focus in|out'");
@@ -169,10 +217,43 @@ TDemo ParseDemo(const std::string& text) {
         } else if (what == "check") {
             if (w.size() != 3 || !IsHash(w[2])) fail("'TICK check HASH'");
             demo.Checks[tick] = w[2];
+            // Format 1 recorders wrote the last check one tick late when the
+            // game ended itself; such a check is never compared.
+            if (demo.Format == 1 && tick == demo.TickCount()) event = false;
+        } else if (what == "end" && demo.IsDemo) {
+            if (w.size() != 2) fail("'TICK end'");
+            endLine = lineNo;
+            endTick = tick;
+            event = false;
         } else {
             fail("'TICK down|up KEY'");
         }
+        if (event && (lastEventLine == 0 || tick > lastEventTick)) {
+            lastEventTick = tick;
+            lastEventLine = lineNo;
+        }
     }
+    if (!demo.IsDemo) return demo;
+    // Every key, click and check lies within the ticks the demo lasted; one
+    // beyond them would never play.
+    if (lastEventLine != 0 && lastEventTick >= demo.TickCount()) {
+        lineNo = lastEventLine;
+        failDemo(demo.Elapsed.empty() ? Format("tick %llu has no 'elapsed' line",
+                                               static_cast<unsigned long long>(lastEventTick))
+                                      : Format("tick %llu comes after the demo's last tick %llu",
+                                               static_cast<unsigned long long>(lastEventTick),
+                                               static_cast<unsigned long long>(demo.TickCount() - 1)));
+    }
+    if (endLine != 0 && (demo.Elapsed.empty() || endTick + 1 != demo.TickCount())) {
+        lineNo = endLine;
+        failDemo(Format("the end line names tick %llu, but the demo's last tick is %s",
+                        static_cast<unsigned long long>(endTick),
+                        demo.Elapsed.empty() ? "missing" : std::to_string(demo.TickCount() - 1).c_str()));
+    }
+    // A demo of this format without its end line broke off where the end
+    // line should be.
+    if (demo.Format >= 2 && endLine == 0 && demo.CutShortAtLine == 0)
+        demo.CutShortAtLine = static_cast<int>(lineCount + 1);
     return demo;
 }
 
@@ -217,58 +298,88 @@ std::string FirstDataMismatch(const TDemo& demo, const std::string& folder) {
     return "";
 }
 
-TDemoRecorder::TDemoRecorder(const std::string& path, platform::EventSink& target)
-    : out_(path, std::ios::binary | std::ios::trunc), target_(target) {
-    if (!out_) throw EFileError(Format("Cannot create the demo file \"%s\"", path.c_str()));
+TDemoRecorder::TDemoRecorder(const std::string& path, platform::EventSink& target) : target_(target) {
+    fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd_ < 0)
+        throw EFileError(
+            Format("Cannot create the demo file \"%s\": %s", path.c_str(), std::strerror(errno)));
+}
+
+TDemoRecorder::~TDemoRecorder() {
+    if (fd_ >= 0) close(fd_);
+}
+
+void TDemoRecorder::Put(const std::string& line) {
+    if (!good_) return;
+    size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = write(fd_, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            good_ = false;
+            return;
+        }
+        done += static_cast<size_t>(n);
+    }
 }
 
 void TDemoRecorder::WriteHeader(const std::vector<std::string>& params, uint32_t startLevel,
                                 const std::vector<std::pair<std::string, std::string>>& data, bool active) {
-    out_ << "#demo " << kDemoFormat << "\n";
+    Put(Format("#demo %d\n", kDemoFormat));
     for (const std::string& p : params)
-        out_ << "#param " << p << "\n";
-    if (startLevel != 0) out_ << "#level " << startLevel << "\n";
+        Put("#param " + p + "\n");
+    if (startLevel != 0) Put(Format("#level %u\n", startLevel));
     for (const auto& [name, hash] : data)
-        out_ << "#data " << name << " " << hash << "\n";
-    if (!active) out_ << "#focus out\n";
+        Put("#data " + name + " " + hash + "\n");
+    if (!active) Put("#focus out\n");
 }
+
+namespace {
+std::string TickLine(uint64_t tick, const std::string& rest) {
+    return std::to_string(tick) + " " + rest + "\n";
+}
+} // namespace
 
 void TDemoRecorder::BeginTick(uint64_t tick, uint32_t elapsed) {
     tick_ = tick;
-    out_ << tick << " elapsed " << elapsed << "\n";
+    Put(TickLine(tick, "elapsed " + std::to_string(elapsed)));
 }
 
 void TDemoRecorder::WriteCheck(uint64_t tick, const std::string& hash) {
-    out_ << tick << " check " << hash << "\n";
+    Put(TickLine(tick, "check " + hash));
+}
+
+void TDemoRecorder::WriteEnd(uint64_t tick) {
+    Put(TickLine(tick, "end"));
 }
 
 void TDemoRecorder::KeyDown(int& key, int shift) {
-    out_ << tick_ << " down " << KeyName(key) << "\n";
+    Put(TickLine(tick_, "down " + KeyName(key)));
     target_.KeyDown(key, shift);
 }
 
 void TDemoRecorder::KeyUp(int& key, int shift) {
-    out_ << tick_ << " up " << KeyName(key) << "\n";
+    Put(TickLine(tick_, "up " + KeyName(key)));
     target_.KeyUp(key, shift);
 }
 
 void TDemoRecorder::MouseDown(platform::MouseButton button, int shift, int x, int y) {
-    out_ << tick_ << " mouse " << MouseButtonName(button) << " " << x << " " << y << " " << shift << "\n";
+    Put(TickLine(tick_, Format("mouse %s %d %d %d", MouseButtonName(button).c_str(), x, y, shift)));
     target_.MouseDown(button, shift, x, y);
 }
 
 void TDemoRecorder::Activate() {
-    out_ << tick_ << " focus in\n";
+    Put(TickLine(tick_, "focus in"));
     target_.Activate();
 }
 
 void TDemoRecorder::Deactivate() {
-    out_ << tick_ << " focus out\n";
+    Put(TickLine(tick_, "focus out"));
     target_.Deactivate();
 }
 
 void TDemoRecorder::CloseQuery() {
-    out_ << tick_ << " close\n";
+    Put(TickLine(tick_, "close"));
     target_.CloseQuery();
 }
 

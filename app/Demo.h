@@ -3,7 +3,7 @@
 // again tick for tick. A demo is an input script ("TICK down|up KEY") with
 // more kinds of lines:
 //
-//   #demo 1                 first line: the file is a demo of format 1
+//   #demo 2                 first line: the file is a demo of format 2
 //   #param -KV3916          a game parameter of the recorded run (repeatable)
 //   #level N                the level the title's Start began with
 //   #data PATH HASH         a data file of the run and a hash of its bytes
@@ -15,13 +15,19 @@
 //   TICK mouse BUTTON X Y SHIFT   a click in the game area (left, right, middle)
 //   TICK close              the window was closed
 //   TICK check HASH         a hash of the state snapshot after tick TICK
+//   TICK end                last line: the run ended after tick TICK
 //
 // "#" lines other than the header's are comments, so a demo is also a valid
 // input script, and an input script may carry "elapsed" lines too.
+//
+// The end line tells a whole demo from one that was cut short (a crash while
+// recording, a copy that broke off): without it, or with a last line that
+// breaks off in the middle, the demo still plays as far as it goes, and says
+// where it ends. Format 1 demos were written before the end line existed;
+// they play without it.
 #include "platform/Application.h"
 
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -46,9 +52,19 @@ struct TDemoEvent {
     int Y = 0;
 };
 
+// The demo format this game writes; format 1 (without the end line) is
+// still played.
+inline constexpr int kDemoFormat = 2;
+
 struct TDemo {
     // True when the text began with the "#demo" header line.
     bool IsDemo = false;
+    // The header's format number (0 for an input script).
+    int Format = 0;
+    // The demo was cut short: the line where it breaks off (a last line cut
+    // in the middle, or the line where the end line should have been); 0 for
+    // a whole demo. What comes before that line is read and plays.
+    int CutShortAtLine = 0;
     std::vector<std::string> Params;
     uint32_t StartLevel = 0;
     // The recorded run began without the keyboard focus.
@@ -64,7 +80,11 @@ struct TDemo {
 };
 
 // Parses a demo or an input script. Raises EFileError naming the line of the
-// first bad line.
+// first bad line. In a demo, ticks lie within the text's own length (a demo
+// holds an "elapsed" line for every tick), no line lies beyond the last tick
+// or follows the end line, and "#data" names only the data files a run
+// depends on. A demo's last line that breaks off without its line end and
+// is not the end line counts as cut there.
 TDemo ParseDemo(const std::string& text);
 TDemo LoadDemo(const std::string& path);
 
@@ -96,9 +116,10 @@ class TDemoRecorder final : public platform::EventSink {
     // Starts tick `tick`, whose clock moved on `elapsed` ms.
     void BeginTick(uint64_t tick, uint32_t elapsed);
     void WriteCheck(uint64_t tick, const std::string& hash);
+    // Writes the end line after the run's last tick.
+    void WriteEnd(uint64_t tick);
     // False once writing failed.
-    bool Good() const { return static_cast<bool>(out_); }
-    void Flush() { out_.flush(); }
+    bool Good() const { return good_; }
 
     void KeyDown(int& key, int shift) override;
     void KeyUp(int& key, int shift) override;
@@ -107,8 +128,17 @@ class TDemoRecorder final : public platform::EventSink {
     void Deactivate() override;
     void CloseQuery() override;
 
+    ~TDemoRecorder() override;
+    TDemoRecorder(const TDemoRecorder&) = delete;
+    TDemoRecorder& operator=(const TDemoRecorder&) = delete;
+
   private:
-    std::ofstream out_;
+    // Every line goes to the file at once, whole, with one write: a hang-up
+    // or a crash leaves the demo complete up to its last whole line.
+    void Put(const std::string& line);
+
+    int fd_ = -1;
+    bool good_ = true;
     platform::EventSink& target_;
     uint64_t tick_ = 0;
 };

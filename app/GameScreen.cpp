@@ -6,6 +6,7 @@
 #include "level/CryptedINI.h"
 #include "platform/Canvas.h"
 #include "platform/Clock.h"
+#include "sprites/ActorSupport.h"
 #include "sprites/PlayerSprite.h"
 
 namespace varnok {
@@ -185,7 +186,7 @@ void TMainForm::HandlePlayerInput() {
     if (p.Jumping) {
         if (left && !down) {
             Use(p, kJumpLeft);
-            p.SpeedX = -p.WalkSpeed;
+            p.SpeedX = Wrap32(-int64_t{p.WalkSpeed});
         } else if (right && !down) {
             Use(p, kJumpRight);
             p.SpeedX = p.WalkSpeed;
@@ -213,7 +214,7 @@ void TMainForm::HandlePlayerInput() {
                 if (p.Jumping) {
                     Use(p, kJumpLeft);
                 } else {
-                    p.SpeedX = -p.WalkSpeed;
+                    p.SpeedX = Wrap32(-int64_t{p.WalkSpeed});
                     Use(p, kWalkLeft);
                 }
             } else if (right) {
@@ -232,7 +233,8 @@ void TMainForm::HandlePlayerInput() {
         }
     }
     if (AltDown) p.SpeedX /= 10;
-    if (World.ShiftDown) p.SpeedX *= 2;
+    // The walking speed is a setting: running doubles it with 32-bit wrap.
+    if (World.ShiftDown) p.SpeedX = Wrap32(int64_t{p.SpeedX} * 2);
 }
 
 void TMainForm::PlaceTrace() {

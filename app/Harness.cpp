@@ -22,8 +22,11 @@
 #include "tools/Debug.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace varnok {
@@ -175,6 +178,12 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             o.MapFile = arg;
             continue;
         }
+        // Only the first parameter is the game's: a later word that is no
+        // option has no effect (the debug switch in second place included).
+        if (arg.rfind("--", 0) != 0) {
+            o.Ignored.push_back(arg);
+            continue;
+        }
         o.Params.push_back(arg);
         if (arg == "--help") {
             o.Help = true;
@@ -225,6 +234,19 @@ THarnessOptions ParseHarnessOptions(int argc, char** argv, std::string& error) {
             error = "unknown option " + arg;
         }
         if (!error.empty()) break;
+    }
+    // An output after the last tick would never be made: a test asking for
+    // it must hear so before the run, not find a file missing afterwards.
+    if (error.empty() && o.Ticks) {
+        const std::pair<const char*, const std::vector<TTickOutput>*> outputs[] = {
+            {"--screenshot", &o.Screenshots}, {"--state", &o.States}, {"--action", &o.Actions}};
+        for (const auto& [name, list] : outputs)
+            for (const TTickOutput& out : *list)
+                if (error.empty() && out.Tick >= *o.Ticks)
+                    error = Format("%s %s@%llu comes after the last tick (--ticks %llu runs ticks 0 to %llu)",
+                                   name, out.Path.c_str(), static_cast<unsigned long long>(out.Tick),
+                                   static_cast<unsigned long long>(*o.Ticks),
+                                   static_cast<unsigned long long>(*o.Ticks - 1));
     }
     if (error.empty() && !o.RecordFile.empty() && !o.PlayFile.empty())
         error = "--record and --play cannot be used together";
@@ -369,6 +391,36 @@ private:
 
 namespace {
 
+extern "C" void TerminateOnHangUp(int) {
+    raise(SIGTERM);
+}
+
+// Closing the terminal (SIGHUP) ends the game as SIGTERM does: the platform
+// turns that into a request to close the window, so the run ends between two
+// ticks and a demo being recorded is finished with its end line. A hang-up
+// the caller chose to ignore (nohup) stays ignored.
+void HangUpEndsLikeTerminate() {
+    struct sigaction current {};
+    if (sigaction(SIGHUP, nullptr, &current) != 0 || current.sa_handler != SIG_DFL) return;
+    struct sigaction hangUp {};
+    hangUp.sa_handler = TerminateOnHangUp;
+    sigemptyset(&hangUp.sa_mask);
+    sigaction(SIGHUP, &hangUp, nullptr);
+}
+
+// Writes a harness output file (a state snapshot): every failure, the
+// final flush and close included, raises EFileError with the system's reason.
+void WriteOutputFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) throw EFileError(Format("cannot create \"%s\": %s", path.c_str(), std::strerror(errno)));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size() && std::fflush(f) == 0;
+    const int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed)
+        throw EFileError(
+            Format("cannot write \"%s\": %s", path.c_str(), std::strerror(written ? errno : err)));
+}
+
 // The game's run; the application is made into app, so that an error that
 // ends the run can still be shown on its display.
 int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Application>& appSlot) {
@@ -386,7 +438,9 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
     try {
         if (playing) {
             script = LoadDemo(options.PlayFile);
-            if (!script.IsDemo) throw EFileError(options.PlayFile + " is not a demo: its first line is not \"#demo 1\"");
+            if (!script.IsDemo)
+                throw EFileError(options.PlayFile + " is not a demo: its first line is not \"#demo " +
+                                 std::to_string(kDemoFormat) + "\"");
         } else if (!options.InputFile.empty()) {
             script = LoadDemo(options.InputFile);
         }
@@ -403,9 +457,25 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
         return 1;
     }
     app.SetTitle("VARNOK (freeware version)");
+    HangUpEndsLikeTerminate();
+    for (const std::string& word : options.Ignored) {
+        const std::string note =
+            "Parameter '" + EscapeControlBytes(word) + "' ignored: only the first parameter is looked at";
+        // A demo's checks compare the debug log: recording and playback say it
+        // on standard error only.
+        if (playing || recording)
+            std::fprintf(stderr, "varnok: %s\n", note.c_str());
+        else
+            AddMessage(note);
+    }
     // Gamepads and the player's own keys in the window; a demo brings its
     // own input, and headless runs take keys only from a file they name.
-    if (!options.Headless && !playing) app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
+    if (!options.Headless && !playing) {
+        app.EnableGameControllers(UserConfigFolder() + "gamecontrollerdb.txt");
+        if (const platform::GameControllers* pads = app.Controllers())
+            for (const std::string& problem : pads->Problems())
+                AddMessage(problem);
+    }
     if (!options.KeysFile.empty())
         app.SetKeyBindings(LoadKeyBindings(options.KeysFile, false));
     else if (!options.Headless && !playing)
@@ -521,8 +591,24 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
                                static_cast<unsigned long long>(t));
     };
 
+    // (Not in the debug log: that is part of the state the demo's checks compare.)
+    if (playing && script.Format == 1)
+        std::fprintf(
+            stderr,
+            "varnok: %s is a demo of format 1, written before demos ended with an end line: whether it "
+            "is whole cannot be told.\n",
+            options.PlayFile.c_str());
+    bool outputsFailed = false;
+    // The last tick whose actions and outputs ran.
+    std::optional<uint64_t> outputsDone;
+    auto outputFailed = [&](const char* option, const TTickOutput& out, const std::string& why) {
+        std::fprintf(stderr, "varnok: %s %s@%llu: %s\n", option, out.Path.c_str(),
+                     static_cast<unsigned long long>(out.Tick), why.c_str());
+        outputsFailed = true;
+    };
+    // Each pass is one tick; when the loop ends, tick is the last tick run.
     uint64_t tick = 0;
-    for (; !app.Terminated(); ++tick) {
+    for (;; ++tick) {
         uint32_t elapsed = options.TickMs;
         if (auto it = script.Elapsed.find(tick); it != script.Elapsed.end()) elapsed = it->second;
         if (recording && !options.Headless) {
@@ -554,31 +640,46 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
         // frames: the next tick sees the time since this one, as it would
         // without the command (a change of window mode then leaves the run
         // exactly as it was).
-        for (const auto& action : options.Actions)
-            if (action.Tick == tick) form.RunNamedCommand(action.Path);
+        // As the player could give them: a command of a hidden menu, a
+        // level the game does not have or a disabled item fails the run.
+        for (const auto& action : options.Actions) {
+            if (action.Tick != tick) continue;
+            const std::string refusal = form.CommandRefusal(action.Path);
+            if (!refusal.empty())
+                outputFailed("--action", action, "not run: " + refusal);
+            else
+                form.RunNamedCommand(action.Path);
+        }
 
+        // A harness output that cannot be made fails the run (standard error
+        // says why; the game's own log stays as the game left it).
         for (const auto& shot : options.Screenshots) {
             if (shot.Tick != tick) continue;
             try {
-                if (form.DXDraw.CanDraw()) WritePng(shot.Path, form.DXDraw.BackSurface().ToImage());
-            } catch (const Exception& e) {
-                AddMessage(e.Message());
+                if (!form.DXDraw.CanDraw()) throw EFileError("there is no picture to take");
+                WritePng(shot.Path, form.DXDraw.BackSurface().ToImage());
+            } catch (const std::exception& e) {
+                outputFailed("--screenshot", shot, e.what());
             }
         }
         for (const auto& state : options.States) {
             if (state.Tick != tick) continue;
-            std::ofstream out(state.Path, std::ios::binary | std::ios::trunc);
-            out << StateJson(form, tick);
-            if (!out) AddMessage("Cannot write " + state.Path);
+            try {
+                WriteOutputFile(state.Path, StateJson(form, tick));
+            } catch (const std::exception& e) {
+                outputFailed("--state", state, e.what());
+            }
         }
+        outputsDone = tick;
         if ((recording || playing) && (tick + 1) % kDemoCheckEvery == 0) check(tick);
         if (!outOfStep.empty()) break;
         if (options.Ticks && tick + 1 >= *options.Ticks) break;
         if (playing && tick + 1 >= script.TickCount()) break;
+        if (app.Terminated()) break;
     }
     if (recording || playing) check(tick);
     if (recorder) {
-        recorder->Flush();
+        recorder->WriteEnd(tick);
         if (!recorder->Good()) {
             app.ShowMessage("The demo file " + options.RecordFile + " could not be written whole.");
             return 2;
@@ -591,10 +692,29 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
                                static_cast<unsigned long long>(tick),
                                static_cast<unsigned long long>(script.TickCount() - 1));
     }
+    // Outputs of ticks the run never reached: the game ended before them (a
+    // test may mean that, so it is said, not failed).
+    const std::pair<const char*, const std::vector<TTickOutput>*> outputs[] = {
+        {"--screenshot", &options.Screenshots}, {"--state", &options.States}, {"--action", &options.Actions}};
+    for (const auto& [name, list] : outputs)
+        for (const TTickOutput& out : *list)
+            if (!outputsDone || out.Tick > *outputsDone)
+                std::fprintf(stderr, "varnok: %s %s@%llu: not done, the game ended at tick %llu\n", name,
+                             out.Path.c_str(), static_cast<unsigned long long>(out.Tick),
+                             static_cast<unsigned long long>(tick));
     if (!outOfStep.empty()) {
         app.ShowMessage(outOfStep);
         return 3;
     }
+    if (playing && script.CutShortAtLine != 0) {
+        // Played as far as it goes; a run that depends on it must know it
+        // saw less than was recorded.
+        app.ShowMessage(
+            Format("The demo %s is cut short at line %d: it played up to tick %llu, as far as it goes.",
+                   options.PlayFile.c_str(), script.CutShortAtLine, static_cast<unsigned long long>(tick)));
+        return 3;
+    }
+    if (outputsFailed) return 2;
     return app.ExitCode();
 }
 

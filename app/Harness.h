@@ -25,6 +25,9 @@ struct TScriptedKey {
 struct THarnessOptions {
     // Parameters as the game sees them (the first may be the debug switch).
     std::vector<std::string> Params;
+    // Words after the first parameter that are no option: they have no
+    // effect, and the debug log says so.
+    std::vector<std::string> Ignored;
     bool Headless = false;
     uint32_t TickMs = 16;
     std::optional<uint64_t> Ticks;

@@ -43,28 +43,32 @@ TKeyBindings ParseKeyBindings(const std::string& text) {
         const std::string t = Trim(line);
         if (t.empty() || t[0] == '#') continue;
         const size_t eq = t.find('=');
+        // The file's words are quoted with their control bytes escaped: a
+        // broken file must not reach a terminal's controls.
         if (eq == std::string::npos) {
-            b.Problems.push_back(Format("%d: expected 'KEY = GAME_KEY', got '%s'", lineNo, t.c_str()));
+            b.Problems.push_back(
+                Format("%d: expected 'KEY = GAME_KEY', got '%s'", lineNo, EscapeControlBytes(t).c_str()));
             continue;
         }
         const std::string left = Trim(t.substr(0, eq)), right = Trim(t.substr(eq + 1));
         const auto physical = platform::VirtualKeyFromName(left);
         if (!physical) {
-            b.Problems.push_back(Format("%d: '%s' is no key name", lineNo, left.c_str()));
+            b.Problems.push_back(Format("%d: '%s' is no key name", lineNo, EscapeControlBytes(left).c_str()));
             continue;
         }
         int game = 0;
         if (!SameText(right, "none")) {
             const auto named = platform::VirtualKeyFromName(right);
             if (!named) {
-                b.Problems.push_back(Format("%d: '%s' is no key name (or 'none')", lineNo, right.c_str()));
+                b.Problems.push_back(
+                    Format("%d: '%s' is no key name (or 'none')", lineNo, EscapeControlBytes(right).c_str()));
                 continue;
             }
             game = *named;
         }
         if (bound[static_cast<size_t>(*physical)]) {
-            b.Problems.push_back(
-                Format("%d: '%s' is bound twice; the first binding stays", lineNo, left.c_str()));
+            b.Problems.push_back(Format("%d: '%s' is bound twice; the first binding stays", lineNo,
+                                        EscapeControlBytes(left).c_str()));
             continue;
         }
         bound[static_cast<size_t>(*physical)] = true;
@@ -109,19 +113,29 @@ std::array<int, 256> LoadKeyBindings(const std::string& path, bool writeDefaults
     std::optional<std::string> text;
     try {
         text = ReadWholeFileIfExists(path, 1 << 20);
+        std::error_code ec;
+        if (!text && writeDefaults && std::filesystem::is_symlink(path, ec)) {
+            // A link to a file that is not there (yet): the player's own
+            // arrangement, not replaced by a file of ours.
+            AddMessage(EscapeControlBytes(Format(
+                "Key bindings: %s is a link to %s, which does not exist; it is left alone and the keys "
+                "keep their own meaning",
+                path.c_str(), std::filesystem::read_symlink(path, ec).string().c_str())));
+            return IdentityKeyMap();
+        }
         if (!text && writeDefaults) {
             MakeFolders(std::filesystem::path(path).parent_path().string());
             WriteFileAtomically(path, DefaultKeyBindingsText());
             text = DefaultKeyBindingsText();
         }
     } catch (const Exception& e) {
-        AddMessage(Format("Key bindings: %s; the keys keep their own meaning", e.what()));
+        AddMessage(EscapeControlBytes(Format("Key bindings: %s; the keys keep their own meaning", e.what())));
         return IdentityKeyMap();
     }
     if (!text) return IdentityKeyMap();
     TKeyBindings b = ParseKeyBindings(*text);
     for (const std::string& problem : b.Problems)
-        AddMessage(Format("%s line %s (ignored)", path.c_str(), problem.c_str()));
+        AddMessage(Format("%s line %s (ignored)", EscapeControlBytes(path).c_str(), problem.c_str()));
     return b.Map;
 }
 

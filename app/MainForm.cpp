@@ -17,6 +17,7 @@
 #include "tools/Debug.h"
 #include "tools/ToolWindows.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <filesystem>
 
@@ -354,7 +355,35 @@ TAction* TMainForm::FindAction(const std::string& name) {
     return nullptr;
 }
 
+std::string TMainForm::CommandRefusal(const std::string& name) {
+    TAction* action = FindAction(name);
+    for (TAction* keyed :
+         {&ActionNoSound, &ActionNoFX, &ActionPause, &ActionToggleWindow, &ActionGodMode, &ActionNoTiles})
+        if (action == keyed) return "";
+    std::vector<platform::MenuItem*> items;
+    if (action)
+        items = action->Items();
+    else if (platform::MenuItem* item = MainMenu.FindItem(name); item && item->OnClick)
+        items.push_back(item);
+    if (items.empty()) return "no menu command is named " + name;
+    for (const auto& menu : MainMenu.Menus) {
+        for (const auto& entry : menu->Items) {
+            if (std::find(items.begin(), items.end(), entry.get()) == items.end()) continue;
+            const std::string menuName = platform::StripAccessKey(menu->Caption);
+            if (!menu->Visible)
+                return "the menu " + menuName + " is hidden" +
+                       (DebugSwitch ? "" : " (it needs the debug switch)");
+            if (menu->OnOpen) menu->OnOpen();
+            if (!entry->Visible) return "the menu " + menuName + " has no item " + name + " now";
+            if (!entry->Enabled) return "the item " + name + " of the menu " + menuName + " is disabled now";
+            return "";
+        }
+    }
+    return "no menu holds " + name;
+}
+
 bool TMainForm::RunNamedCommand(const std::string& name) {
+    if (!CommandRefusal(name).empty()) return false;
     if (TAction* action = FindAction(name)) {
         RunCommand([action] { action->Execute(); });
         return true;
@@ -386,7 +415,11 @@ bool TMainForm::Idle() {
 }
 
 void TMainForm::AppException(const std::exception& e, const void* address) {
-    if (DXDraw.HasOption(platform::doFullScreen)) {
+    // In full screen, or when a switch of mode failed half-way (in either
+    // direction, the return to the window included): back to a running
+    // window, whatever else fails on the way.
+    std::string windowFailure;
+    if (DXDraw.HasOption(platform::doFullScreen) || Game.ModeSwitching) {
         // Back to window mode, so that the program's windows can be seen:
         // with its menu bar and the check mark of "Window mode".
         Game.ModeSwitching = true;
@@ -399,11 +432,16 @@ void TMainForm::AppException(const std::exception& e, const void* address) {
         DXDraw.Options &= ~static_cast<uint32_t>(platform::doFullScreen);
         ActionToggleWindow.SetChecked(true);
         ApplyWindowLook();
-        DXDraw.Initialize();
+        try {
+            DXDraw.Initialize();
+        } catch (const std::exception& again) {
+            windowFailure = again.what();
+        }
         SetTimer(true);
         Game.ModeSwitching = false;
     }
     AddMessage(Format("%s at %016" PRIXPTR, e.what(), reinterpret_cast<uintptr_t>(address)));
+    if (!windowFailure.empty()) AddMessage("The window could not be set up again either: " + windowFailure);
 }
 
 void TMainForm::AppActivate() {
@@ -430,8 +468,17 @@ void TMainForm::SetCaption(const std::string& caption) {
     if (auto* window = app_.MainWindow()) window->SetCaption(caption);
 }
 
+// The shortcut keys (F7, F8, F12) work with Shift or Ctrl held, as they are
+// while running or jumping; with Alt they are left to the screens (Alt is
+// the window switch's and the debug keys' modifier).
+namespace {
+bool ShortCutShift(int shift) {
+    return (shift & ssAlt) == 0;
+}
+} // namespace
+
 bool TMainForm::HandleShortCut(int key, int shift) {
-    if (shift != 0) return false;
+    if (!ShortCutShift(shift)) return false;
     for (TAction* action : {&ActionNoSound, &ActionNoFX}) {
         if (action->ShortCutKey() == key && action->Enabled()) {
             action->Execute();
@@ -449,7 +496,7 @@ void TMainForm::KeyDown(int& key, int shift) {
             return;
         }
         // So does the screenshot key, on every screen and at any time.
-        if (key == VK_F12 && shift == 0) {
+        if (key == VK_F12 && ShortCutShift(shift)) {
             RequestScreenshot();
             key = 0;
             return;

@@ -87,8 +87,16 @@ public:
     // The action of that name, or nullptr.
     TAction* FindAction(const std::string& name);
     // Runs a menu command by its name: an action ("ActionAboutInfo") or a
-    // menu item ("Layer11", "mnuLvl2"). False when no command has that name.
+    // menu item ("Layer11", "mnuLvl2"). False when no command has that name,
+    // or when the player could not give it now (CommandRefusal).
     bool RunNamedCommand(const std::string& name);
+    // Why the player could not give the command now, or "" when he could.
+    // Actions with keys of their own (F7, F8, P, Alt+Enter, Alt+G, Alt+T)
+    // can always be given; other commands only from a menu that shows
+    // (the Debug, Layer and Level menus need the debug switch), through an
+    // item that shows and is enabled once the menu opens (opening it here
+    // does what opening it does for the player).
+    std::string CommandRefusal(const std::string& name);
 
     // Components and state.
     platform::Application& App() { return app_; }

@@ -43,7 +43,13 @@ std::string SaveNumberedPng(const RgbaImage& image, const std::string& folder) {
     // fails when that name exists, so nothing is ever replaced.
     const std::string temporary =
         (fs::path(folder) / Format("varnok-shot.tmp%ld", static_cast<long>(getpid()))).string();
-    WritePng(temporary, image);
+    // Whatever stops the writing (a full disk) takes the temporary with it.
+    try {
+        WritePng(temporary, image);
+    } catch (...) {
+        unlink(temporary.c_str());
+        throw;
+    }
     for (int attempt = 0; attempt < 1000; ++attempt, ++next) {
         const std::string target = (fs::path(folder) / Format("varnok-%04ld.png", next)).string();
         if (link(temporary.c_str(), target.c_str()) == 0) {

@@ -23,6 +23,7 @@ void TDebugLog::AddMessage(const std::string& text) {
 void TDebugLog::Clear() {
     lines_.clear();
     text_.clear();
+    ++clears_;
     focusMain_ = true;
 }
 

@@ -3,6 +3,7 @@
 // kept, appended to the window's text (which therefore starts with an empty
 // line) and also written to standard error, so a terminal and the tests see
 // it. A new line shows the window unless the user chose to keep it hidden.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ public:
     // Empties the log (the window's clear button); the keyboard goes back to
     // the main window.
     void Clear();
+    // How often the log was cleared: a copy of the text kept elsewhere is
+    // stale when this changed, whatever the text's length now.
+    uint64_t Clears() const { return clears_; }
     // Standard error output can be switched off, for tests that expect errors.
     void SetEcho(bool echo) { echo_ = echo; }
     // The user's wish never to have the debug window pop up.
@@ -44,6 +48,7 @@ private:
     bool alwaysHide_ = false;
     bool visible_ = false;
     bool focusMain_ = false;
+    uint64_t clears_ = 0;
 };
 
 // The log of the running program.

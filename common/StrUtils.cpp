@@ -101,6 +101,22 @@ std::string Format(const char* fmt, ...) {
     return r;
 }
 
+std::string EscapeControlBytes(std::string_view s) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string r;
+    r.reserve(s.size());
+    for (unsigned char c : s) {
+        if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) {
+            r += "\\x";
+            r.push_back(kHex[c >> 4]);
+            r.push_back(kHex[c & 15]);
+        } else {
+            r.push_back(static_cast<char>(c));
+        }
+    }
+    return r;
+}
+
 std::string Latin1ToUtf8(std::string_view s) {
     std::string r;
     r.reserve(s.size());

@@ -27,6 +27,11 @@ int32_t StrToIntDef(std::string_view s, int32_t def);
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* fmt, va_list args);
 
+// The text with its control bytes (below 0x20, 0x7F and 0x80-0x9F) written
+// as "\xNN": a line quoted from a broken file then cannot move the cursor,
+// ring the bell or change a terminal's settings.
+std::string EscapeControlBytes(std::string_view s);
+
 // Latin-1 bytes to UTF-8, for texts shown by the GUI layer.
 std::string Latin1ToUtf8(std::string_view s);
 // UTF-8 typed into the GUI back to Latin-1 bytes: a character beyond Latin-1

@@ -13,6 +13,7 @@
 #include <exception>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <system_error>
 #include <vector>
@@ -31,10 +32,57 @@ std::string WithSlash(std::string folder) {
 // existing file in use; where there is none and the file could not be saved
 // (nothing may be written, the disk is full), the conversion is held in
 // memory instead.
-void ConvertPlainFile(const std::string& folder, const std::string& plainName, const char* relative,
-                      TUnsavedData& unsaved) {
+// Why a plain settings file is not one the game can use, or nothing when it
+// is: it must be a readable regular file of text, and settings outside any
+// section mean it is no settings file. Random bytes would otherwise become
+// an empty store, replacing good settings with the built-in defaults
+// without a word.
+std::optional<std::string> PlainFileProblem(const std::string& plainName) {
+    std::string bytes;
     try {
+        bytes = ReadWholeFile(plainName);
+    } catch (const Exception& e) {
+        return std::string(e.what());
+    }
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != 0x1A) || c == 0x7F)
+            return Format("it is no text file (byte %zu is the control byte 0x%02X)", i, c);
+    }
+    bool text = false;
+    for (const std::string& line : TMemIniFileCrypted::SplitLines(bytes))
+        text = text || (line.find_first_not_of(" \t\x1A") != std::string::npos && line[0] != ';');
+    if (text && TMemIniFileCrypted::ParseLines(TMemIniFileCrypted::SplitLines(bytes)).empty())
+        return std::string("it holds no settings (no \"[section]\" line)");
+    return std::nullopt;
+}
+
+// True when the data file relative holds settings now (a store that reads).
+bool HoldsSettings(const std::string& folder, const char* relative) {
+    const std::string path = ReadPath(folder, relative);
+    if (!FileExists(path)) return false;
+    try {
+        return !TMemIniFileCrypted(path).Sections().empty();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Something stands at path, whatever it is (a folder, a pipe, a dangling link).
+bool EntryExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+void ConvertPlainFile(const std::string& folder, const std::string& plainName, const char* relative,
+                      TUnsavedData& unsaved, std::vector<std::string>& problems) {
+    try {
+        if (const auto problem = PlainFileProblem(plainName)) throw EFileError(*problem);
         TMemIniFileCrypted plain(plainName);
+        // An empty plain file starts a store from nothing, but never empties
+        // one that holds settings.
+        if (plain.Sections().empty() && HoldsSettings(folder, relative))
+            throw EFileError("it holds no settings, and the existing file does");
         try {
             plain.SaveConverted(WritePath(folder, relative));
         } catch (const ESaveError& e) {
@@ -43,20 +91,32 @@ void ConvertPlainFile(const std::string& folder, const std::string& plainName, c
             unsaved.Note(e);
         }
     } catch (const std::exception& e) {
-        AddMessage(Format("%s was not converted, %s: %s", plainName.c_str(),
-                          FileExists(ReadPath(folder, relative)) ? "the existing file stays in use"
-                                                                 : "and there is no earlier file",
-                          e.what()));
+        problems.push_back(Format("%s was not converted, %s: %s", plainName.c_str(),
+                                  FileExists(ReadPath(folder, relative)) ? "the existing file stays in use"
+                                                                         : "and there is no earlier file",
+                                  e.what()));
+        AddMessage(problems.back());
     }
 }
 
 // A store over the data file relative: the file when there is one, else the
 // conversion held in memory; nothing when neither exists.
-std::unique_ptr<TMemIniFileCrypted> OpenStore(const std::string& folder, const char* relative) {
+std::unique_ptr<TMemIniFileCrypted> OpenStore(const std::string& folder, const char* relative,
+                                              std::vector<std::string>& problems) {
     const std::string path = ReadPath(folder, relative);
     if (FileExists(path)) return std::make_unique<TMemIniFileCrypted>(path);
     if (const std::string* kept = KeptInMemory(relative))
         return std::make_unique<TMemIniFileCrypted>(WritePath(folder, relative), *kept);
+    // Something else in its place (a folder, a pipe, a dangling link): say what.
+    if (EntryExists(path)) {
+        try {
+            ReadWholeFile(path);
+            problems.push_back(Format("Cannot open file \"%s\"", path.c_str()));
+        } catch (const Exception& e) {
+            problems.push_back(e.what());
+        }
+        AddMessage(problems.back());
+    }
     return nullptr;
 }
 
@@ -121,14 +181,22 @@ TDataStores OpenDataFiles(const std::string& programFolder) {
     TUnsavedData unsaved;
     const std::string levelIni = ReadPath(folder, "DAT\\LEVEL.INI");
     const std::string globalIni = ReadPath(folder, "DAT\\GLOBAL.INI");
-    if (FileExists(levelIni) && FileExists(globalIni)) {
-        ConvertPlainFile(folder, levelIni, "DAT\\LEVEL.DAT", unsaved);
-        ConvertPlainFile(folder, globalIni, "DAT\\GLOBAL.DAT", unsaved);
+    // What was wrong with which file: in the debug log as it is found, and in
+    // the message when the game cannot start.
+    std::vector<std::string> problems;
+    if (EntryExists(levelIni) && EntryExists(globalIni)) {
+        ConvertPlainFile(folder, levelIni, "DAT\\LEVEL.DAT", unsaved, problems);
+        ConvertPlainFile(folder, globalIni, "DAT\\GLOBAL.DAT", unsaved, problems);
     }
     TDataStores stores;
-    stores.LevelStore = OpenStore(folder, "DAT\\LEVEL.DAT");
-    stores.GlobalStore = OpenStore(folder, "DAT\\GLOBAL.DAT");
-    if (!stores.LevelStore || !stores.GlobalStore) throw EFatalDataError("Missing data files!");
+    stores.LevelStore = OpenStore(folder, "DAT\\LEVEL.DAT", problems);
+    stores.GlobalStore = OpenStore(folder, "DAT\\GLOBAL.DAT", problems);
+    if (!stores.LevelStore || !stores.GlobalStore) {
+        std::string message = "Missing data files!";
+        for (const std::string& problem : problems)
+            message += "\n\n" + problem;
+        throw EFatalDataError(message);
+    }
     ConvertTileBitmaps(folder, *stores.LevelStore, &unsaved);
     if (unsaved.SystemError != 0) {
         // Told once, in the player's words; the log adds the system's.

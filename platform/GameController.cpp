@@ -1,5 +1,8 @@
 #include "platform/GameController.h"
 
+#include "common/Exception.h"
+#include "common/Files.h"
+#include "common/StrUtils.h"
 #include "platform/Keys.h"
 
 #include <SDL.h>
@@ -80,15 +83,65 @@ int DefaultPadKey(PadButton button) {
     }
 }
 
+MappingSelection SelectUserMappings(const std::string& text, const std::string& platform, int maxMappings) {
+    MappingSelection selection;
+    const std::string field = "platform:" + LowerCase(platform) + ",";
+    size_t start = 0;
+    int lineNo = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        ++lineNo;
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        // Mappings of other systems (or of none) are never used here.
+        if (LowerCase(line).find(field) == std::string::npos) continue;
+        if (selection.Kept >= maxMappings) {
+            if (selection.Dropped++ == 0) selection.FirstDroppedLine = lineNo;
+            continue;
+        }
+        ++selection.Kept;
+        selection.Text += line;
+        selection.Text += '\n';
+    }
+    return selection;
+}
+
 GameControllers::GameControllers(const std::string& userMappingFile) {
     // SDL reads SDL_GAMECONTROLLERCONFIG itself when the subsystem starts.
     ok_ = SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) == 0;
     if (!ok_) return;
-    if (!userMappingFile.empty()) {
-        if (SDL_RWops* rw = SDL_RWFromFile(userMappingFile.c_str(), "rb"))
-            userMappings_ = SDL_GameControllerAddMappingsFromRW(rw, 1);
-    }
+    if (!userMappingFile.empty()) AddUserMappings(userMappingFile);
     // Controllers already attached announce themselves with "added" events.
+}
+
+void GameControllers::AddUserMappings(const std::string& file) {
+    // Read as every other file of the player's: a regular file only (a pipe
+    // would keep the game from ever starting) and of a bounded size.
+    std::optional<std::string> text;
+    try {
+        text = ReadWholeFileIfExists(file, kMaxMappingFileBytes);
+    } catch (const Exception& e) {
+        problems_.push_back(Format("Gamepad mappings not read: %s", e.what()));
+        return;
+    }
+    if (!text) return;
+    // SDL looks every new mapping up among those it has, so the time to add
+    // them grows with the square of their number: only so many are taken.
+    const MappingSelection selection = SelectUserMappings(*text, SDL_GetPlatform(), kMaxUserMappings);
+    if (selection.Dropped > 0)
+        problems_.push_back(Format("%s: only the first %d gamepad mappings are used; %d more from line %d on "
+                                   "are ignored",
+                                   file.c_str(), kMaxUserMappings, selection.Dropped,
+                                   selection.FirstDroppedLine));
+    SDL_RWops* rw = SDL_RWFromConstMem(selection.Text.data(), static_cast<int>(selection.Text.size()));
+    if (!rw) {
+        problems_.push_back(Format("Gamepad mappings of %s not added: %s", file.c_str(), SDL_GetError()));
+        return;
+    }
+    userMappings_ = SDL_GameControllerAddMappingsFromRW(rw, 1);
 }
 
 GameControllers::~GameControllers() {

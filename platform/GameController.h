@@ -6,9 +6,11 @@
 // the keyboard does. Joysticks without a mapping are left to the joystick
 // device of the input component.
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 union SDL_Event;
 
@@ -41,6 +43,22 @@ using PadKeyMap = std::function<int(PadButton)>;
 constexpr int kStickPress = 16384;
 constexpr int kStickRelease = 12000;
 
+// The user's mapping file is held to these bounds: a real one holds a few
+// thousand mappings of every system in well under a megabyte.
+constexpr uint64_t kMaxMappingFileBytes = uint64_t{8} << 20;
+constexpr int kMaxUserMappings = 5000;
+
+// The lines of a mapping file that SDL would use on this platform (those
+// naming it in their "platform:" field), at most maxMappings of them, and
+// how many more there were.
+struct MappingSelection {
+    std::string Text;
+    int Kept = 0;
+    int Dropped = 0;
+    int FirstDroppedLine = 0;
+};
+MappingSelection SelectUserMappings(const std::string& text, const std::string& platform, int maxMappings);
+
 class GameControllers {
   public:
     // Starts SDL's controller subsystem and reads the user's mappings from
@@ -52,6 +70,8 @@ class GameControllers {
 
     // Mappings read from the user's file; -1 when it could not be read.
     int UserMappings() const { return userMappings_; }
+    // What was wrong with the user's file (for the debug log).
+    const std::vector<std::string>& Problems() const { return problems_; }
     int OpenCount() const { return static_cast<int>(open_.size()); }
 
     // Handles a controller event (plugging, unplugging, buttons, axes) and
@@ -65,11 +85,13 @@ class GameControllers {
     PadKeyMap KeyMap;
 
   private:
+    void AddUserMappings(const std::string& file);
     void Open(int deviceIndex);
     void Press(int instance, PadButton button, bool down, const Deliver& deliver);
 
     bool ok_ = false;
     int userMappings_ = -1;
+    std::vector<std::string> problems_;
     // Open controllers by instance id.
     std::map<int, void*> open_;
     // Per controller and control: the key its press produced (0: not pressed).

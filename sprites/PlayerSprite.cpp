@@ -484,7 +484,10 @@ void TPlayerSprite::AutoMoveStep(int32_t moveCount) {
     SpeedX = 0;
     SpeedY = 0;
     if (g == kPathOn) g = LastAutoMoveTag;
-    const int32_t v = std::abs(WalkSpeed) * AutomoveFactor;
+    // Both come from the settings: the product (and its negation) wraps at
+    // 32 bits, as all settings arithmetic does.
+    const int32_t v = Wrap32(std::llabs(int64_t{WalkSpeed}) * int64_t{AutomoveFactor});
+    const int32_t minusV = Wrap32(-int64_t{v});
     switch (g) {
     case kPathRight:
     case kStartRight:
@@ -492,11 +495,11 @@ void TPlayerSprite::AutoMoveStep(int32_t moveCount) {
         break;
     case kPathLeft:
     case kStartLeft:
-        SpeedX = -v;
+        SpeedX = minusV;
         break;
     case kPathUp:
     case kStartUp:
-        SpeedY = -v;
+        SpeedY = minusV;
         break;
     case kPathDown:
     case kStartDown:

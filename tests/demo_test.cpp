@@ -1,11 +1,13 @@
 // Demos: the text format, and runs of the game binary recorded and played
 // again to the same states, headless and from the real window.
 #include "app/Demo.h"
+#include "app/Harness.h"
 #include "common/Exception.h"
 #include "platform/Keys.h"
 #include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -66,7 +68,7 @@ TEST(DemoFormat, ParsesEveryKindOfLineAndNamesBadOnes) {
     EXPECT_EQ(script.Events.size(), 1u);
 
     for (const char* bad :
-         {"#demo 2\n", "#demo 1\n#data DAT/LEVEL.DAT nothex\n", "#demo 1\n#level x\n", "1 elapsed 60001\n",
+         {"#demo 3\n", "#demo 1\n#data DAT/LEVEL.DAT nothex\n", "#demo 1\n#level x\n", "1 elapsed 60001\n",
           "1 elapsed 5\n1 elapsed 6\n", "1 focus maybe\n", "1 mouse left 1 2\n", "1 check 12\n",
           "1 close now\n", "x down Left\n", "1 down\n"}) {
         EXPECT_THROW(ParseDemo(bad), EFileError) << bad;
@@ -77,6 +79,97 @@ TEST(DemoFormat, ParsesEveryKindOfLineAndNamesBadOnes) {
     } catch (const EFileError& e) {
         EXPECT_NE(std::string(e.what()).find("line 3"), std::string::npos) << e.what();
     }
+}
+
+namespace {
+
+// The line number in a parse error, or 0 when the text parses.
+int BadLine(const std::string& text) {
+    try {
+        ParseDemo(text);
+        return 0;
+    } catch (const EFileError& e) {
+        const std::string what = e.what();
+        const size_t at = what.find("line ");
+        return at == std::string::npos ? -1 : std::atoi(what.c_str() + at + 5);
+    }
+}
+
+} // namespace
+
+// A demo ends with its end line: without it, or with a last line broken off
+// in the middle, it says where it was cut, and what comes before still
+// reads. Format 1 demos, written before the end line, are not cut for want
+// of it.
+TEST(DemoFormat, TheEndLineTellsAWholeDemoFromOneCutShort) {
+    const std::string whole =
+        "#demo 2\n0 elapsed 16\n0 down Left\n1 elapsed 16\n1 check 0123456789abcdef\n1 end\n";
+    TDemo d = ParseDemo(whole);
+    EXPECT_EQ(d.Format, 2);
+    EXPECT_EQ(d.CutShortAtLine, 0);
+    EXPECT_EQ(d.TickCount(), 2u);
+    // The end line may lack its line end: it is whole as it stands.
+    EXPECT_EQ(ParseDemo(whole.substr(0, whole.size() - 1)).CutShortAtLine, 0);
+
+    // Cut at a line end: the end line is missing.
+    d = ParseDemo(whole.substr(0, whole.find("1 end")));
+    EXPECT_EQ(d.CutShortAtLine, 6);
+    EXPECT_EQ(d.TickCount(), 2u);
+    EXPECT_EQ(d.Checks.count(1), 1u);
+    // Cut inside a line: that line is not read ("1 elapsed 1" is no tick of
+    // one millisecond), the lines before it are.
+    d = ParseDemo(whole.substr(0, whole.find("1 elapsed 16") + 11));
+    EXPECT_EQ(d.CutShortAtLine, 4);
+    EXPECT_EQ(d.TickCount(), 1u);
+    EXPECT_EQ(d.Events.size(), 1u);
+    d = ParseDemo(whole.substr(0, whole.find("1 end") + 3));
+    EXPECT_EQ(d.CutShortAtLine, 6);
+    EXPECT_EQ(d.Checks.count(1), 1u);
+
+    // A format 1 demo has no end line; it is not taken as cut.
+    d = ParseDemo("#demo 1\n0 elapsed 16\n0 down Left\n1 elapsed 16\n");
+    EXPECT_EQ(d.Format, 1);
+    EXPECT_EQ(d.CutShortAtLine, 0);
+    // An input script without a line end on its last line reads it whole.
+    EXPECT_EQ(ParseInputScript("5 down Enter").size(), 1u);
+
+    // Lines that would never play are refused with their line: keys and
+    // checks after the last tick, anything after the end line, an end line
+    // that is not the last tick.
+    EXPECT_EQ(BadLine("#demo 2\n0 elapsed 16\n1 down Left\n0 end\n"), 3);
+    EXPECT_EQ(BadLine("#demo 2\n0 elapsed 16\n1 check 0123456789abcdef\n0 end\n"), 3);
+    EXPECT_EQ(BadLine("#demo 1\n0 elapsed 16\n2 up Left\n1 elapsed 5\n"), 3);
+    EXPECT_EQ(BadLine("#demo 2\n0 elapsed 16\n0 end\n0 down Left\n"), 4);
+    EXPECT_EQ(BadLine("#demo 2\n0 elapsed 16\n1 elapsed 16\n0 end\n"), 4);
+    // What a format 1 recorder wrote when the game ended itself: the last
+    // check one tick late.
+    EXPECT_EQ(BadLine("#demo 1\n0 elapsed 16\n1 check 0123456789abcdef\n"), 0);
+}
+
+// A demo holds an "elapsed" line for every tick: a tick number beyond its own
+// length is refused (it would only keep the playback busy for ever), while
+// an input script may name any tick.
+TEST(DemoFormat, TicksBeyondTheDemosLengthAreRefusedWithTheirLine) {
+    EXPECT_EQ(BadLine("#demo 1\n0 elapsed 16\n999999999999999999 elapsed 16\n"), 3);
+    EXPECT_EQ(BadLine("#demo 2\n0 elapsed 16\n4 elapsed 16\n4 end\n"), 3);
+    EXPECT_EQ(BadLine("#demo 2\n0 elapsed 16\n1 elapsed 16\n2 elapsed 16\n2 end\n"), 0);
+    EXPECT_EQ(BadLine("999999999999999999 elapsed 16\n999999999999999999 down Enter\n"), 0);
+}
+
+// "#data" names the data files a run depends on, relative to the data
+// folder, and nothing else.
+TEST(DemoFormat, DataLinesNameOnlyTheRunsDataFiles) {
+    for (const char* path : {"../../../etc/shadow", "/dev/zero", "DAT/../DAT/LEVEL.DAT", "SND/Sounds.dxw",
+                             "/work/DAT/LEVEL.DAT", "DAT//LEVEL.DAT"}) {
+        EXPECT_EQ(BadLine(std::string("#demo 2\n#data ") + path + " 0123456789abcdef\n0 elapsed 1\n0 end\n"),
+                  2)
+            << path;
+    }
+    const TDemo d = ParseDemo("#demo 2\n#data dat/level.dat 0123456789abcdef\n#data GFX/Images.dxg "
+                              "0123456789abcdef\n0 elapsed 1\n0 end\n");
+    ASSERT_EQ(d.Data.size(), 2u);
+    EXPECT_EQ(d.Data[0].first, "DAT/LEVEL.DAT");
+    EXPECT_EQ(d.Data[1].first, "GFX/Images.dxg");
 }
 
 TEST(DemoFormat, EveryKeyNameReadsBackAsTheSameKey) {
@@ -179,6 +272,79 @@ TEST(DemoRun, ChangedDataOrTimesAreReportedNotPlayed) {
               2);
     EXPECT_EQ(RunGameBinary(dir, "", "--headless --play a --input b").exitCode, 2);
     EXPECT_EQ(RunGameBinary(dir, "", "--headless --play a --record b").exitCode, 2);
+}
+
+// A demo cut short plays as far as it goes and then says where it was cut,
+// with exit code 3; a demo of format 1 plays whole, with a word in the log.
+TEST(DemoRun, ACutDemoPlaysAsFarAsItGoesAndSaysWhere) {
+    TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    WriteFileBytes(dir / "keys.txt", kPlayKeys);
+    ASSERT_EQ(RunGameBinary(dir, "",
+                            "--headless --ticks 200 --data " + data + " --input " + (dir / "keys.txt") +
+                                " --record " + (dir / "run.dem"))
+                  .exitCode,
+              0);
+    const std::string demo = ReadFileBytes(dir / "run.dem");
+    ASSERT_GE(demo.size(), 20u);
+    const size_t endLine = demo.rfind("\n199 end\n");
+    ASSERT_NE(endLine, std::string::npos) << demo.substr(demo.size() - 20);
+    const int lines = static_cast<int>(std::count(demo.begin(), demo.end(), '\n'));
+
+    struct Cut {
+        std::string text;
+        int line;
+    };
+    const Cut cuts[] = {{demo.substr(0, endLine + 1), lines},
+                        {demo.substr(0, endLine + 5), lines},
+                        {demo.substr(0, demo.rfind("\n", endLine - 1) + 4), lines - 1}};
+    for (const Cut& cut : cuts) {
+        WriteFileBytes(dir / "cut.dem", cut.text);
+        const RunResult r = RunGameBinary(dir, "",
+                                          "--headless --data " + data + " --play " + (dir / "cut.dem") +
+                                              " --state " + (dir / "s.json") + "@150");
+        EXPECT_EQ(r.exitCode, 3) << r.errors;
+        EXPECT_NE(r.errors.find("cut short at line " + std::to_string(cut.line)), std::string::npos)
+            << r.errors;
+        EXPECT_TRUE(fs::exists(dir / "s.json"));
+        fs::remove(dir / "s.json");
+    }
+
+    // The same run as format 1 wrote it: no end line, and it plays whole.
+    std::string old = demo.substr(0, endLine + 1);
+    old.replace(0, 7, "#demo 1");
+    WriteFileBytes(dir / "old.dem", old);
+    const RunResult r = RunGameBinary(dir, "", "--headless --data " + data + " --play " + (dir / "old.dem"));
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+    EXPECT_NE(r.errors.find("format 1"), std::string::npos) << r.errors;
+}
+
+// Closing the terminal while recording ends the run as SIGTERM does: the
+// demo is whole, with its end line, and plays. A crash (SIGKILL) leaves every
+// whole line written, and the demo plays as far as it goes.
+TEST(DemoRun, RecordingSurvivesAHangUpAndACrash) {
+    TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    RunGameBinary(dir, "timeout -s HUP 1 ", "--headless --data " + data + " --record " + (dir / "hup.dem"));
+    const std::string hup = ReadFileBytes(dir / "hup.dem");
+    const size_t last = hup.rfind('\n', hup.size() - 2);
+    ASSERT_NE(last, std::string::npos) << hup;
+    EXPECT_NE(hup.substr(last + 1).find(" end\n"), std::string::npos) << hup.substr(last + 1);
+    EXPECT_EQ(LoadDemo(dir / "hup.dem").CutShortAtLine, 0);
+    RunResult r = RunGameBinary(dir, "", "--headless --data " + data + " --play " + (dir / "hup.dem"));
+    EXPECT_EQ(r.exitCode, 0) << r.errors;
+
+    RunGameBinary(dir, "timeout -s KILL 1 ", "--headless --data " + data + " --record " + (dir / "kill.dem"));
+    const std::string killed = ReadFileBytes(dir / "kill.dem");
+    ASSERT_FALSE(killed.empty());
+    EXPECT_EQ(killed.back(), '\n') << "only whole lines are written";
+    const TDemo partial = LoadDemo(dir / "kill.dem");
+    EXPECT_GT(partial.TickCount(), 10u);
+    r = RunGameBinary(dir, "", "--headless --data " + data + " --play " + (dir / "kill.dem"));
+    EXPECT_EQ(r.exitCode, 3) << r.errors;
+    EXPECT_NE(r.errors.find("cut short at line"), std::string::npos) << r.errors;
 }
 
 // The real window on a virtual display, with its real and uneven tick times:

@@ -18,10 +18,15 @@
 #include <SDL_joystick.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace varnok;
@@ -243,6 +248,66 @@ TEST(GamepadMappings, TheUsersFileAndTheEnvironmentMapAJoystick) {
         SDL_JoystickDetachVirtual(index);
         unsetenv("SDL_GAMECONTROLLERCONFIG");
     }
+}
+
+// A pipe in place of the mapping file is refused at once: nothing waits for
+// a writer that never comes, and the debug log can say why.
+TEST(GamepadMappings, APipeAsTheUsersFileIsRefusedWithoutWaiting) {
+    test::TempDir dir;
+    const std::string fifo = dir / "gamecontrollerdb.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    platform::Application app(true);
+    auto reading = std::async(std::launch::async, [&] {
+        auto pads = std::make_unique<platform::GameControllers>(fifo);
+        return std::make_pair(pads->UserMappings(), pads->Problems());
+    });
+    if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the reader go (a writer that ends at once), then fail.
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) close(fd);
+        reading.wait();
+        FAIL() << "reading the mapping file waited for the pipe";
+    }
+    const auto [mappings, problems] = reading.get();
+    EXPECT_EQ(mappings, -1);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_NE(problems[0].find("it is a pipe"), std::string::npos) << problems[0];
+}
+
+// SDL takes the square of the mappings' number in time to add them: a file
+// with more than the bound gives the first ones, and the log says how many
+// more were left and from which line. Lines of other systems, comments and
+// blank lines do not count.
+TEST(GamepadMappings, OnlyTheBoundedNumberOfTheFilesMappingsIsAdded) {
+    auto mapping = [](int n, const char* platform) {
+        char guid[33];
+        std::snprintf(guid, sizeof guid, "03000000%08x0000%012x", 0x5000u + static_cast<unsigned>(n),
+                      static_cast<unsigned>(n));
+        return std::string(guid) + ",Pad " + std::to_string(n) + ",a:b0,b:b1,x:b2,y:b3,platform:" + platform +
+               ",\n";
+    };
+    std::string text = "# my pads\n\n";
+    for (int n = 0; n < platform::kMaxUserMappings + 250; ++n)
+        text += mapping(n, "Linux") + mapping(n, "Windows");
+    const int firstDroppedLine = 2 + 2 * platform::kMaxUserMappings + 1;
+
+    const platform::MappingSelection picked =
+        platform::SelectUserMappings(text, "Linux", platform::kMaxUserMappings);
+    EXPECT_EQ(picked.Kept, platform::kMaxUserMappings);
+    EXPECT_EQ(picked.Dropped, 250);
+    EXPECT_EQ(picked.FirstDroppedLine, firstDroppedLine);
+    EXPECT_EQ(picked.Text.find("Windows"), std::string::npos);
+
+    test::TempDir dir;
+    const std::string file = dir / "gamecontrollerdb.txt";
+    test::WriteFileBytes(file, text);
+    platform::Application app(true);
+    platform::GameControllers pads(file);
+    EXPECT_EQ(pads.UserMappings(), platform::kMaxUserMappings);
+    ASSERT_EQ(pads.Problems().size(), 1u);
+    EXPECT_NE(pads.Problems()[0].find("250 more from line " + std::to_string(firstDroppedLine)),
+              std::string::npos)
+        << pads.Problems()[0];
 }
 
 namespace {

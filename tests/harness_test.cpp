@@ -66,11 +66,44 @@ TEST(HarnessOptions, ParsesEveryOptionAndRejectsBadOnes) {
                                          {"varnok", "--screenshot", "x.png"},
                                          {"varnok", "--state", "x@"},
                                          {"varnok", "--action", "ActionAboutInfo"},
-                                         {"varnok", "--headless", "-KV3916"},
                                          {"varnok", "--bogus"}}) {
         ParseHarnessOptions(static_cast<int>(bad.size()), const_cast<char**>(bad.data()), error);
         EXPECT_NE(error, "") << bad.back();
     }
+}
+
+// Only the first parameter is the game's: a later word that is no option
+// has no effect (the debug switch in second place included) and is noted,
+// while an unknown option still ends the program.
+TEST(HarnessOptions, WordsAfterTheFirstParameterAreIgnored) {
+    auto parse = [](std::vector<const char*> args, std::string& error) {
+        return ParseHarnessOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), error);
+    };
+    std::string error;
+    THarnessOptions o = parse({"varnok", "foo", "-KV3916"}, error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.Params, std::vector<std::string>{"foo"});
+    EXPECT_EQ(o.Ignored, std::vector<std::string>{"-KV3916"});
+    o = parse({"varnok", "--headless", "-KV3916", "--ticks", "5", "bar"}, error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.Params.front(), "--headless");
+    EXPECT_EQ(o.Ticks, 5u);
+    EXPECT_EQ(o.Ignored, (std::vector<std::string>{"-KV3916", "bar"}));
+    o = parse({"varnok", "level.tmx", "-KV3916"}, error);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(o.MapFile, "level.tmx");
+    EXPECT_TRUE(o.Params.empty()) << "a later word never becomes the first parameter";
+    parse({"varnok", "-KV3916", "--bogus"}, error);
+    EXPECT_NE(error, "");
+
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    const RunResult r = RunVarnok(dir, "--headless -KV3916 --ticks 5 --data " + (dir / "data") + " --state " +
+                                           (dir / "s.json") + "@4");
+    ASSERT_EQ(r.exitCode, 0) << r.errors;
+    const std::string state = test::ReadFileBytes(dir / "s.json");
+    EXPECT_NE(state.find("\"DebugSwitch\": false"), std::string::npos) << state;
+    EXPECT_NE(state.find("Parameter '-KV3916' ignored"), std::string::npos) << state;
 }
 
 TEST(HarnessOptions, InputScriptLines) {
@@ -128,6 +161,34 @@ TEST(HarnessRun, EscapeAfterTheLockOutEndsTheGameButNotBefore) {
     const std::string a = test::ReadFileBytes(dir / "a.json");
     EXPECT_NE(a.find("\"GameState\": \"!\""), std::string::npos) << a; // Down was taken
     EXPECT_FALSE(fs::exists(dir / "b.json"));                            // the game had ended
+}
+
+// A screenshot or state that cannot be written fails the run with a message
+// naming it (exit code 2), and one asked for after the last tick is refused
+// before the run.
+TEST(HarnessRun, OutputsThatCannotBeWrittenFailTheRun) {
+    test::TempDir dir;
+    MakeDataFolder(dir);
+    const std::string run = "--headless --ticks 10 --data " + (dir / "data");
+    for (const std::string& output :
+         {std::string("--state /dev/full@5"), "--state " + (dir / "no/such/folder/s.json") + "@3",
+          "--screenshot " + (dir / "no/such/folder/s.png") + "@3", std::string("--screenshot /dev/full@4")}) {
+        const RunResult r = RunVarnok(dir, run + " " + output);
+        EXPECT_EQ(r.exitCode, 2) << output << "\n" << r.errors;
+        const std::string path = output.substr(output.find(' ') + 1, output.find('@') - output.find(' ') - 1);
+        EXPECT_NE(r.errors.find(path), std::string::npos) << r.errors;
+    }
+    // The good outputs of the same run are still made.
+    RunResult r = RunVarnok(dir, run + " --state /dev/full@5 --state " + (dir / "s.json") + "@6");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(fs::exists(dir / "s.json"));
+
+    for (const char* late : {"--state x.json@10", "--screenshot x.png@50", "--action ActionAboutInfo@11"}) {
+        r = RunVarnok(dir, run + " " + late);
+        EXPECT_EQ(r.exitCode, 2) << late;
+        EXPECT_NE(r.errors.find("comes after the last tick"), std::string::npos) << r.errors;
+    }
+    EXPECT_FALSE(fs::exists("x.json"));
 }
 
 TEST(HarnessRun, MissingDataAndBadOptionsEndWithMessages) {
@@ -218,6 +279,17 @@ TEST(HarnessRun, MenuActionsRecordTheirMessageBoxesAndDialogs) {
     const std::string cs = test::ReadFileBytes(dir / "c.json");
     EXPECT_NE(cs.find("\"DebugLog\": \"\\r\\n"), std::string::npos) << cs;
     EXPECT_NE(cs.find("\"DebugWindowVisible\": true"), std::string::npos) << cs;
+
+    // A command the player could not give (its menu hidden without the debug
+    // switch) is not run and fails the run.
+    const RunResult hidden =
+        RunVarnok(dir, "--headless --ticks 10 --data " + (dir / "data") +
+                           " --action ActionEditInternals@3 --state " + (dir / "h.json") + "@9");
+    EXPECT_EQ(hidden.exitCode, 2);
+    EXPECT_NE(hidden.errors.find("ActionEditInternals@3: not run: the menu Debug is hidden"),
+              std::string::npos)
+        << hidden.errors;
+    EXPECT_NE(test::ReadFileBytes(dir / "h.json").find("\"Dialogs\": []"), std::string::npos);
 
     const RunResult bad = RunVarnok(dir, "--headless --ticks 5 --data " + (dir / "data") + " --action NoSuchAction@1");
     EXPECT_EQ(bad.exitCode, 2);

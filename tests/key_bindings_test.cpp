@@ -74,6 +74,39 @@ TEST(KeyBindings, DefaultsAreWrittenOnceAndBindEveryKeyToItself) {
     EXPECT_NE(DebugLog().Lines()[0].find("keys.conf line 2:"), std::string::npos) << DebugLog().Lines()[0];
 }
 
+// Lines of a broken file are quoted with their control bytes escaped: none
+// of them reaches the terminal or the debug window as it is.
+TEST(KeyBindings, ControlBytesOfBadLinesAreEscaped) {
+    const TKeyBindings b = ParseKeyBindings(std::string("\x1b[31mred\a\n\x1b]0;title\x07 = Left\nA = \x9b"
+                                                        "2J\nB = Left\nB\x7f = Up\n"));
+    ASSERT_EQ(b.Problems.size(), 4u);
+    for (const std::string& problem : b.Problems) {
+        for (unsigned char c : problem)
+            EXPECT_FALSE(c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) << problem;
+    }
+    EXPECT_NE(b.Problems[0].find("'\\x1b[31mred\\x07'"), std::string::npos) << b.Problems[0];
+    EXPECT_NE(b.Problems[2].find("'\\x9b2J'"), std::string::npos) << b.Problems[2];
+}
+
+// A link to a file that does not exist stays a link: the defaults are not
+// written over it, and the debug log says so.
+TEST(KeyBindings, ADanglingLinkIsLeftAlone) {
+    TempDir dir;
+    const std::string path = dir / "keys.conf";
+    fs::create_symlink(dir / "dotfiles/keys.conf", path);
+    DebugLog().Clear();
+    DebugLog().SetEcho(false);
+    EXPECT_EQ(LoadKeyBindings(path, true), IdentityKeyMap());
+    DebugLog().SetEcho(true);
+    EXPECT_TRUE(fs::is_symlink(path));
+    EXPECT_FALSE(fs::exists(dir / "dotfiles"));
+    ASSERT_EQ(DebugLog().Lines().size(), 1u);
+    EXPECT_NE(
+        DebugLog().Lines()[0].find("is a link to " + (dir / "dotfiles/keys.conf") + ", which does not exist"),
+        std::string::npos)
+        << DebugLog().Lines()[0];
+}
+
 // One run through every screen with rebound keys only: W is Enter, Q Escape,
 // D Right, S Down, and the Left arrow is switched off.
 TEST(KeyBindings, ReboundKeysWorkOnEveryScreen) {

@@ -191,6 +191,67 @@ TEST(OpenDataFilesTest, ConvertsPlainFilesAndNeedsBothDataFiles) {
     EXPECT_EQ(level.CurrentTileSet.Maps.Count(), 0);
 }
 
+// A plain settings file the game cannot use is not converted: random bytes
+// or a file without sections never replace good settings with an empty
+// store, and the debug log says what was wrong with which file. A pipe or a
+// folder where a data file should be is named in the message that ends the
+// game when nothing else can be used.
+TEST(OpenDataFilesTest, BrokenPlainFilesAreReportedAndKeepTheGoodData) {
+    TempDir dir;
+    const std::string folder = dir.Path().string() + "/";
+    WriteFileBytes(dir / "DAT/LEVEL.INI", "[Global]\nTileCount=1\n");
+    WriteFileBytes(dir / "DAT/GLOBAL.INI", "[Game]\nLives=3\n");
+    OpenDataFiles(folder);
+    const std::string good = test::ReadFileBytes(dir / "DAT/GLOBAL.DAT");
+    ASSERT_FALSE(good.empty());
+
+    std::string noise(3000, '\0');
+    uint32_t x = 7;
+    for (char& c : noise) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    DebugLog().SetEcho(false);
+    for (const std::string& broken : {noise, std::string("Lives=5\nno section here\n"), std::string()}) {
+        WriteFileBytes(dir / "DAT/GLOBAL.INI", broken);
+        DebugLog().Clear();
+        TDataStores stores = OpenDataFiles(folder);
+        EXPECT_EQ(test::ReadFileBytes(dir / "DAT/GLOBAL.DAT"), good);
+        EXPECT_EQ(stores.GlobalStore->GetInteger("Game", "Lives", 0), 3);
+        ASSERT_EQ(DebugLog().Lines().size(), 1u) << broken.size();
+        const std::string& line = DebugLog().Lines()[0];
+        EXPECT_NE(line.find("GLOBAL.INI was not converted, the existing file stays in use: it "),
+                  std::string::npos)
+            << line;
+    }
+
+    // A pipe in place of the plain file, and no earlier data file.
+    std::filesystem::remove(dir / "DAT/GLOBAL.INI");
+    std::filesystem::remove(dir / "DAT/GLOBAL.DAT");
+    ASSERT_EQ(mkfifo((dir / "DAT/GLOBAL.INI").c_str(), 0600), 0);
+    auto fatal = [&] {
+        try {
+            OpenDataFiles(folder);
+        } catch (const EFatalDataError& e) {
+            return e.Message();
+        }
+        return std::string("opened");
+    };
+    std::string message = fatal();
+    EXPECT_EQ(message.rfind("Missing data files!", 0), 0u) << message;
+    EXPECT_NE(message.find("GLOBAL.INI was not converted, and there is no earlier file"), std::string::npos)
+        << message;
+    EXPECT_NE(message.find("it is a pipe"), std::string::npos) << message;
+
+    // A folder in place of the data file itself.
+    std::filesystem::remove(dir / "DAT/GLOBAL.INI");
+    std::filesystem::remove(dir / "DAT/LEVEL.INI");
+    std::filesystem::create_directory(dir / "DAT/GLOBAL.DAT");
+    message = fatal();
+    EXPECT_NE(message.find("GLOBAL.DAT\": it is a folder"), std::string::npos) << message;
+    DebugLog().SetEcho(true);
+}
+
 TEST(OpenDataFilesTest, ConvertsLevelBitmapsIntoImageLists) {
     TempDir dir;
     WriteFileBytes(dir / "DAT/LEVEL.INI", "[Global]\nTileCount=3\n"

@@ -441,6 +441,40 @@ TEST_F(PlayerTest, AutoMovePathCarriesTurnsAndDropsThePlayer) {
     EXPECT_EQ(services.stopped.at(0), "Automove");
 }
 
+// The path speed is the product of two settings: like all settings
+// arithmetic it wraps at 32 bits (under the sanitizers an overflow would end
+// the test). 2^30 x 4 wraps to 0, so the player waits on the path; the
+// smallest walking speed times 1 wraps to itself, and its negation too.
+TEST_F(PlayerTest, AutoMoveSpeedWrapsAtThirtyTwoBits) {
+    Cell(5, 5, 0xFA00);
+    Row(6, 8, 5, 0xF500);
+    Cell(3, 5, 0xFB00);
+    Row(0, 2, 5, 0xF600);
+    player->Width = player->Height = 16;
+    Place(161, 161);
+    player->AutoMoving = true;
+    player->WalkSpeed = 1 << 30;
+    player->AutomoveFactor = 4;
+    Run(20);
+    EXPECT_EQ(player->SpeedX, 0);
+    EXPECT_EQ(player->X, 161);
+    EXPECT_TRUE(player->AutoMoving);
+
+    player->WalkSpeed = INT32_MIN;
+    player->AutomoveFactor = 0;
+    Run(20);
+    EXPECT_EQ(player->SpeedX, 0);
+
+    // Leftwards from the start at column 3: -(2^31) wraps to -(2^31).
+    Place(97, 161);
+    player->AutomoveFactor = 1;
+    player->LastAutoMoveTag = 0;
+    clock.Advance(1);
+    engine.Move(1);
+    EXPECT_EQ(player->SpeedX, INT32_MIN);
+    EXPECT_LT(player->X, 97);
+}
+
 TEST_F(PlayerTest, TileTestsReadTheirCells) {
     Cell(3, 2, 0x84); // scanned left to right, a slope ends the ceiling scan
     Cell(4, 2, 0x04);

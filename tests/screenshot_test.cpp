@@ -6,10 +6,12 @@
 #include "tests/support/TestData.h"
 #include "tests/support/TestSupport.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +62,39 @@ TEST(Screenshot, NumbersFollowTheHighestAndNothingIsReplaced) {
     EXPECT_THROW(SaveNumberedPng(Picture(50), dir / "file/sub"), EFileError);
 }
 
+// A picture that cannot be written whole (here the file size limit stands
+// in for a full disk) raises the error and leaves no temporary file behind.
+TEST(Screenshot, AFailedSaveLeavesNoTemporaryFile) {
+    TempDir dir;
+    const std::string folder = dir / "Pictures";
+    fs::create_directories(folder);
+    RgbaImage noise(256, 256);
+    uint32_t x = 1;
+    for (uint8_t& b : noise.Pixels) {
+        x = x * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool thrown = false;
+    try {
+        SaveNumberedPng(noise, folder);
+    } catch (const EFileError&) {
+        thrown = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(thrown);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(folder))
+        left.push_back(e.path().filename().string());
+    EXPECT_TRUE(left.empty()) << left.front();
+}
+
 // F12 in the running game (the title here): the frame is saved, twice gives
 // two files, a notice shows on the info-text line of the shown frame, and the
 // game itself never sees the key.
@@ -94,6 +129,15 @@ TEST(Screenshot, F12SavesTheFrameInThePicturesFolder) {
                 ++(y < 200 ? differentAbove : differentBelow);
     EXPECT_GT(differentAbove, 100u);
     EXPECT_EQ(differentBelow, 0u);
+
+    // With Shift (running) or Ctrl (jumping) held, F12 takes a picture too.
+    WriteFileBytes(dir / "held.txt", "50 down Shift\n51 down F12\n52 up F12\n53 up Shift\n"
+                                     "70 down Ctrl\n71 down F12\n72 up F12\n73 up Ctrl\n");
+    ASSERT_EQ(run(dir / "held.txt", "held"), 0);
+    EXPECT_TRUE(fs::exists(pictures + "/varnok-0003.png"));
+    EXPECT_TRUE(fs::exists(pictures + "/varnok-0004.png"));
+    fs::remove(pictures + "/varnok-0003.png");
+    fs::remove(pictures + "/varnok-0004.png");
 
     WriteFileBytes(dir / "none.txt", "");
     ASSERT_EQ(run(dir / "none.txt", "without"), 0);

@@ -539,6 +539,59 @@ TEST_F(ShellTest, ScoreRollHeartsAndTheDebugCellReport) {
     EXPECT_EQ(form->Caption(), "1,13 (HByte=0, LByte=15 tile=1)");
 }
 
+// F7 and F8 are shortcuts with Shift or Ctrl held too (running, jumping):
+// the actions run and the screen never sees the key. With Alt held they are
+// no shortcuts.
+TEST_F(ShellTest, ShortcutKeysWorkWithShiftOrCtrlHeld) {
+    Start();
+    Wait(500);
+    for (int shift : {ssShift, ssCtrl, ssShift | ssCtrl}) {
+        const bool sound = form->ActionNoSound.Checked(), fx = form->ActionNoFX.Checked();
+        int key = VK_F8;
+        form->KeyDown(key, shift);
+        EXPECT_EQ(key, 0) << shift;
+        EXPECT_NE(form->ActionNoSound.Checked(), sound) << shift;
+        key = VK_F7;
+        form->KeyDown(key, shift);
+        EXPECT_EQ(key, 0) << shift;
+        EXPECT_NE(form->ActionNoFX.Checked(), fx) << shift;
+    }
+    const bool sound = form->ActionNoSound.Checked();
+    int key = VK_F8;
+    form->KeyDown(key, ssAlt);
+    EXPECT_EQ(form->ActionNoSound.Checked(), sound);
+}
+
+// Menu commands by name obey the menus as the player sees them: without the
+// debug switch the Debug, Layer and Level menus are hidden, the Level menu
+// shows only the game's levels, and the actions with keys of their own can
+// always be given.
+TEST_F(ShellTest, NamedCommandsObeyTheMenusAsThePlayerSeesThem) {
+    Start();
+    for (const char* hidden : {"ActionEditInternals", "ActionShowDebugWindow", "Layer11", "mnuLvl2"}) {
+        EXPECT_NE(form->CommandRefusal(hidden).find("is hidden"), std::string::npos) << hidden;
+        EXPECT_FALSE(form->RunNamedCommand(hidden)) << hidden;
+    }
+    EXPECT_TRUE(form->Dialogs.empty());
+    EXPECT_EQ(form->Game.StartLevelNumber, 1);
+    EXPECT_FALSE(DebugLog().AlwaysHide());
+    for (const char* shown :
+         {"ActionAboutInfo", "ActionDirectXInfo", "ActionNoSound", "ActionGodMode", "Exit1"})
+        EXPECT_EQ(form->CommandRefusal(shown), "") << shown;
+
+    // With the switch: the game has two levels, so the Level menu has no
+    // third item to choose.
+    Start({"-KV3916"});
+    EXPECT_EQ(form->CommandRefusal("mnuLvl2"), "");
+    EXPECT_NE(form->CommandRefusal("mnuLvl3").find("has no item mnuLvl3"), std::string::npos);
+    EXPECT_FALSE(form->RunNamedCommand("mnuLvl5"));
+    EXPECT_EQ(form->Game.StartLevelNumber, 1);
+    EXPECT_TRUE(form->RunNamedCommand("mnuLvl2"));
+    EXPECT_EQ(form->Game.StartLevelNumber, 2);
+    EXPECT_TRUE(form->RunNamedCommand("ActionEditInternals"));
+    EXPECT_EQ(form->Dialogs, std::vector<std::string>{"Internal data"});
+}
+
 TEST(PlayerPan, LeftEdgeCentreRightEdge) {
     EXPECT_EQ(TMainForm::PlayerPan(0, 640), -2500);
     EXPECT_EQ(TMainForm::PlayerPan(320, 640), 0);

@@ -124,6 +124,27 @@ TEST_F(ToolWindowsTest, DebugWindowOpensAtTheRightEdgeAndItsButtonClearsTheLog) 
     EXPECT_FALSE(Shown("Debug messages###DebugForm"));
 }
 
+// After "Delete all messages", a message that arrives before the next frame
+// is all the window shows, even when it is longer than the cleared text.
+TEST_F(ToolWindowsTest, DebugWindowShowsOnlyWhatCameAfterAClear) {
+    log.AddMessage("short \xE4");
+    Frame();
+    EXPECT_EQ(tools->ShownLog(), "\r\nshort \xC3\xA4");
+    ImGuiWindow* window = Shown("Debug messages###DebugForm");
+    ASSERT_TRUE(window);
+    Click(ImVec2(window->Pos.x + window->WindowPadding.x + 11,
+                 window->Pos.y + window->TitleBarHeight() + window->WindowPadding.y + 11));
+    ASSERT_EQ(log.Text(), "");
+    log.AddMessage("a much longer message than the first one");
+    Frame();
+    EXPECT_EQ(tools->ShownLog(), "\r\na much longer message than the first one");
+    // Cleared from elsewhere (the log's own Clear) it is the same.
+    log.Clear();
+    log.AddMessage("another message, longer than everything shown before it");
+    Frame();
+    EXPECT_EQ(tools->ShownLog(), "\r\nanother message, longer than everything shown before it");
+}
+
 TEST_F(ToolWindowsTest, TypingInTheValueBoxWritesTheStoreAndEscapeCancels) {
     internals->FormShow();
     Frame();

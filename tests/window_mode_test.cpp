@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <stdexcept>
 #include <sys/stat.h>
 
 using namespace varnok;
@@ -174,6 +175,55 @@ TEST_F(WindowModeTest, ModeThatCannotBeSetFallsBackToTheWindow) {
     EXPECT_EQ(GameStateOnly(), before);
     EXPECT_TRUE(form->DXTimer.Enabled());
     EXPECT_FALSE(form->Game.ModeSwitching);
+    Tick();
+    EXPECT_EQ(form->Game.GameState, gs::Playing);
+}
+
+// The way back from full screen fails: the game still ends up running in
+// its window (timer on, no switch left half done), the debug window says
+// why, and the level goes on. When the window cannot be set up again
+// either, the timer still runs and both failures are logged.
+TEST_F(WindowModeTest, AFailedReturnToTheWindowLeavesTheGameRunningInTheWindow) {
+    Start();
+    Play();
+    AltEnter();
+    ASSERT_TRUE(FullScreen());
+    int failures = 1;
+    auto initialize = form->DXDraw.OnInitialize;
+    form->DXDraw.OnInitialize = [&, initialize] {
+        if (!FullScreen() && failures > 0) {
+            --failures;
+            throw std::runtime_error("the window cannot be made");
+        }
+        initialize();
+    };
+    const std::string before = GameStateOnly();
+    DebugLog().Clear();
+    AltEnter();
+    EXPECT_FALSE(FullScreen());
+    EXPECT_TRUE(form->MenuVisible());
+    EXPECT_TRUE(form->ActionToggleWindow.Checked());
+    EXPECT_FALSE(form->Game.ModeSwitching);
+    EXPECT_TRUE(form->DXTimer.Enabled());
+    EXPECT_TRUE(Logged("the window cannot be made at "));
+    EXPECT_EQ(GameStateOnly(), before);
+    Tick();
+    EXPECT_EQ(form->Game.GameState, gs::Playing);
+
+    AltEnter();
+    ASSERT_TRUE(FullScreen());
+    failures = 2;
+    DebugLog().Clear();
+    AltEnter();
+    EXPECT_FALSE(FullScreen());
+    EXPECT_FALSE(form->Game.ModeSwitching);
+    EXPECT_TRUE(form->DXTimer.Enabled());
+    EXPECT_TRUE(Logged("could not be set up again either: the window cannot be made"));
+    failures = 0;
+    AltEnter();
+    AltEnter();
+    EXPECT_FALSE(FullScreen());
+    EXPECT_TRUE(form->DXDraw.CanDraw());
     Tick();
     EXPECT_EQ(form->Game.GameState, gs::Playing);
 }

@@ -60,11 +60,13 @@ void TToolWindows::DrawDebugWindow() {
         log_.TakeFocusRequest();
         return;
     }
-    // The log only grows, until it is cleared.
+    // The log only grows, until it is cleared: then the copy starts afresh,
+    // even when new messages have made the text longer again since.
     const std::string& text = log_.Text();
-    if (text.size() < logConverted_) {
+    if (log_.Clears() != logClears_ || text.size() < logConverted_) {
         logUtf8_.clear();
         logConverted_ = 0;
+        logClears_ = log_.Clears();
     }
     if (text.size() > logConverted_) {
         logUtf8_ += Latin1ToUtf8(std::string_view(text).substr(logConverted_));

@@ -4,6 +4,7 @@
 // windows lie over the game, which keeps running behind them. Commands with
 // effects beyond the dialog (saving, re-reading) are posted to run between
 // ticks inside the game's error guard.
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,8 @@ public:
 
     // Call between the GUI's NewFrame and Render.
     void Draw();
+    // The debug window's text as it was last drawn (UTF-8).
+    const std::string& ShownLog() const { return logUtf8_; }
 
 private:
     void DrawDebugWindow();
@@ -35,6 +38,7 @@ private:
     // The log's text converted for the GUI, and how much of it.
     std::string logUtf8_;
     size_t logConverted_ = 0;
+    uint64_t logClears_ = 0;
     bool scrollLogToEnd_ = false;
 
     bool internalsOpen_ = false;
