@@ -7,6 +7,8 @@
 #include "platform/Clock.h"
 #include "sprites/PlayerSprite.h"
 
+#include <algorithm>
+
 namespace varnok {
 
 namespace {
@@ -39,8 +41,11 @@ void TMainForm::DrawHud(uint32_t lag) {
     if (player->Score > Game.ShownScore) {
         Game.ShownScore += 5;
         const double rate = (player->Score - Game.ShownScore) / 5000.0;
+        // A tick longer than 5 s would carry the roll past the score (and a
+        // very long one out of range): it stops at the score.
         if (rate > 0)
-            Game.ShownScore += static_cast<int32_t>(Trunc(lag * rate));
+            Game.ShownScore = static_cast<int32_t>(
+                std::min<double>(Game.ShownScore + Trunc(lag * rate), player->Score));
         else
             Game.ShownScore = player->Score;
     }

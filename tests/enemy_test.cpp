@@ -245,3 +245,70 @@ TEST_F(EnemyTest, FloatersEndARunningJumpAndDefeatedOnesDropWithoutBouncing) {
     for (int t = 0; t < 500; t += 16) Tick();
     EXPECT_GT(bat.Y, y + 100);
 }
+
+// The stomp compares the row the player's feet were on before this move with
+// the enemy's top row: level with it still counts as coming from above, one
+// row lower does not. Ticks of 125 ms make the fall (160 px/s) exactly 20
+// pixels, so the previous bottom row is a whole number.
+TEST_F(EnemyTest, AStompNeedsThePreviousBottomRowAtOrAboveTheEnemysTop) {
+    Floor(0, 19, 5);
+    w.SetCell(8, 4, 0x84);
+    w.Settings("[Enemy84]\nDX=0\n");
+    Populate();
+    TEnemySprite01& walker = Walker();
+    ASSERT_EQ(walker.Y, 128);
+    struct Case {
+        int feetRow; // the player's bottom row when the tick starts
+        bool stomp;
+    };
+    for (const Case c : {Case{127, true}, Case{128, true}, Case{129, false}}) {
+        SCOPED_TRACE(c.feetRow);
+        player.Lives = 3;
+        player.Health = 100;
+        player.Invulnerable = false;
+        walker.HitCount = 3;
+        DropOnto(walker, true);
+        player.Y = c.feetRow - player.Height + 1;
+        Tick(125);
+        if (c.stomp) {
+            EXPECT_EQ(walker.HitCount, 2);
+            EXPECT_EQ(player.Lives, 3);
+            EXPECT_EQ(player.Y, walker.Y - player.Height) << "bounced off the top";
+        } else {
+            EXPECT_EQ(walker.HitCount, 3);
+            EXPECT_EQ(player.Lives, 2) << "a contact from the side hurts";
+        }
+    }
+}
+
+// An enemy stays while it is inside the level rectangle, edges included:
+// X from 0 to MaxScrollX + display width, Y from 0 to MaxScrollY + display
+// height. Half a pixel beyond any edge removes it.
+TEST_F(EnemyTest, EnemiesOnTheLevelsEdgesStayAndHalfAPixelBeyondAreRemoved) {
+    w.world->Geometry.MaxScrollX = 320; // right edge 320 + 640 = 960
+    w.world->Geometry.MaxScrollY = 96;  // bottom edge 96 + 480 = 576
+    struct Case {
+        const char* edge;
+        double x, y;
+        bool stays;
+    };
+    const Case cases[] = {
+        {"left", 0, 200, true},      {"left", -0.5, 200, false},  {"right", 960, 200, true},
+        {"right", 960.5, 200, false}, {"top", 300, 0, true},       {"top", 300, -0.5, false},
+        {"bottom", 300, 576, true},  {"bottom", 300, 576.5, false},
+    };
+    for (int i = 0; i < 8; ++i) w.SetCell(i + 1, 2, 0x84);
+    w.Settings("[Enemy84]\nDX=0\n");
+    Populate();
+    std::vector<TSpriteRef<TEnemySprite01>> refs;
+    for (int i = 0; i < 8; ++i) {
+        TEnemySprite01& e = Walker(i);
+        e.X = cases[i].x;
+        e.Y = cases[i].y;
+        refs.emplace_back(e);
+    }
+    Tick();
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(static_cast<bool>(refs[static_cast<size_t>(i)]), cases[i].stays)
+            << cases[i].edge << " at " << cases[i].x << "," << cases[i].y;
+}

@@ -651,3 +651,186 @@ TEST_F(ShellTest, MenuCommandsRunGuardedAndDialogsCloseAtOnceWithoutAWindow) {
     form->RunNamedCommand("mnuLvl2");
     EXPECT_EQ(form->Game.StartLevelNumber, 2);
 }
+
+namespace {
+
+// A running level in play, with helpers that read the game screen's picture.
+struct GameScreenTest : ShellTest {
+    void Play() {
+        Start();
+        Wait(500);
+        Press(VK_RETURN);
+        Wait(500);
+        Press('A');
+        ASSERT_EQ(State(), gs::Playing);
+    }
+    TColor Pixel(int x, int y) {
+        platform::Surface& screen = form->DXDraw.BackSurface();
+        return screen.PixelToColor(screen.GetPixel(x, y));
+    }
+    // Black pixels in the 32 x 32 cell at (x, y).
+    int BlackIn(int x, int y) {
+        int n = 0;
+        for (int j = y; j < y + 32; ++j)
+            for (int i = x; i < x + 32; ++i) n += Pixel(i, j) == clBlack;
+        return n;
+    }
+    // The first tick count at or after the clock's time that is a multiple of 1000.
+    uint32_t NextWholeSecond() const { return (platform::GetTickCount() / 1000 + 1) * 1000; }
+};
+
+} // namespace
+
+// A blinking text shows in ticks where (tick count div 500) is odd: from 500
+// to 999 of every second, whenever the state began. The status font's glyphs
+// are 32 x 32 white bars standing on the glyph's bottom row, so the pause
+// text ("Pause", centred: x 320 - 5 * 32 / 2 = 240, y 240 - 32 / 2 = 224)
+// has white pixels in row 255 from x 241 on.
+TEST_F(GameScreenTest, BlinkingTextsShowInTheOddHalfSecondsOnly) {
+    Play();
+    form->FadeActive = false; // the level's fade-in would cover the text
+    for (const char state : {gs::Paused, gs::GameOver}) {
+        SCOPED_TRACE(state);
+        form->Game.GameState = state;
+        const uint32_t second = NextWholeSecond();
+        // "Game over" is 9 glyphs wide: x 320 - 9 * 32 / 2 = 176.
+        const int x = state == gs::Paused ? 242 : 178;
+        for (const uint32_t at : {0u, 499u, 500u, 999u, 1000u, 1499u, 1500u}) {
+            clock.Set(second + at);
+            form->TimerGame(16);
+            const bool odd = ((second + at) / 500) % 2 == 1;
+            EXPECT_EQ(Pixel(x, 255) == clWhite, odd) << "at tick " << second + at;
+        }
+    }
+}
+
+// The get-ready screen: "Level 1:" on row 2 x gw (64), the level's name on
+// row 3 x gw (96), and "Get ready" blinking on row 8 x gw (256): with 32-pixel
+// glyphs its bottom row is 287, from x 320 - 9 * 32 / 2 = 176 on.
+TEST_F(GameScreenTest, GetReadyShowsItsThreeLinesOnTheirRowsAndBlinksTheLast) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    ASSERT_EQ(State(), gs::GetReady);
+    form->FadeActive = false; // the fade-in would cover the lines
+    const uint32_t second = NextWholeSecond();
+    clock.Set(second + 500);
+    form->TimerGame(16);
+    ASSERT_EQ(State(), gs::GetReady);
+    EXPECT_EQ(Pixel(178, 287), clWhite) << "the get-ready text's bottom row";
+    EXPECT_NE(Pixel(178, 288), clWhite);
+    EXPECT_NE(Pixel(178, 255), clWhite);
+    EXPECT_NE(Pixel(178, 319), clWhite);
+    // "Level 1:" (8 glyphs from x 192) and "Test 1" (6 glyphs from x 224).
+    EXPECT_EQ(Pixel(194, 95), clWhite);
+    EXPECT_EQ(Pixel(226, 127), clWhite);
+    clock.Set(second + 1000);
+    form->TimerGame(16);
+    EXPECT_NE(Pixel(178, 287), clWhite) << "off in the even half-second";
+    EXPECT_EQ(Pixel(194, 95), clWhite) << "the level lines do not blink";
+}
+
+// The test fade item has four patterns: 0 solid black (1024 black pixels in a
+// cell), 1 checkered (512), 2 every fourth pixel of every fourth row (64),
+// 3 nothing. A fade moves ten patterns per second; the fade-out shows them
+// upward (0, 1, 2, 3), the fade-in of a level start downward (3, 2, 1, 0),
+// and a fade that has run its four patterns draws nothing.
+TEST_F(GameScreenTest, FadesShowTheirPatternsInOrder) {
+    Start();
+    Wait(500);
+    Press(VK_RETURN);
+    ASSERT_TRUE(form->FadeActive);
+    ASSERT_FALSE(form->FadeOut);
+    // Fade position after each tick: 0.4, 1, 2, 3, 4 (the end).
+    const uint32_t lags[] = {40, 60, 100, 100, 100};
+    std::vector<int> fadeIn;
+    for (uint32_t lag : lags) {
+        form->TimerGame(lag);
+        fadeIn.push_back(BlackIn(480, 160));
+    }
+    EXPECT_EQ(fadeIn, (std::vector<int>{0, 64, 512, 1024, 0}));
+    EXPECT_FALSE(form->FadeActive);
+
+    Wait(500);
+    Press('A');
+    ASSERT_EQ(State(), gs::Playing);
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(form->FadeActive);
+    ASSERT_TRUE(form->FadeOut);
+    std::vector<int> fadeOut;
+    for (uint32_t lag : lags) {
+        form->TimerGame(lag);
+        fadeOut.push_back(BlackIn(480, 160));
+    }
+    EXPECT_EQ(fadeOut, (std::vector<int>{1024, 512, 64, 0, 0}));
+}
+
+// Keypad digits nudge the player by one pixel per key press, in the
+// direction of the key on the pad (7 8 9 up, 1 2 3 down, 1 4 7 left,
+// 3 6 9 right); 5 stays.
+TEST_F(GameScreenTest, KeypadKeysNudgeThePlayerTheirWayByOnePixel) {
+    Play();
+    TPlayerSprite* player = form->World.Actors.GamePlayer.Get();
+    ASSERT_NE(player, nullptr);
+    struct Case {
+        int key, dx, dy;
+    };
+    for (const Case c : {Case{VK_NUMPAD1, -1, 1}, Case{VK_NUMPAD2, 0, 1}, Case{VK_NUMPAD3, 1, 1},
+                         Case{VK_NUMPAD4, -1, 0}, Case{VK_NUMPAD5, 0, 0}, Case{VK_NUMPAD6, 1, 0},
+                         Case{VK_NUMPAD7, -1, -1}, Case{VK_NUMPAD8, 0, -1}, Case{VK_NUMPAD9, 1, -1}}) {
+        const double x = player->X, y = player->Y;
+        Press(c.key);
+        EXPECT_EQ(player->X - x, c.dx) << "keypad " << c.key - VK_NUMPAD0;
+        EXPECT_EQ(player->Y - y, c.dy) << "keypad " << c.key - VK_NUMPAD0;
+    }
+    EXPECT_FALSE(form->Game.GodModeOn) << "keypad 7 without Alt only nudges";
+}
+
+// The speed trail samples the player's history every (frame rate div 10)
+// entries, at least every entry: about a tenth of a second apart at any rate.
+TEST_F(GameScreenTest, TheTrailSpacingFollowsTheFrameRate) {
+    Play();
+    TPlayerSprite* player = form->World.Actors.GamePlayer.Get();
+    ASSERT_NE(player, nullptr);
+    struct Case {
+        uint32_t tickMs;
+        int frameRate, step;
+    };
+    for (const Case c : {Case{20, 50, 5}, Case{40, 25, 2}, Case{125, 8, 1}}) {
+        SCOPED_TRACE(c.tickMs);
+        // Two seconds of ticks of this length: the frame rate is measured once a second.
+        for (uint32_t t = 0; t < 2000; t += c.tickMs) Tick(c.tickMs);
+        ASSERT_EQ(form->DXTimer.FrameRate(), c.frameRate);
+        player->HistoryCount = TPlayerSprite::HistorySize;
+        for (int k = 0; k < TPlayerSprite::HistorySize; ++k)
+            player->PositionHistory[static_cast<size_t>(k)] = {100 + k, 1000 + k};
+        player->TraceLength = TPlayerSprite::MaxTraceLength;
+        form->World.ShiftDown = true;
+        form->PlaceTrace();
+        for (int i = 0; i <= TPlayerSprite::MaxTraceLength; ++i) {
+            TImageSprite* trace = form->World.Actors.TraceSprites[static_cast<size_t>(i)].Get();
+            ASSERT_NE(trace, nullptr);
+            EXPECT_TRUE(trace->Visible) << i;
+            EXPECT_EQ(trace->Y, 1000 + i * c.step) << "trace " << i;
+        }
+        form->World.ShiftDown = false;
+    }
+}
+
+// However long a tick was (a stalled machine, a debugger), the rolling score
+// lands on the real score and never passes it.
+TEST_F(GameScreenTest, TheShownScoreNeverPassesTheScoreAfterALongTick) {
+    Play();
+    TPlayerSprite* player = form->World.Actors.GamePlayer.Get();
+    ASSERT_NE(player, nullptr);
+    // A tick of 5 s closes the whole gap: 5 + 5000 x 9995 / 5000 = 10000.
+    player->Score = 10000;
+    form->Game.ShownScore = 0;
+    form->DrawHud(5000);
+    EXPECT_EQ(form->Game.ShownScore, 10000);
+    for (uint32_t lag : {5001u, 6000u, 20000u, 4000000000u}) {
+        form->Game.ShownScore = 0;
+        form->DrawHud(lag);
+        EXPECT_EQ(form->Game.ShownScore, 10000) << "after a tick of " << lag << " ms";
+    }
+}
