@@ -99,12 +99,14 @@ void SoundDevice::Gains(int32_t volume, int32_t pan, double& left, double& right
 std::unique_ptr<SoundBuffer> SoundDevice::CreateBuffer(const WaveFormat& format, const std::string& samples) {
     if (!initialized_ || samples.empty()) return nullptr;
     if (format.FormatTag != 1 || (format.BitsPerSample != 8 && format.BitsPerSample != 16) ||
-        format.Channels < 1 || format.Channels > 2 || format.SamplesPerSec < 1000 || format.SamplesPerSec > 192000)
+        format.Channels < 1 || format.Channels > 2 || format.SamplesPerSec < 1000 ||
+        format.SamplesPerSec > 192000)
         return nullptr;
     SDL_AudioCVT cvt;
     const SDL_AudioFormat from = format.BitsPerSample == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-    if (SDL_BuildAudioCVT(&cvt, from, static_cast<Uint8>(format.Channels), static_cast<int>(format.SamplesPerSec),
-                          format_, static_cast<Uint8>(channels_), rate_) < 0)
+    if (SDL_BuildAudioCVT(&cvt, from, static_cast<Uint8>(format.Channels),
+                          static_cast<int>(format.SamplesPerSec), format_, static_cast<Uint8>(channels_),
+                          rate_) < 0)
         return nullptr;
     // Whole sample frames only.
     const size_t frame = static_cast<size_t>(format.Channels) * (format.BitsPerSample / 8);
@@ -136,6 +138,7 @@ void SoundDevice::SetMusicSource(MusicSource source, void* user) {
             [](void* self, Uint8* stream, int len) {
                 auto* device = static_cast<SoundDevice*>(self);
                 std::memset(stream, 0, static_cast<size_t>(len));
+                const std::lock_guard<std::mutex> lock(device->musicMutex_);
                 if (device->musicSource_ && device->format_ == AUDIO_S16SYS && device->channels_ == 2) {
                     auto* samples = reinterpret_cast<int16_t*>(stream);
                     device->musicSource_(device->musicUser_, samples, len / 4);
@@ -151,17 +154,19 @@ void SoundDevice::SetMusicSource(MusicSource source, void* user) {
 }
 
 void SoundDevice::Lock() {
-    if (initialized_) SDL_LockAudio();
+    if (initialized_) musicMutex_.lock();
 }
 
 void SoundDevice::Unlock() {
-    if (initialized_) SDL_UnlockAudio();
+    if (initialized_) musicMutex_.unlock();
 }
 
 SoundBuffer::SoundBuffer(SoundDevice& device, std::shared_ptr<Samples> samples)
     : device_(device), samples_(std::move(samples)) {}
 
-SoundBuffer::~SoundBuffer() { Stop(); }
+SoundBuffer::~SoundBuffer() {
+    Stop();
+}
 
 std::unique_ptr<SoundBuffer> SoundBuffer::Duplicate() const {
     auto copy = std::unique_ptr<SoundBuffer>(new SoundBuffer(device_, samples_));
@@ -171,7 +176,8 @@ std::unique_ptr<SoundBuffer> SoundBuffer::Duplicate() const {
 }
 
 bool SoundBuffer::Playing() const {
-    return channel_ >= 0 && device_.owners_[static_cast<size_t>(channel_)] == this && Mix_Playing(channel_) != 0;
+    return channel_ >= 0 && device_.owners_[static_cast<size_t>(channel_)] == this &&
+           Mix_Playing(channel_) != 0;
 }
 
 void SoundBuffer::Play(bool looped) {
@@ -204,7 +210,8 @@ void SoundBuffer::SetPan(int32_t pan) {
 void SoundBuffer::ApplyGains() const {
     double left = 1, right = 1;
     SoundDevice::Gains(volume_, pan_, left, right);
-    Mix_SetPanning(channel_, static_cast<Uint8>(std::lround(left * 255)), static_cast<Uint8>(std::lround(right * 255)));
+    Mix_SetPanning(channel_, static_cast<Uint8>(std::lround(left * 255)),
+                   static_cast<Uint8>(std::lround(right * 255)));
 }
 
 } // namespace varnok::platform

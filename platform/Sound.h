@@ -6,6 +6,7 @@
 // negative pan lowering the right side only).
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ struct WaveFormat {
 class SoundDevice;
 
 class SoundBuffer {
-public:
+  public:
     ~SoundBuffer();
     SoundBuffer(const SoundBuffer&) = delete;
     SoundBuffer& operator=(const SoundBuffer&) = delete;
@@ -34,7 +35,7 @@ public:
     void SetVolume(int32_t volume);
     void SetPan(int32_t pan);
 
-private:
+  private:
     friend class SoundDevice;
     struct Samples;
     SoundBuffer(SoundDevice& device, std::shared_ptr<Samples> samples);
@@ -48,7 +49,7 @@ private:
 };
 
 class SoundDevice {
-public:
+  public:
     // Opens the audio output (SDL's dummy output when headless). A device that
     // cannot be opened stays uninitialised, and the game runs silent.
     explicit SoundDevice(bool headless);
@@ -73,7 +74,7 @@ public:
     void Lock();
     void Unlock();
 
-private:
+  private:
     friend class SoundBuffer;
     bool initialized_ = false;
     int rate_ = 44100;
@@ -82,6 +83,11 @@ private:
     std::vector<const SoundBuffer*> owners_; // which buffer plays on each channel
     MusicSource musicSource_ = nullptr;
     void* musicUser_ = nullptr;
+    // Held by the audio thread while it renders music, and by the game's
+    // thread while it swaps the music source or its module. (SDL's own
+    // audio lock would not do: it locks the first device only, and the
+    // mixer's device is another.)
+    std::mutex musicMutex_;
     // The limiter after the mix (audio thread only): the sources are mixed
     // with headroom, and the sum is brought back to their level, its peaks
     // held below full scale instead of being cut there.

@@ -210,3 +210,23 @@ TEST(SoundMix, BusyMomentsAreLimitedNotClipped) {
     EXPECT_GT(Peak(music), 15000);
     EXPECT_EQ(Clipped(music), 0u);
 }
+
+// Modules swapped on the game's thread while the audio thread plays them:
+// the swap must wait for the audio thread to be out of the module it frees
+// (the sanitizer build reports a use after free otherwise).
+TEST(ModPlayer, ModulesSwappedWhilePlayingAreNeverUsedAfterFree) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    platform::SoundDevice device(false);
+    if (!device.Initialized()) GTEST_SKIP() << "no sound device";
+    TModPlayer player(device, nullptr, [] {});
+    player.OpenModule(kModule);
+    player.Resume();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    int swaps = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        player.OpenModule(swaps % 2 ? kModule : kLoudestModule);
+        player.Resume();
+        ++swaps;
+    }
+    EXPECT_GT(swaps, 10);
+}
