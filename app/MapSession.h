@@ -18,7 +18,7 @@ class TMainForm;
 class TMemIniFileCrypted;
 
 // How often a watched map is looked at, in milliseconds of real time.
-inline constexpr uint32_t kMapPollMs = 250;
+inline constexpr uint32_t kMapPollMs = 100;
 
 // Tells when a file was written anew: replaced by another file, or changed
 // in place (its time or size).
