@@ -16,6 +16,7 @@
 #include <SDL_error.h>
 #include <SDL_gamecontroller.h>
 #include <SDL_joystick.h>
+#include <SDL_thread.h>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -258,8 +259,14 @@ TEST(GamepadMappings, APipeAsTheUsersFileIsRefusedWithoutWaiting) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     platform::Application app(true);
     auto reading = std::async(std::launch::async, [&] {
-        auto pads = std::make_unique<platform::GameControllers>(fifo);
-        return std::make_pair(pads->UserMappings(), pads->Problems());
+        std::pair<int, std::vector<std::string>> result;
+        {
+            auto pads = std::make_unique<platform::GameControllers>(fifo);
+            result = {pads->UserMappings(), pads->Problems()};
+        }
+        // SDL keeps an error text per thread; this one's ends here.
+        SDL_TLSCleanup();
+        return result;
     });
     if (reading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         // Let the reader go (a writer that ends at once), then fail.
