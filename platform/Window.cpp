@@ -209,8 +209,12 @@ bool Window::CreateSoftwarePresenter() {
     }
     if (!renderer_) return false;
     vsync_ = false;
+    // The display server enlarges the picture only when asked: measured on a
+    // display server without a GPU (Xvfb, level 5 at scale 2), the game and
+    // the server together spend less when the game enlarges the changed rows
+    // itself (10.3 % of a core) than when the server does (11.8 %).
     const char* how = std::getenv("VARNOK_PRESENT");
-    if (!how || strcasecmp(how, "framebuffer") != 0)
+    if (how && (strcasecmp(how, "software") == 0 || strcasecmp(how, "server") == 0))
         serverScaler_ = XScaler::Create(window_, gameWidth_, gameHeight_);
     serverStale_ = true;
     surfaceStale_ = false;
@@ -691,11 +695,12 @@ void Window::PresentSoftware(const Surface* back) {
                                                                     static_cast<ptrdiff_t>(y) * src->pitch);
                 auto* shadow = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(frame->pixels) +
                                                            static_cast<ptrdiff_t>(y) * frame->pitch);
-                auto* out = viaServer ? serverScaler_->Pixels() + y * outPitch
-                                      : reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) +
-                                                                    static_cast<ptrdiff_t>(v.Y + y * k) *
-                                                                        target->pitch) +
-                                            x0;
+                auto* out =
+                    viaServer
+                        ? serverScaler_->Pixels() + y * outPitch
+                        : reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) +
+                                                      static_cast<ptrdiff_t>(v.Y + y * k) * target->pitch) +
+                              x0;
                 // The parts of the row not under a menu or tool window.
                 spans.assign(1, {0, src->w});
                 if (!wholePicture && overlayVisible_) {
@@ -721,8 +726,8 @@ void Window::PresentSoftware(const Surface* back) {
                 bool changed = false;
                 for (auto [a, b] : spans)
                     changed |= UpdateRow565To8888(row + a, shadow + a, b - a,
-                                                  out + static_cast<ptrdiff_t>(a) * outScale, outPitch, outScale,
-                                                  outScale, viaServer ? 0 : tf->Amask, force);
+                                                  out + static_cast<ptrdiff_t>(a) * outScale, outPitch,
+                                                  outScale, outScale, viaServer ? 0 : tf->Amask, force);
                 if (changed) {
                     first = std::min(first, y);
                     last = y;
