@@ -40,8 +40,11 @@ fi
 
 out=build-fuzz
 if [ "$build" = 1 ]; then
+  # The seed maps are exported by the normal build's game when there is one.
+  game=""
+  [ -x build/varnok ] && game="$PWD/build/varnok"
   cmake -S . -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVARNOK_FUZZ=ON \
-    -DVARNOK_TESTS=OFF -DVARNOK_BENCH=OFF >/dev/null
+    -DVARNOK_TESTS=OFF -DVARNOK_BENCH=OFF -DVARNOK_FUZZ_GAME="$game" >/dev/null
   cmake --build "$out" -j"${VARNOK_FUZZ_BUILD_JOBS:-2}" --target fuzzers fuzz_seeds >/dev/null
 fi
 
