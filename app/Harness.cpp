@@ -549,7 +549,7 @@ int RunGameWith(const THarnessOptions& options, std::unique_ptr<platform::Applic
     if (map) {
         form.LayerImagesFromBitmap = true;
         form.MapError = map->Error;
-        map->Report(form);
+        map->Report();
     }
     try {
         form.FormCreate();

@@ -285,10 +285,8 @@ std::string CheckKey(const LevelSource& level, const levelc::Settings& settings)
 
 } // namespace
 
-TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCrypted& levelStore,
-                       const TMemIniFileCrypted& globalStore, const TPictureCollection& images,
-                       TCheckCache* cache) {
-    (void)levelStore;
+TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCrypted& globalStore,
+                       const TPictureCollection& images, TCheckCache* cache) {
     return CheckMapLevel(path, number, SettingsFromStore(globalStore), SpriteSizesFromImages(images), cache);
 }
 
@@ -451,7 +449,7 @@ int InstallLevelCommand(const std::string& path, int replace) {
             return 2;
         }
         const int number = replace ? replace : count + 1;
-        const TMapLevel map = ReadMapLevel(path, number, levels, global, data.Images);
+        const TMapLevel map = ReadMapLevel(path, number, global, data.Images);
         for (const std::string& w : map.Warnings)
             std::fprintf(stderr, "%s\n", w.c_str());
         if (!map.Ok()) {

@@ -49,9 +49,8 @@ struct TCheckCache {
 };
 // Reads and checks the map as level `number` of the game whose stores and
 // pictures are given (the stores are not changed).
-TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCrypted& levelStore,
-                       const TMemIniFileCrypted& globalStore, const TPictureCollection& images,
-                       TCheckCache* cache = nullptr);
+TMapLevel ReadMapLevel(const std::string& path, int number, const TMemIniFileCrypted& globalStore,
+                       const TPictureCollection& images, TCheckCache* cache = nullptr);
 
 // The same from the game's settings and picture sizes, touching no store: it
 // may run on a thread of its own while the game plays.

@@ -584,19 +584,8 @@ void TMainForm::LayerClick(platform::MenuItem& item) {
 void TMainForm::LoadLayerImages(int n) {
     if (LayerImagesFromBitmap) {
         // The tile sheet itself, cut as the level says.
-        const std::string section = "Level" + std::to_string(n);
         TPictureCollectionItem& item = DXImageListLayer.Items.Add();
-        item.SetName("TileSet");
-        const std::string picture = DataPath(LevelStore.GetString(section, "Bitmap", ""));
-        if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
-        item.Picture.LoadFromFile(picture);
-        item.PatternWidth = LevelStore.GetInteger(section, "TileWidth", 1);
-        item.PatternHeight = LevelStore.GetInteger(section, "TileHeight", 1);
-        item.Transparent = true;
-        item.SetTransparentColor(RGB(static_cast<uint8_t>(LevelStore.GetInteger(section, "TransparentR", 255)),
-                                     static_cast<uint8_t>(LevelStore.GetInteger(section, "TransparentG", 0)),
-                                     static_cast<uint8_t>(LevelStore.GetInteger(section, "TransparentB", 255))));
-        item.SystemMemory = false;
+        LoadTileSetItem(item, ProgramFolder(), LevelStore, n);
         if (DXImageListLayer.Items.Display() && DXImageListLayer.Items.Display()->Initialized()) {
             item.Initialize();
             item.Restore();

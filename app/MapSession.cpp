@@ -37,7 +37,7 @@ bool TFileWatch::Changed() {
 TMapSession::TMapSession(std::string path) : Path(std::move(path)), Watch(Path) {}
 
 bool TMapSession::Load(TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore, bool first) {
-    const TMapLevel map = ReadMapLevel(Path, 1, levelStore, globalStore, Images, &Checked);
+    const TMapLevel map = ReadMapLevel(Path, 1, globalStore, Images, &Checked);
     Warnings = map.Warnings;
     Errors = map.Errors;
     if (!map.Ok()) {
@@ -64,8 +64,7 @@ bool TMapSession::Load(TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globa
     return true;
 }
 
-void TMapSession::Report(TMainForm& form, const char* prefix) const {
-    (void)form;
+void TMapSession::Report(const char* prefix) const {
     for (const std::string& w : Warnings) {
         std::fprintf(stderr, "%s%s\n", prefix, w.c_str());
         AddMessage(prefix + w);
@@ -78,7 +77,7 @@ void TMapSession::Report(TMainForm& form, const char* prefix) const {
 
 void TMapSession::Reload(TMainForm& form) {
     const auto seen = std::chrono::steady_clock::now();
-    Apply(form, ReadMapLevel(Path, 1, form.LevelStore, form.GlobalStore, Images, &Checked), seen);
+    Apply(form, ReadMapLevel(Path, 1, form.GlobalStore, Images, &Checked), seen);
 }
 
 void TMapSession::StartCheck(TMainForm& form) {
@@ -114,13 +113,13 @@ void TMapSession::Apply(TMainForm& form, const TMapLevel& map, std::chrono::stea
         Warnings = map.Warnings;
         Errors = map.Errors;
         if (!map.Ok()) {
-            Report(form, "Map not reloaded: ");
+            Report("Map not reloaded: ");
             form.ShowNotice("Map not reloaded: " + (Errors.empty() ? std::string() : Errors.front()), 6000);
             return;
         }
         Error.clear();
         UseMapAsOnlyLevel(map, form.LevelStore, form.GlobalStore);
-        Report(form);
+        Report();
         form.MapError.clear();
         form.ShowNotice("Map reloaded", 2000);
         form.RestartLevelKeepingPlace();

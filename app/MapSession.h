@@ -52,7 +52,7 @@ class TMapSession {
     bool Load(TMemIniFileCrypted& levelStore, TMemIniFileCrypted& globalStore, bool first);
     // The warnings and mistakes of the last load, in the debug log and on
     // standard error.
-    void Report(TMainForm& form, const char* prefix = "") const;
+    void Report(const char* prefix = "") const;
     // After the file changed: loads it again and starts its level over, or
     // reports why the running level stays.
     void Reload(TMainForm& form);

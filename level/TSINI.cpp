@@ -214,6 +214,23 @@ void TUnsavedData::Note(const ESaveError& e) {
     FirstError = e.what();
 }
 
+void LoadTileSetItem(TPictureCollectionItem& item, const std::string& programFolder,
+                     const TCustomIniFile& levelStore, int32_t n) {
+    const std::string section = LevelSection(n);
+    item.SetName("TileSet");
+    // Only regular files are read: a device or pipe would never end.
+    const std::string picture = ReadPath(WithSlash(programFolder), levelStore.GetString(section, "Bitmap", ""));
+    if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
+    item.Picture.LoadFromFile(picture);
+    item.PatternWidth = levelStore.GetInteger(section, "TileWidth", 1);
+    item.PatternHeight = levelStore.GetInteger(section, "TileHeight", 1);
+    item.Transparent = true;
+    item.SetTransparentColor(RGB(static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentR", 255)),
+                                 static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentG", 0)),
+                                 static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentB", 255))));
+    item.SystemMemory = false;
+}
+
 void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore,
                         TUnsavedData* unsaved) {
     const std::string folder = WithSlash(programFolder);
@@ -225,23 +242,9 @@ void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& 
         // A bitmap that cannot be converted costs its own level only: the
         // error is logged and the other levels are converted.
         try {
-            const std::string section = LevelSection(n);
+            // The picture comes from the Bitmap key, whatever file the test above found.
             TPictureCollection list;
-            TPictureCollectionItem& item = list.Add();
-            item.SetName("TileSet");
-            // The picture comes from the Bitmap key, whatever file the test above
-            // found. Only regular files are read: a device or pipe would never end.
-            const std::string picture = ReadPath(folder, levelStore.GetString(section, "Bitmap", ""));
-            if (!FileExists(picture)) throw EFileError(Format("Cannot open file \"%s\"", picture.c_str()));
-            item.Picture.LoadFromFile(picture);
-            item.PatternWidth = levelStore.GetInteger(section, "TileWidth", 1);
-            item.PatternHeight = levelStore.GetInteger(section, "TileHeight", 1);
-            item.Transparent = true;
-            item.SetTransparentColor(
-                RGB(static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentR", 255)),
-                    static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentG", 0)),
-                    static_cast<uint8_t>(levelStore.GetInteger(section, "TransparentB", 255))));
-            item.SystemMemory = false;
+            LoadTileSetItem(list.Add(), folder, levelStore, n);
             const std::string bytes = list.SaveToBytes();
             // A file that already holds exactly this is left alone; otherwise
             // it is replaced whole, so a kill never leaves half a file.

@@ -91,6 +91,13 @@ TDataStores OpenDataFiles(const std::string& programFolder);
 void ConvertTileBitmaps(const std::string& programFolder, const TCustomIniFile& levelStore,
                         TUnsavedData* unsaved = nullptr);
 
+class TPictureCollectionItem;
+// Makes item the tile picture "TileSet" of level n: the picture its Bitmap key
+// names (read from the user's data folder first), cut into TileWidth x
+// TileHeight patterns and keyed with its transparent colour.
+void LoadTileSetItem(TPictureCollectionItem& item, const std::string& programFolder,
+                     const TCustomIniFile& levelStore, int32_t n);
+
 // Empties the tile set and reads the level count. Throws
 // EFatalDataError("Keine Tiles definiert!") when no level is defined.
 void CheckLevelCount(const TCustomIniFile& levelStore, TLevelData& level);

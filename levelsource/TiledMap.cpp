@@ -287,11 +287,7 @@ class MapReader {
     const Tileset* tiles_ = nullptr;
     std::map<int, int> sequenceOfTile_; // tiles tileset id -> sequence number
     std::map<int, std::string> infoFromMap_;
-    struct TileLayer {
-        LayerSource layer;
-        bool given = false;
-    };
-    std::map<int, TileLayer> layers_;
+    std::map<int, LayerSource> layers_; // by game layer number
     std::vector<uint16_t> bounds_;
     bool haveBounds_ = false;
     std::string boundsName_;
@@ -332,8 +328,8 @@ LevelSource MapReader::Read(const std::string& text) {
     ReadLayers(map);
     if (diag_.ErrorCount()) return level_;
     BuildPlayfield();
-    for (auto& [number, tl] : layers_)
-        level_.layers.push_back(std::move(tl.layer));
+    for (auto& [number, layer] : layers_)
+        level_.layers.push_back(std::move(layer));
     return level_;
 }
 
@@ -555,8 +551,6 @@ void MapReader::ReadTileset(const pugi::xml_node& node) {
     tilesets_.push_back(std::move(set));
     std::sort(tilesets_.begin(), tilesets_.end(),
               [](const Tileset& a, const Tileset& b) { return a.firstGid < b.firstGid; });
-    const SetKind kind = KindOf(tilesets_.back());
-    (void)kind;
 }
 
 SetKind MapReader::KindOf(const Tileset& set) const {
@@ -875,8 +869,7 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
         Error(where, Format("a second layer for game layer %d", number));
         return;
     }
-    TileLayer& tl = layers_[number];
-    LayerSource& layer = tl.layer;
+    LayerSource& layer = layers_[number];
     layer.number = number;
     layer.pos = Place(where);
     layer.mapLayerName = name;
@@ -932,7 +925,6 @@ void MapReader::ReadTileLayer(const pugi::xml_node& node) {
     fromParallax(py, sy, "y");
     layer.scrollX = static_cast<int16_t>(sx);
     layer.scrollY = static_cast<int16_t>(sy);
-    tl.given = true;
 
     layer.tiles.assign(static_cast<size_t>(layer.width * layer.height), 0);
     layer.bounds.assign(layer.tiles.size(), 0);
@@ -1106,7 +1098,7 @@ void MapReader::BuildPlayfield() {
         Error("the map", "the map has no layer \"Bounds\": the playfield needs its floors and walls");
         return;
     }
-    LayerSource& field = it->second.layer;
+    LayerSource& field = it->second;
     field.boundsLayerName = boundsName_;
     for (size_t i = 0; i < field.bounds.size(); ++i)
         field.bounds[i] = bounds_[i];
