@@ -118,30 +118,33 @@ GameControllers::GameControllers(const std::string& userMappingFile) {
 }
 
 void GameControllers::AddUserMappings(const std::string& file) {
+    userMappings_ = AddUserMappingFile(file, problems_);
+}
+
+int AddUserMappingFile(const std::string& file, std::vector<std::string>& problems) {
     // Read as every other file of the player's: a regular file only (a pipe
     // would keep the game from ever starting) and of a bounded size.
     std::optional<std::string> text;
     try {
         text = ReadWholeFileIfExists(file, kMaxMappingFileBytes);
     } catch (const Exception& e) {
-        problems_.push_back(Format("Gamepad mappings not read: %s", e.what()));
-        return;
+        problems.push_back(Format("Gamepad mappings not read: %s", e.what()));
+        return -1;
     }
-    if (!text) return;
+    if (!text) return -1;
     // SDL looks every new mapping up among those it has, so the time to add
     // them grows with the square of their number: only so many are taken.
     const MappingSelection selection = SelectUserMappings(*text, SDL_GetPlatform(), kMaxUserMappings);
     if (selection.Dropped > 0)
-        problems_.push_back(Format("%s: only the first %d gamepad mappings are used; %d more from line %d on "
-                                   "are ignored",
-                                   file.c_str(), kMaxUserMappings, selection.Dropped,
-                                   selection.FirstDroppedLine));
+        problems.push_back(Format("%s: only the first %d gamepad mappings are used; %d more from line %d on "
+                                  "are ignored",
+                                  file.c_str(), kMaxUserMappings, selection.Dropped, selection.FirstDroppedLine));
     SDL_RWops* rw = SDL_RWFromConstMem(selection.Text.data(), static_cast<int>(selection.Text.size()));
     if (!rw) {
-        problems_.push_back(Format("Gamepad mappings of %s not added: %s", file.c_str(), SDL_GetError()));
-        return;
+        problems.push_back(Format("Gamepad mappings of %s not added: %s", file.c_str(), SDL_GetError()));
+        return -1;
     }
-    userMappings_ = SDL_GameControllerAddMappingsFromRW(rw, 1);
+    return SDL_GameControllerAddMappingsFromRW(rw, 1);
 }
 
 GameControllers::~GameControllers() {

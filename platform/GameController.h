@@ -59,6 +59,12 @@ struct MappingSelection {
 };
 MappingSelection SelectUserMappings(const std::string& text, const std::string& platform, int maxMappings);
 
+// Reads the player's mapping file (when it exists) and hands this system's
+// mappings in it to SDL's controller subsystem, which must be started.
+// Returns how many SDL took, -1 when none could be handed on; what was wrong
+// with the file goes to problems.
+int AddUserMappingFile(const std::string& file, std::vector<std::string>& problems);
+
 class GameControllers {
   public:
     // Starts SDL's controller subsystem and reads the user's mappings from
