@@ -10,19 +10,33 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs="$(nproc)"
 
+# Each step's time goes to standard error, so that a slow step shows.
+start=$SECONDS
+step_start=$SECONDS
+step() {
+  echo "test.sh: $1 took $((SECONDS - step_start)) s ($((SECONDS - start)) s in all)" >&2
+  step_start=$SECONDS
+}
+step "setup"
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
+step "normal build"
 (cd build && ctest --output-on-failure -j"$jobs")
+step "normal tests"
 
 if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
   cmake --build build-asan -j"$jobs"
+  step "sanitizer build"
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$jobs")
+  step "sanitizer tests"
 fi
 
 if [ "${VARNOK_SKIP_FUZZ:-0}" != "1" ]; then
   if command -v clang++ >/dev/null && command -v clang >/dev/null; then
     bash scripts/fuzz.sh --seconds "${VARNOK_FUZZ_SECONDS:-5}"
+    step "fuzz build and runs"
   else
     echo "test.sh: clang is not installed; the fuzz targets are skipped" >&2
   fi
