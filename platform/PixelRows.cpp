@@ -1,5 +1,6 @@
 #include "platform/PixelRows.h"
 
+#include <algorithm>
 #include <cstring>
 #include <immintrin.h>
 
@@ -94,7 +95,7 @@ void ExpandRows(const uint16_t* in, int count, uint32_t* out, ptrdiff_t outPitch
 // raindrop) costs one line per window row. Used without the vector
 // instructions, for scales beyond them, and for the last pixels of a row.
 bool UpdateRowPlain(const uint16_t* row, uint16_t* shadow, int count, uint32_t* out, ptrdiff_t outPitch,
-                    int rows, int scale, uint32_t alpha, bool force) {
+                    int rows, int scale, uint32_t alpha, bool force, uint8_t* changedGroups) {
     constexpr int kGroup = 8;
     bool any = false;
     int runStart = -1;
@@ -103,6 +104,7 @@ bool UpdateRowPlain(const uint16_t* row, uint16_t* shadow, int count, uint32_t* 
         std::memcpy(shadow + runStart, row + runStart, static_cast<size_t>(n) * 2);
         ExpandRows(row + runStart, n, out + static_cast<ptrdiff_t>(runStart) * scale, outPitch, rows, scale,
                    alpha);
+        if (changedGroups) std::memset(changedGroups + runStart / kGroup, 1, static_cast<size_t>((n + kGroup - 1) / kGroup));
         any = true;
         runStart = -1;
     };
@@ -122,7 +124,7 @@ bool UpdateRowPlain(const uint16_t* row, uint16_t* shadow, int count, uint32_t* 
 // at once, and each differing group of eight converted on the spot.
 __attribute__((target("avx2"))) bool UpdateRowAvx2(const uint16_t* row, uint16_t* shadow, int count,
                                                    uint32_t* out, ptrdiff_t outPitch, int rows, int scale,
-                                                   uint32_t alpha, bool force) {
+                                                   uint32_t alpha, bool force, uint8_t* changedGroups) {
     const Expander expand(scale, alpha);
     bool any = false;
     int i = 0;
@@ -136,14 +138,16 @@ __attribute__((target("avx2"))) bool UpdateRowAvx2(const uint16_t* row, uint16_t
         uint32_t* o = out + static_cast<ptrdiff_t>(i) * scale;
         if (force || (same & 0xFFFFu) != 0xFFFFu) {
             expand.Eight(_mm256_castsi256_si128(now), o, outPitch, rows);
+            if (changedGroups) changedGroups[i / 8] = 1;
         }
         if (force || (same >> 16) != 0xFFFFu) {
             expand.Eight(_mm256_extracti128_si256(now, 1), o + 8 * scale, outPitch, rows);
+            if (changedGroups) changedGroups[i / 8 + 1] = 1;
         }
     }
     if (i < count)
         any |= UpdateRowPlain(row + i, shadow + i, count - i, out + static_cast<ptrdiff_t>(i) * scale,
-                              outPitch, rows, scale, alpha, force);
+                              outPitch, rows, scale, alpha, force, changedGroups ? changedGroups + i / 8 : nullptr);
     return any;
 }
 
@@ -162,10 +166,43 @@ void ExpandRow565To8888(const uint16_t* in, int count, uint32_t* out, int scale,
 }
 
 bool UpdateRow565To8888(const uint16_t* row, uint16_t* shadow, int count, uint32_t* out, ptrdiff_t outPitch,
-                        int rows, int scale, uint32_t alpha, bool force) {
+                        int rows, int scale, uint32_t alpha, bool force, uint8_t* changedGroups) {
     if (HasAvx2() && scale >= 1 && scale <= kMaxVectorScale)
-        return UpdateRowAvx2(row, shadow, count, out, outPitch, rows, scale, alpha, force);
-    return UpdateRowPlain(row, shadow, count, out, outPitch, rows, scale, alpha, force);
+        return UpdateRowAvx2(row, shadow, count, out, outPitch, rows, scale, alpha, force, changedGroups);
+    return UpdateRowPlain(row, shadow, count, out, outPitch, rows, scale, alpha, force, changedGroups);
+}
+
+ChangedAreas::ChangedAreas(int width, int height, int bandRows, int joinGroups)
+    : width_(std::max(width, 0)), height_(std::max(height, 0)), bandRows_(std::max(bandRows, 1)),
+      joinGroups_(std::max(joinGroups, 0)), groups_((width_ + 7) / 8) {
+    const int bands = (height_ + bandRows_ - 1) / bandRows_;
+    // One spare entry: a row converted to its last pixel may flag one group
+    // past a width that is not a multiple of eight.
+    flags_.assign(static_cast<size_t>(bands) * static_cast<size_t>(groups_) + 1, 0);
+}
+
+void ChangedAreas::Clear() {
+    std::fill(flags_.begin(), flags_.end(), 0);
+}
+
+std::vector<Rect> ChangedAreas::Rects() const {
+    std::vector<Rect> rects;
+    for (int top = 0, band = 0; top < height_; top += bandRows_, ++band) {
+        const uint8_t* f = flags_.data() + static_cast<size_t>(band) * static_cast<size_t>(groups_);
+        const int bottom = std::min(top + bandRows_, height_);
+        int start = -1, end = -1; // the current run of groups, end exclusive
+        for (int g = 0; g < groups_; ++g) {
+            if (!f[g]) continue;
+            if (start >= 0 && g - end > joinGroups_) {
+                rects.push_back({start * 8, top, std::min(end * 8, width_), bottom});
+                start = -1;
+            }
+            if (start < 0) start = g;
+            end = g + 1;
+        }
+        if (start >= 0) rects.push_back({start * 8, top, std::min(end * 8, width_), bottom});
+    }
+    return rects;
 }
 
 } // namespace varnok::platform

@@ -616,6 +616,41 @@ void Window::PresentAccelerated(const Surface* back) {
     redrawAll_ = false;
 }
 
+namespace {
+// Picture rows are gathered in bands of this many, and runs of changed groups
+// of eight pixels at most this many groups apart are joined. Measured on a
+// display server without a GPU (level 5 at scale 2, rain over the whole
+// picture): sending the changed parts instead of the changed rows halves the
+// server's share; bands of 4 to 16 rows and joins of 0 to 4 groups differ by
+// less than the measurement's noise.
+constexpr int kChangedBandRows = 8;
+constexpr int kChangedJoinGroups = 2;
+constexpr size_t kMaxChangedRects = 400;
+
+// The window's rectangles of what changed in the picture (v shows it at its
+// scale), below the menu bar's top rows; none when one rectangle over the
+// changed rows would cost the server less.
+std::vector<SDL_Rect> ChangedWindowRects(const ChangedAreas& areas, const TViewport& v, int top, int width,
+                                         int height) {
+    std::vector<SDL_Rect> rects;
+    const std::vector<Rect> changed = areas.Rects();
+    // Many small pieces, or most of the picture: one rectangle over the
+    // changed rows costs the server less.
+    if (changed.size() > kMaxChangedRects) return rects;
+    int64_t area = 0;
+    for (const Rect& r : changed)
+        area += static_cast<int64_t>(r.Width()) * r.Height();
+    if (area * 2 > static_cast<int64_t>(areas.Width()) * areas.Height()) return rects;
+    const int k = v.Scale;
+    for (const Rect& r : changed) {
+        const int x0 = std::max(v.X + r.Left * k, 0), x1 = std::min(v.X + r.Right * k, width);
+        const int y0 = std::max(v.Y + r.Top * k, top), y1 = std::min(v.Y + r.Bottom * k, height);
+        if (x1 > x0 && y1 > y0) rects.push_back({x0, y0, x1 - x0, y1 - y0});
+    }
+    return rects;
+}
+} // namespace
+
 void Window::PresentSoftware(const Surface* back) {
     SDL_Surface* target = SDL_GetWindowSurface(W(window_));
     if (!target) return;
@@ -672,6 +707,7 @@ void Window::PresentSoftware(const Surface* back) {
     const bool inside = x0 == v.X && x1 == v.X + v.Width && v.Y >= top && v.Y + v.Height <= target->h;
     int first = INT32_MAX, last = -1; // picture rows converted
     bool viaServer = false;
+    bool tracked = false; // changed_ holds what was converted
     std::vector<std::pair<int, int>> spans;
     if (src && frame && x1 > x0) {
         if (SDL_MUSTLOCK(src)) SDL_LockSurface(src);
@@ -688,6 +724,12 @@ void Window::PresentSoftware(const Surface* back) {
                         !overlayChanged && !(wholePicture && overlayVisible_);
             if (viaServer) serverScaler_->WaitUntilRead();
             const bool force = wholePicture || (viaServer ? serverStale_ : surfaceStale_);
+            if (!viaServer) {
+                if (!changed_ || changed_->Width() != src->w || changed_->Height() != src->h)
+                    changed_ = std::make_unique<ChangedAreas>(src->w, src->h, kChangedBandRows, kChangedJoinGroups);
+                changed_->Clear();
+                tracked = true;
+            }
             const int outScale = viaServer ? 1 : k;
             const ptrdiff_t outPitch = viaServer ? serverScaler_->Pitch() : target->pitch / 4;
             for (int y = 0; y < src->h; ++y) {
@@ -724,10 +766,17 @@ void Window::PresentSoftware(const Surface* back) {
                     }
                 }
                 bool changed = false;
-                for (auto [a, b] : spans)
-                    changed |= UpdateRow565To8888(row + a, shadow + a, b - a,
-                                                  out + static_cast<ptrdiff_t>(a) * outScale, outPitch,
-                                                  outScale, outScale, viaServer ? 0 : tf->Amask, force);
+                for (auto [a, b] : spans) {
+                    // Groups count from the span's first pixel; a span that
+                    // does not start on a group counts as changed whole.
+                    const bool aligned = tracked && a % 8 == 0;
+                    const bool spanChanged = UpdateRow565To8888(
+                        row + a, shadow + a, b - a, out + static_cast<ptrdiff_t>(a) * outScale, outPitch, outScale,
+                        outScale, viaServer ? 0 : tf->Amask, force, aligned ? changed_->Row(y) + a / 8 : nullptr);
+                    if (spanChanged && tracked && !aligned)
+                        std::fill(changed_->Row(y) + a / 8, changed_->Row(y) + (b + 7) / 8, uint8_t{1});
+                    changed |= spanChanged;
+                }
                 if (changed) {
                     first = std::min(first, y);
                     last = y;
@@ -797,12 +846,18 @@ void Window::PresentSoftware(const Surface* back) {
     } else {
         SDL_Rect sent{0, std::max(v.Y + first * k, top), target->w, 0};
         sent.h = std::min(v.Y + (last + 1) * k, target->h) - sent.y;
-        if (sent.h > 0) SDL_UpdateWindowSurfaceRects(W(window_), &sent, 1);
+        std::vector<SDL_Rect> parts;
+        if (tracked && !wholePicture) parts = ChangedWindowRects(*changed_, v, top, target->w, target->h);
+        if (!parts.empty())
+            SDL_UpdateWindowSurfaceRects(W(window_), parts.data(), static_cast<int>(parts.size()));
+        else if (sent.h > 0)
+            SDL_UpdateWindowSurfaceRects(W(window_), &sent, 1);
     }
     shownSurface_ = target;
     shownViewport_ = v;
     redrawAll_ = false;
 }
+
 
 void Window::ConvertRows(void* frameSurface, void* targetSurface, const TViewport& v, int first, int last) {
     SDL_Surface* frame = S(frameSurface);

@@ -18,6 +18,7 @@
 #include "platform/DisplayMode.h"
 #include "platform/XScaler.h"
 #include "platform/MenuBar.h"
+#include "platform/PixelRows.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -141,6 +142,8 @@ class Window {
     bool serverStale_ = true;
     bool surfaceStale_ = false;
     void* scratch_ = nullptr; // SDL_Surface*: the frame in the window's format, before scaling
+    // The parts of the picture converted this frame, which alone are sent.
+    std::unique_ptr<ChangedAreas> changed_;
     void* shownSurface_ = nullptr;
     TViewport shownViewport_{};
     bool redrawAll_ = true;

@@ -115,6 +115,37 @@ TEST(PixelRows, ScatteredChangesReachEveryRowAtEveryScale) {
         }
 }
 
+// Changes gathered by bands of rows: runs of changed groups of eight pixels,
+// joined across small gaps, with the last group cut at a width that is not a
+// multiple of eight.
+TEST(PixelRows, ChangedAreasAreBandsOfJoinedRuns) {
+    ChangedAreas areas(70, 20, 8, 2);
+    areas.Row(0)[0] = 1;
+    areas.Row(5)[3] = 1; // two groups after the first run: joined
+    areas.Row(9)[4] = 1;
+    areas.Row(15)[8] = 1; // three groups after: a run of its own
+    areas.Row(19)[0] = 1; // the last band has four rows
+    EXPECT_EQ(areas.Rects(), (std::vector<Rect>{{0, 0, 32, 8}, {32, 8, 40, 16}, {64, 8, 70, 16}, {0, 16, 8, 20}}));
+    areas.Clear();
+    EXPECT_TRUE(areas.Rects().empty());
+
+    // The row conversion flags exactly the groups it converted, the short
+    // last one included, at every scale (vector and plain code).
+    for (int scale = 1; scale <= 3; ++scale) {
+        std::vector<uint16_t> row(70, 0x1234), shadow(row);
+        std::vector<uint32_t> out(70 * 3);
+        row[3] = row[40] = row[69] = 0xFFFF;
+        std::vector<uint8_t> groups(9, 0);
+        ASSERT_TRUE(UpdateRow565To8888(row.data(), shadow.data(), 70, out.data(), 70 * 3, 1, scale, 0, false,
+                                       groups.data()));
+        EXPECT_EQ(groups, (std::vector<uint8_t>{1, 0, 0, 0, 0, 1, 0, 0, 1})) << "scale " << scale;
+        std::fill(groups.begin(), groups.end(), 0);
+        EXPECT_FALSE(UpdateRow565To8888(row.data(), shadow.data(), 70, out.data(), 70 * 3, 1, scale, 0, false,
+                                        groups.data()));
+        EXPECT_EQ(std::count(groups.begin(), groups.end(), 1), 0);
+    }
+}
+
 namespace {
 
 // Whether this run has an X display to show the window on: the test list
@@ -267,6 +298,40 @@ TEST_F(PresentTest, RowsNextToTheMenuBarShowThePicture) {
                                     << ", scale " << scale << ", frame " << frame;
                         }
         }
+    }
+}
+
+// On an X display, what the server shows of the window after frames that
+// change a few scattered pixels (only the changed parts are sent) is the
+// picture, every pixel of it, whichever way the picture is enlarged.
+TEST_F(PresentTest, ScatteredChangesReachTheDisplayServer) {
+    if (!OnX11()) GTEST_SKIP() << "no X display";
+    const auto reader = XScaler::Create(window->NativeHandle(), 64, 48);
+    ASSERT_NE(reader, nullptr);
+    window->SetClientSize(128, window->GameTop() + 96);
+    auto back = Pattern(16);
+    std::mt19937 random(7);
+    for (int frame = 0; frame < 6; ++frame) {
+        // A few pixels anywhere, the picture's corners and last column too.
+        for (int i = 0; i < 12; ++i)
+            back->SetPixel(static_cast<int>(random() % 64), static_cast<int>(random() % 48),
+                           back->ColorMatch(RGB(255, frame * 40, 0)));
+        back->SetPixel(63, frame * 9, back->ColorMatch(RGB(0, 255, frame * 40)));
+        back->SetPixel(0, 47, back->ColorMatch(RGB(frame * 40, 0, 255)));
+        window->Present(*back);
+        const TViewport v = window->Viewport();
+        ASSERT_EQ(v.Scale, 2);
+        const std::vector<uint32_t> shown = reader->Read(v.X, v.Y, v.Width, v.Height);
+        ASSERT_EQ(shown.size(), static_cast<size_t>(v.Width) * v.Height);
+        const RgbaImage picture = back->ToImage();
+        for (int y = 0; y < v.Height; ++y)
+            for (int x = 0; x < v.Width; ++x) {
+                const uint32_t got = shown[static_cast<size_t>(y) * v.Width + x];
+                const uint8_t* want = picture.At(x / 2, y / 2);
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(static_cast<int>((got >> (16 - 8 * c)) & 0xFF), want[c], 1)
+                        << "window pixel " << x << "," << y << " frame " << frame;
+            }
     }
 }
 
