@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each one
-# with its seeds, one after the other on one core, then prints one summary
-# line per target. Exit status 1 when any target found something.
+# with its seeds, as many side by side as there are cores (VARNOK_FUZZ_JOBS
+# to choose), then prints one summary line per target. Exit status 1 when any
+# target found something.
 #
 #   scripts/fuzz.sh [--runs N | --seconds S] [--no-build] [TARGET...]
 #
@@ -27,7 +28,7 @@ while [ $# -gt 0 ]; do
     --runs) runs="$2"; seconds=""; shift 2 ;;
     --seconds) seconds="$2"; shift 2 ;;
     --no-build) build=0; shift ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -60,41 +61,58 @@ common=(-rss_limit_mb=256 -malloc_limit_mb=256 -timeout=10 -print_final_stats=1)
 export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=16:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
-failed=0
-summary=()
-for t in "${targets[@]}"; do
-  bin="$out/fuzz/$t"
-  if [ ! -x "$bin" ] || [ ! -f "$out/fuzz/$t.options" ]; then
-    echo "fuzz.sh: no target $t in $out/fuzz" >&2
-    exit 2
-  fi
-  corpus="$out/corpus/$t"
-  findings="$out/findings/$t"
-  log="$out/logs/$t.log"
-  mkdir -p "$corpus" "$findings" "$out/logs"
+# One target's run; its summary line goes to $out/logs/TARGET.summary and its
+# exit status tells whether it found something.
+run_target() {
+  local t="$1" bin="$out/fuzz/$1" corpus="$out/corpus/$1" findings="$out/findings/$1" log="$out/logs/$1.log"
+  local options limit before after found status=0 execs rate rss cov units line
   read -r -a options < "$out/fuzz/$t.options"
   if [ -n "$seconds" ]; then limit=(-max_total_time="$seconds"); else limit=(-runs="$runs"); fi
   before=$(find "$findings" -type f | wc -l)
-  status=0
   "$bin" "${options[@]}" "${common[@]}" "${limit[@]}" -artifact_prefix="$findings/" \
     "$corpus" "$out/fuzz/seeds/$t" >"$log" 2>&1 || status=$?
   after=$(find "$findings" -type f | wc -l)
   found=$((after - before))
   if [ "$status" -ne 0 ] && [ "$found" -eq 0 ]; then found=1; fi
-  [ "$found" -eq 0 ] || failed=1
 
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
   cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1 | awk '{print $2 "/" $4}')
   units=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | awk '{print $2}')
-  line=$(printf '%-18s execs %-9s exec/s %-6s cov/ft %-11s corpus %-5s findings %-2s peak-rss %sMB' \
+  line=$(printf '%-21s execs %-9s exec/s %-6s cov/ft %-11s corpus %-5s findings %-2s peak-rss %sMB' \
     "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${units:-?}" "$found" "${rss:-?}")
   if [ "$found" -ne 0 ]; then line="$line  (see $log)"; fi
-  echo "$line"
-  summary+=("$line")
+  echo "$line" | tee "$out/logs/$t.summary"
+  [ "$found" -eq 0 ]
+}
+
+for t in "${targets[@]}"; do
+  if [ ! -x "$out/fuzz/$t" ] || [ ! -f "$out/fuzz/$t.options" ]; then
+    echo "fuzz.sh: no target $t in $out/fuzz" >&2
+    exit 2
+  fi
+  mkdir -p "$out/corpus/$t" "$out/findings/$t" "$out/logs"
+  rm -f "$out/logs/$t.summary"
+done
+
+# The targets run side by side, one a core (VARNOK_FUZZ_JOBS to choose).
+jobs="${VARNOK_FUZZ_JOBS:-$(nproc)}"
+failed=0
+running=0
+for t in "${targets[@]}"; do
+  if [ "$running" -ge "$jobs" ]; then
+    wait -n || failed=1
+    running=$((running - 1))
+  fi
+  run_target "$t" &
+  running=$((running + 1))
+done
+while [ "$running" -gt 0 ]; do
+  wait -n || failed=1
+  running=$((running - 1))
 done
 
 echo "---- fuzz summary ----"
-printf '%s\n' "${summary[@]}"
+for t in "${targets[@]}"; do cat "$out/logs/$t.summary" 2>/dev/null || echo "$t: no summary (see $out/logs/$t.log)"; done
 exit "$failed"
