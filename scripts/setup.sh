@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
+  build-essential cmake ninja-build pkg-config git
   libsdl2-dev libsdl2-mixer-dev libsdl2-ttf-dev libfreetype-dev
   libx11-dev libxext-dev libxrender-dev
   libopenmpt-dev libopenmpt0

@@ -17,6 +17,9 @@
 # Failed runs keep their key script and output in build-asan/soak/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# New build folders use Ninja where it is installed: it keeps both cores busy
+# through the whole build; a folder made earlier keeps its generator.
+command -v ninja >/dev/null && export CMAKE_GENERATOR="${CMAKE_GENERATOR:-Ninja}"
 
 minutes=30
 ticks=12000
