@@ -18,9 +18,7 @@
 # fuzzer's output in build-fuzz/logs/TARGET.log, all outside the repository.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# New build folders use Ninja where it is installed: it keeps both cores busy
-# through the whole build; a folder made earlier keeps its generator.
-command -v ninja >/dev/null && export CMAKE_GENERATOR="${CMAKE_GENERATOR:-Ninja}"
+. scripts/build-env.sh
 
 runs=100000
 seconds=""

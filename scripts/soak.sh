@@ -17,9 +17,7 @@
 # Failed runs keep their key script and output in build-asan/soak/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# New build folders use Ninja where it is installed: it keeps both cores busy
-# through the whole build; a folder made earlier keeps its generator.
-command -v ninja >/dev/null && export CMAKE_GENERATOR="${CMAKE_GENERATOR:-Ninja}"
+. scripts/build-env.sh
 
 minutes=30
 ticks=12000
@@ -37,15 +35,9 @@ while [ $# -gt 0 ]; do
 done
 
 out=build-asan
-# The sanitizer build is made with clang where it is installed: it builds in
-# two thirds of GCC's time, with the same sanitizers. A folder made earlier
-# keeps its compiler.
-asan_compilers=()
-if [ ! -f "$out"/CMakeCache.txt ] && command -v clang++ >/dev/null && command -v clang >/dev/null; then
-  asan_compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
-fi
 if [ "$build" = 1 ]; then
-  cmake -S . -B "$out" "${asan_compilers[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
+  sanitizer_compilers "$out"
+  cmake -S . -B "$out" "${SANITIZER_COMPILERS[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
   cmake --build "$out" -j"${VARNOK_SOAK_BUILD_JOBS:-2}" --target varnok varnok_data >/dev/null
 fi
 game="$out/varnok"

@@ -8,9 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-# New build folders use Ninja where it is installed: it keeps both cores busy
-# through the whole build; a folder made earlier keeps its generator.
-command -v ninja >/dev/null && export CMAKE_GENERATOR="${CMAKE_GENERATOR:-Ninja}"
+. scripts/build-env.sh
 jobs="$(nproc)"
 
 # Each step's time goes to standard error, so that a slow step shows.
@@ -28,15 +26,9 @@ step "normal build"
 (cd build && ctest --output-on-failure -j"$jobs")
 step "normal tests"
 
-# The sanitizer build is made with clang where it is installed: it builds in
-# two thirds of GCC's time, with the same sanitizers. A folder made earlier
-# keeps its compiler.
-asan_compilers=()
-if [ ! -f build-asan/CMakeCache.txt ] && command -v clang++ >/dev/null && command -v clang >/dev/null; then
-  asan_compilers=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++)
-fi
 if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
-  cmake -S . -B build-asan "${asan_compilers[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
+  sanitizer_compilers build-asan
+  cmake -S . -B build-asan "${SANITIZER_COMPILERS[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF >/dev/null
   cmake --build build-asan -j"$jobs"
   step "sanitizer build"
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$jobs")
