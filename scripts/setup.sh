@@ -13,7 +13,7 @@ packages=(
   libpng-dev zlib1g-dev libpugixml-dev libzstd-dev
   tiled
   libgtest-dev googletest libgmock-dev libbenchmark-dev
-  xvfb xauth
+  xvfb xauth xdotool x11-apps
   weston xwayland
   desktop-file-utils appstream
   dpkg-dev lintian groff-base

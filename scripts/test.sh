@@ -7,9 +7,6 @@
 # reader that breaks on its seeds or on a short fuzz fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
-. scripts/build-env.sh
-jobs="$(nproc)"
 
 # Each step's time goes to standard error, so that a slow step shows.
 start=$SECONDS
@@ -18,7 +15,10 @@ step() {
   echo "test.sh: $1 took $((SECONDS - step_start)) s ($((SECONDS - start)) s in all)" >&2
   step_start=$SECONDS
 }
+bash scripts/setup.sh
 step "setup"
+. scripts/build-env.sh
+jobs="$(nproc)"
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
