@@ -17,7 +17,7 @@ packages=(
   weston xwayland
   desktop-file-utils appstream
   dpkg-dev lintian groff-base
-  clang lld
+  clang libclang-rt-dev lld
 )
 
 missing=()
