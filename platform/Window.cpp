@@ -212,10 +212,16 @@ bool Window::CreateSoftwarePresenter() {
     // The display server enlarges the picture only when asked: measured on a
     // display server without a GPU (Xvfb, level 5 at scale 2), the game and
     // the server together spend less when the game enlarges the changed rows
-    // itself (10.3 % of a core) than when the server does (11.8 %).
+    // itself (10.3 % of a core) than when the server does (11.8 %). By
+    // default the game writes them into a picture shared with an X server,
+    // which copies all changed parts of a frame in one request; SDL's own
+    // framebuffer (a request for every part) only with "framebuffer".
     const char* how = std::getenv("VARNOK_PRESENT");
+    sharePicture_ = false;
     if (how && (strcasecmp(how, "software") == 0 || strcasecmp(how, "server") == 0))
         serverScaler_ = XScaler::Create(window_, gameWidth_, gameHeight_);
+    else if (!how || strcasecmp(how, "framebuffer") != 0) // "shared" names it
+        sharePicture_ = video && std::strcmp(video, "x11") == 0;
     serverStale_ = true;
     surfaceStale_ = false;
     return true;
@@ -623,20 +629,23 @@ namespace {
 // picture): sending the changed parts instead of the changed rows halves the
 // server's share; bands of 4 to 16 rows and joins of 0 to 4 groups differ by
 // less than the measurement's noise.
-constexpr int kChangedBandRows = 8;
+constexpr int kChangedBandRows = 1;
 constexpr int kChangedJoinGroups = 2;
 constexpr size_t kMaxChangedRects = 400;
+// The same for the picture shared with the server, whose parts all go in one
+// request: only the server's work on each part counts.
+constexpr size_t kMaxSharedRects = 4000;
 
 // The window's rectangles of what changed in the picture (v shows it at its
 // scale), below the menu bar's top rows; none when one rectangle over the
 // changed rows would cost the server less.
 std::vector<SDL_Rect> ChangedWindowRects(const ChangedAreas& areas, const TViewport& v, int top, int width,
-                                         int height) {
+                                         int height, size_t maxRects = kMaxChangedRects) {
     std::vector<SDL_Rect> rects;
     const std::vector<Rect> changed = areas.Rects();
     // Many small pieces, or most of the picture: one rectangle over the
     // changed rows costs the server less.
-    if (changed.size() > kMaxChangedRects) return rects;
+    if (changed.size() > maxRects) return rects;
     int64_t area = 0;
     for (const Rect& r : changed)
         area += static_cast<int64_t>(r.Width()) * r.Height();
@@ -707,6 +716,7 @@ void Window::PresentSoftware(const Surface* back) {
     const bool inside = x0 == v.X && x1 == v.X + v.Width && v.Y >= top && v.Y + v.Height <= target->h;
     int first = INT32_MAX, last = -1; // picture rows converted
     bool viaServer = false;
+    bool serverScales = false;
     bool tracked = false; // changed_ holds what was converted
     std::vector<std::pair<int, int>> spans;
     if (src && frame && x1 > x0) {
@@ -720,17 +730,30 @@ void Window::PresentSoftware(const Surface* back) {
             // display server scales them when it can and the menus need no
             // new drawing; the picture it was last sent, or the window's
             // surface, is brought up to date whole when it missed frames.
-            viaServer = serverScaler_ && src->w == gameWidth_ && src->h == gameHeight_ && !redrawAll_ &&
-                        !overlayChanged && !(wholePicture && overlayVisible_);
+            if (sharePicture_ && !redrawAll_ && src->w * k == v.Width && src->h * k == v.Height &&
+                (!serverScaler_ || serverScaler_->Width() != v.Width || serverScaler_->Height() != v.Height)) {
+                // The shared picture is as large as the part of the window it
+                // fills; without one (no shared memory) the window's surface
+                // serves.
+                serverScaler_ = XScaler::Create(window_, v.Width, v.Height, false);
+                if (!serverScaler_) sharePicture_ = false;
+                serverStale_ = true;
+            }
+            serverScales = serverScaler_ && serverScaler_->ServerScales();
+            viaServer = serverScaler_ &&
+                        (serverScales ? src->w == gameWidth_ && src->h == gameHeight_
+                                      : serverScaler_->Width() == v.Width && serverScaler_->Height() == v.Height &&
+                                            src->w * k == v.Width && src->h * k == v.Height) &&
+                        !redrawAll_ && !overlayChanged && !(wholePicture && overlayVisible_);
             if (viaServer) serverScaler_->WaitUntilRead();
             const bool force = wholePicture || (viaServer ? serverStale_ : surfaceStale_);
-            if (!viaServer) {
+            if (!viaServer || !serverScales) {
                 if (!changed_ || changed_->Width() != src->w || changed_->Height() != src->h)
                     changed_ = std::make_unique<ChangedAreas>(src->w, src->h, kChangedBandRows, kChangedJoinGroups);
                 changed_->Clear();
                 tracked = true;
             }
-            const int outScale = viaServer ? 1 : k;
+            const int outScale = viaServer && serverScales ? 1 : k;
             const ptrdiff_t outPitch = viaServer ? serverScaler_->Pitch() : target->pitch / 4;
             for (int y = 0; y < src->h; ++y) {
                 const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(src->pixels) +
@@ -739,7 +762,7 @@ void Window::PresentSoftware(const Surface* back) {
                                                            static_cast<ptrdiff_t>(y) * frame->pitch);
                 auto* out =
                     viaServer
-                        ? serverScaler_->Pixels() + y * outPitch
+                        ? serverScaler_->Pixels() + y * outScale * outPitch
                         : reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(target->pixels) +
                                                       static_cast<ptrdiff_t>(v.Y + y * k) * target->pitch) +
                               x0;
@@ -811,8 +834,21 @@ void Window::PresentSoftware(const Surface* back) {
         if (last >= first) surfaceStale_ = true;
         serverStale_ = false;
         // The server draws around what the menus and tool windows cover.
-        if (last >= first && !serverScaler_->Show(first, last, v, top, overlayRects_)) {
+        bool shown = true;
+        if (last >= first && serverScales) {
+            shown = serverScaler_->Show(first, last, v, top, overlayRects_);
+        } else if (last >= first) {
+            std::vector<Rect> parts;
+            if (!wholePicture)
+                for (const SDL_Rect& r : ChangedWindowRects(*changed_, v, top, target->w, target->h, kMaxSharedRects))
+                    parts.push_back(Bounds(r.x, r.y, r.w, r.h));
+            if (parts.empty()) parts.push_back({v.X, v.Y + first * k, v.X + v.Width, v.Y + (last + 1) * k});
+            shown = serverScaler_->ShowParts(parts, v.X, v.Y, top, overlayRects_);
+        }
+        if (!shown) {
+            // The window's surface serves from now on.
             serverScaler_.reset();
+            sharePicture_ = false;
             redrawAll_ = true;
         }
         shownSurface_ = target;

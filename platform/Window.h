@@ -99,7 +99,11 @@ class Window {
     // window's framebuffer in software.
     bool SoftwarePresent() const { return software_; }
     // Whether the display server scales the picture (software path on X).
-    bool ServerScales() const { return serverScaler_ != nullptr; }
+    bool ServerScales() const { return serverScaler_ && serverScaler_->ServerScales(); }
+    // Whether the game writes the enlarged picture into memory it shares
+    // with the display server, which copies the changed parts into the
+    // window (software path on X, the default there).
+    bool SharesPicture() const { return serverScaler_ && !serverScaler_->ServerScales(); }
 
   private:
     void CreatePresenter();
@@ -135,10 +139,13 @@ class Window {
 
     // The software path: the last frame shown, and what must be drawn again.
     void* frame_ = nullptr;   // SDL_Surface* in the back surface's format
-    // The display server's scaling, where it has one: frames that need no
-    // new drawing of the menus go that way. Either way's picture may lag
-    // behind the other's, and is then written whole the next time.
+    // The picture shared with the display server, where it has one (scaled
+    // by the server, or enlarged by the game and copied in parts): frames
+    // that need no new drawing of the menus go that way. Either way's
+    // picture may lag behind the other's, and is then written whole the next
+    // time.
     std::unique_ptr<XScaler> serverScaler_;
+    bool sharePicture_ = false; // make the game-enlarged shared picture when the window is X11
     bool serverStale_ = true;
     bool surfaceStale_ = false;
     void* scratch_ = nullptr; // SDL_Surface*: the frame in the window's format, before scaling

@@ -40,6 +40,20 @@ template <class Requests> bool Accepted(Display* display, Requests&& requests) {
     return !g_serverRefused;
 }
 
+// Whether the rectangles come in bands from the top, those of a band sharing
+// their top and height, left to right without overlapping.
+bool IsYXBanded(const std::vector<XRectangle>& rects) {
+    for (size_t i = 1; i < rects.size(); ++i) {
+        const XRectangle &a = rects[i - 1], &b = rects[i];
+        if (b.y == a.y) {
+            if (b.height != a.height || b.x < a.x + a.width) return false;
+        } else if (b.y < a.y + a.height) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 struct XScaler::Server {
@@ -80,13 +94,15 @@ struct XScaler::Server {
     }
 };
 
-std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height) {
+std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height, bool serverScales) {
+    if (width <= 0 || height <= 0) return nullptr;
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(static_cast<SDL_Window*>(sdlWindow), &info) || info.subsystem != SDL_SYSWM_X11)
         return nullptr;
     const ::Window window = info.info.x11.window;
     std::unique_ptr<XScaler> scaler(new XScaler);
+    scaler->serverScales_ = serverScales;
     scaler->server_ = std::make_unique<Server>();
     Server& x = *scaler->server_;
     x.sdlDisplay = info.info.x11.display;
@@ -95,7 +111,7 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     int major = 0, minor = 0, event = 0, error = 0;
     Bool sharedPixmaps = False;
     if (!XShmQueryVersion(display, &major, &minor, &sharedPixmaps) ||
-        !XRenderQueryExtension(display, &event, &error))
+        (serverScales && !XRenderQueryExtension(display, &event, &error)))
         return nullptr;
     x.completion = XShmGetEventBase(display) + ShmCompletion;
     XWindowAttributes attributes;
@@ -104,11 +120,17 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
         attributes.depth != 24)
         return nullptr;
     // The picture's own layout: 8 bits each of red, green and blue.
-    XRenderPictFormat* format = XRenderFindVisualFormat(display, attributes.visual);
-    if (!format || format->type != PictTypeDirect || format->direct.red != 16 || format->direct.green != 8 ||
-        format->direct.blue != 0 || format->direct.redMask != 0xFF || format->direct.greenMask != 0xFF ||
-        format->direct.blueMask != 0xFF)
+    XRenderPictFormat* format = nullptr;
+    if (serverScales) {
+        format = XRenderFindVisualFormat(display, attributes.visual);
+        if (!format || format->type != PictTypeDirect || format->direct.red != 16 || format->direct.green != 8 ||
+            format->direct.blue != 0 || format->direct.redMask != 0xFF || format->direct.greenMask != 0xFF ||
+            format->direct.blueMask != 0xFF)
+            return nullptr;
+    } else if (attributes.visual->red_mask != 0xFF0000 || attributes.visual->green_mask != 0xFF00 ||
+               attributes.visual->blue_mask != 0xFF) {
         return nullptr;
+    }
 
     x.image = XShmCreateImage(display, attributes.visual, 24, ZPixmap, nullptr, &x.shm, width, height);
     if (!x.image || x.image->bits_per_pixel != 32 || x.image->bytes_per_line % 4 != 0) return nullptr;
@@ -125,10 +147,15 @@ std::unique_ptr<XScaler> XScaler::Create(void* sdlWindow, int width, int height)
     x.window = window;
     const bool accepted = Accepted(display, [&] {
         x.attached = XShmAttach(display, &x.shm);
-        x.pixmap =
-            XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 24);
         XGCValues values{};
         values.graphics_exposures = False;
+        if (!serverScales) {
+            // The rows go straight into the window.
+            x.gc = XCreateGC(display, window, GCGraphicsExposures, &values);
+            return;
+        }
+        x.pixmap =
+            XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height), 24);
         x.gc = XCreateGC(display, x.pixmap, GCGraphicsExposures, &values);
         x.source = XRenderCreatePicture(display, x.pixmap, format, 0, nullptr);
         x.target = XRenderCreatePicture(display, window, format, 0, nullptr);
@@ -187,6 +214,57 @@ bool XScaler::Show(int first, int last, const TViewport& v, int top, const std::
     ++x.unread;
     XRenderComposite(x.display, PictOpSrc, x.source, None, x.target, 0, first * k, 0, 0, v.X, v.Y + first * k,
                      static_cast<unsigned>(v.Width), static_cast<unsigned>((last - first + 1) * k));
+    XFlush(x.display);
+    x.sent = true;
+    return true;
+}
+
+bool XScaler::ShowParts(const std::vector<Rect>& parts, int left, int top0, int top,
+                        const std::vector<Hole>& holes) {
+    Server& x = *server_;
+    if (serverScales_) return false;
+    // The window rectangles that may be drawn: the parts inside the picture
+    // and below the menu bar, less the holes.
+    const Rect picture{std::max(left, 0), std::max(top0, top), left + width_, top0 + height_};
+    std::vector<Rect> covered;
+    for (const Hole& h : holes)
+        covered.push_back(Bounds(h.X, h.Y, h.W, h.H));
+    std::vector<XRectangle> allowed;
+    Rect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    auto allow = [&](const Rect& r) {
+        allowed.push_back({static_cast<short>(r.Left), static_cast<short>(r.Top),
+                           static_cast<unsigned short>(r.Width()), static_cast<unsigned short>(r.Height())});
+        box = {std::min(box.Left, r.Left), std::min(box.Top, r.Top), std::max(box.Right, r.Right),
+               std::max(box.Bottom, r.Bottom)};
+    };
+    for (const Rect& part : parts) {
+        const Rect r{std::max(part.Left, picture.Left), std::max(part.Top, picture.Top),
+                     std::min(part.Right, picture.Right), std::min(part.Bottom, picture.Bottom)};
+        if (r.Right <= r.Left || r.Bottom <= r.Top) continue;
+        if (covered.empty()) {
+            allow(r);
+            continue;
+        }
+        for (const Rect& u : Uncovered(r, covered))
+            allow(u);
+    }
+    if (allowed.empty()) return true;
+    // Requests on two connections reach the server in no set order: what
+    // SDL sent (a menu drawn, the window moved or resized) lands first.
+    if (x.sdlDrew) XSync(x.sdlDisplay, False);
+    x.sdlDrew = false;
+    // Parts given band by band from the top, left to right (as changes are
+    // gathered), are in the order the server keeps its regions in, which
+    // spares it sorting them; the server refuses a list that claims an order
+    // it does not have.
+    XSetClipRectangles(x.display, x.gc, 0, 0, allowed.data(), static_cast<int>(allowed.size()),
+                       IsYXBanded(allowed) ? YXBanded : Unsorted);
+    // One copy of the rectangle around them all, clipped to the parts. The
+    // server says with a completion event when it has read the rows.
+    if (!XShmPutImage(x.display, x.window, x.gc, x.image, box.Left - left, box.Top - top0, box.Left, box.Top,
+                      static_cast<unsigned>(box.Width()), static_cast<unsigned>(box.Height()), True))
+        return false;
+    ++x.unread;
     XFlush(x.display);
     x.sent = true;
     return true;
@@ -253,13 +331,17 @@ std::vector<uint32_t> XScaler::Read(int x, int y, int w, int h) const {
 // Built without the X libraries: the window's framebuffer is scaled in the game.
 struct XScaler::Server {};
 
-std::unique_ptr<XScaler> XScaler::Create(void*, int, int) {
+std::unique_ptr<XScaler> XScaler::Create(void*, int, int, bool) {
     return nullptr;
 }
 
 XScaler::~XScaler() = default;
 
 bool XScaler::Show(int, int, const TViewport&, int, const std::vector<Hole>&) {
+    return false;
+}
+
+bool XScaler::ShowParts(const std::vector<Rect>&, int, int, int, const std::vector<Hole>&) {
     return false;
 }
 

@@ -348,6 +348,53 @@ TEST_F(PresentTest, TheDisplayServerScalesWhereItCan) {
     EXPECT_TRUE(window->ServerScales());
 }
 
+// On an X display without a GPU the game by default writes the enlarged
+// picture into memory it shares with the server, which copies the changed
+// parts; "framebuffer" keeps SDL's own framebuffer.
+TEST(PresentPaths, TheDefaultOnAnXDisplaySharesThePictureWithTheServer) {
+    if (!OnX11()) GTEST_SKIP() << "no X display";
+    const char* was = std::getenv("VARNOK_PRESENT");
+    const std::string saved = was ? was : "";
+    for (const char* how : {"", "shared", "framebuffer"}) {
+        if (*how)
+            setenv("VARNOK_PRESENT", how, 1);
+        else
+            unsetenv("VARNOK_PRESENT");
+        Application app{false};
+        Window window("test", 64, 48);
+        window.SetClientSize(128, window.GameTop() + 96);
+        RgbaImage image(64, 48);
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 64; ++x) {
+                uint8_t* p = image.At(x, y);
+                p[0] = static_cast<uint8_t>(x * 4), p[1] = static_cast<uint8_t>(y * 5), p[2] = 90, p[3] = 255;
+            }
+        auto back = Surface::FromImage(image, 16);
+        // The first frame after a new size goes through SDL; the next ones
+        // the shared way, a changed pixel too.
+        for (int frame = 0; frame < 3; ++frame) {
+            back->SetPixel(40, 30 + frame, back->ColorMatch(RGB(255, 255, 255)));
+            window.Present(*back);
+        }
+        EXPECT_EQ(window.SharesPicture(), std::string(how) != "framebuffer") << how;
+        EXPECT_FALSE(window.ServerScales());
+        const TViewport v = window.Viewport();
+        const RgbaImage shown = window.Capture();
+        const RgbaImage picture = back->ToImage();
+        ASSERT_EQ(v.Scale, 2);
+        ASSERT_GE(shown.Height, v.Y + v.Height) << how;
+        for (int y = 0; y < v.Height; ++y)
+            for (int x = 0; x < v.Width; ++x)
+                for (int c = 0; c < 3; ++c)
+                    ASSERT_NEAR(shown.At(v.X + x, v.Y + y)[c], picture.At(x / 2, y / 2)[c], 1)
+                        << how << " window pixel " << x << "," << y;
+    }
+    if (was)
+        setenv("VARNOK_PRESENT", saved.c_str(), 1);
+    else
+        unsetenv("VARNOK_PRESENT");
+}
+
 TEST_F(PresentTest, PalettedFramesAndFullScreen) {
     auto back = Pattern(8);
     window->Present(*back);
