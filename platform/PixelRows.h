@@ -49,6 +49,9 @@ class ChangedAreas {
     }
     // The changed rectangles in picture pixels, band by band from the top.
     std::vector<Rect> Rects() const;
+    // The same into rects (emptied first), whose memory is used again frame
+    // after frame.
+    void Rects(std::vector<Rect>& rects) const;
 
     int Width() const { return width_; }
     int Height() const { return height_; }

@@ -628,35 +628,36 @@ namespace {
 // display server without a GPU (level 5 at scale 2, rain over the whole
 // picture): sending the changed parts instead of the changed rows halves the
 // server's share; bands of 4 to 16 rows and joins of 0 to 4 groups differ by
-// less than the measurement's noise.
-constexpr int kChangedBandRows = 1;
+// less than the measurement's noise, and bands of 1 or 2 rows (fewer pixels,
+// more rectangles) cost the game and the server more.
+constexpr int kChangedBandRows = 8;
 constexpr int kChangedJoinGroups = 2;
 constexpr size_t kMaxChangedRects = 400;
 // The same for the picture shared with the server, whose parts all go in one
 // request: only the server's work on each part counts.
 constexpr size_t kMaxSharedRects = 4000;
 
-// The window's rectangles of what changed in the picture (v shows it at its
-// scale), below the menu bar's top rows; none when one rectangle over the
-// changed rows would cost the server less.
-std::vector<SDL_Rect> ChangedWindowRects(const ChangedAreas& areas, const TViewport& v, int top, int width,
-                                         int height, size_t maxRects = kMaxChangedRects) {
-    std::vector<SDL_Rect> rects;
-    const std::vector<Rect> changed = areas.Rects();
+// Into rects, the window's rectangles of what changed in the picture (v
+// shows it at its scale), below the menu bar's top rows; none when one
+// rectangle over the changed rows would cost the server less. changed is
+// the picture's rectangles, a buffer used again frame after frame.
+void ChangedWindowRects(const ChangedAreas& areas, const TViewport& v, int top, int width, int height,
+                        size_t maxRects, std::vector<Rect>& changed, std::vector<Rect>& rects) {
+    rects.clear();
+    areas.Rects(changed);
     // Many small pieces, or most of the picture: one rectangle over the
     // changed rows costs the server less.
-    if (changed.size() > maxRects) return rects;
+    if (changed.size() > maxRects) return;
     int64_t area = 0;
     for (const Rect& r : changed)
         area += static_cast<int64_t>(r.Width()) * r.Height();
-    if (area * 2 > static_cast<int64_t>(areas.Width()) * areas.Height()) return rects;
+    if (area * 2 > static_cast<int64_t>(areas.Width()) * areas.Height()) return;
     const int k = v.Scale;
     for (const Rect& r : changed) {
         const int x0 = std::max(v.X + r.Left * k, 0), x1 = std::min(v.X + r.Right * k, width);
         const int y0 = std::max(v.Y + r.Top * k, top), y1 = std::min(v.Y + r.Bottom * k, height);
-        if (x1 > x0 && y1 > y0) rects.push_back({x0, y0, x1 - x0, y1 - y0});
+        if (x1 > x0 && y1 > y0) rects.push_back({x0, y0, x1, y1});
     }
-    return rects;
 }
 } // namespace
 
@@ -838,10 +839,10 @@ void Window::PresentSoftware(const Surface* back) {
         if (last >= first && serverScales) {
             shown = serverScaler_->Show(first, last, v, top, overlayRects_);
         } else if (last >= first) {
-            std::vector<Rect> parts;
+            std::vector<Rect>& parts = windowRects_;
+            parts.clear();
             if (!wholePicture)
-                for (const SDL_Rect& r : ChangedWindowRects(*changed_, v, top, target->w, target->h, kMaxSharedRects))
-                    parts.push_back(Bounds(r.x, r.y, r.w, r.h));
+                ChangedWindowRects(*changed_, v, top, target->w, target->h, kMaxSharedRects, pictureRects_, parts);
             if (parts.empty()) parts.push_back({v.X, v.Y + first * k, v.X + v.Width, v.Y + (last + 1) * k});
             shown = serverScaler_->ShowParts(parts, v.X, v.Y, top, overlayRects_);
         }
@@ -883,7 +884,12 @@ void Window::PresentSoftware(const Surface* back) {
         SDL_Rect sent{0, std::max(v.Y + first * k, top), target->w, 0};
         sent.h = std::min(v.Y + (last + 1) * k, target->h) - sent.y;
         std::vector<SDL_Rect> parts;
-        if (tracked && !wholePicture) parts = ChangedWindowRects(*changed_, v, top, target->w, target->h);
+        if (tracked && !wholePicture) {
+            ChangedWindowRects(*changed_, v, top, target->w, target->h, kMaxChangedRects, pictureRects_,
+                               windowRects_);
+            for (const Rect& r : windowRects_)
+                parts.push_back({r.Left, r.Top, r.Width(), r.Height()});
+        }
         if (!parts.empty())
             SDL_UpdateWindowSurfaceRects(W(window_), parts.data(), static_cast<int>(parts.size()));
         else if (sent.h > 0)

@@ -149,8 +149,10 @@ class Window {
     bool serverStale_ = true;
     bool surfaceStale_ = false;
     void* scratch_ = nullptr; // SDL_Surface*: the frame in the window's format, before scaling
-    // The parts of the picture converted this frame, which alone are sent.
+    // The parts of the picture converted this frame, which alone are sent,
+    // as the picture's and the window's rectangles.
     std::unique_ptr<ChangedAreas> changed_;
+    std::vector<Rect> pictureRects_, windowRects_;
     void* shownSurface_ = nullptr;
     TViewport shownViewport_{};
     bool redrawAll_ = true;

@@ -74,6 +74,10 @@ struct XScaler::Server {
     int unread = 0;     // puts of the shared rows whose completion has not come
     bool sent = false;  // requests sent since the server last answered
     bool sdlDrew = true; // SDL may have sent requests since the last rows
+    // The clip rectangles of the parts, and the holes, used again frame
+    // after frame.
+    std::vector<XRectangle> allowed;
+    std::vector<Rect> covered;
 
     ~Server() {
         if (display) {
@@ -226,10 +230,12 @@ bool XScaler::ShowParts(const std::vector<Rect>& parts, int left, int top0, int 
     // The window rectangles that may be drawn: the parts inside the picture
     // and below the menu bar, less the holes.
     const Rect picture{std::max(left, 0), std::max(top0, top), left + width_, top0 + height_};
-    std::vector<Rect> covered;
+    std::vector<Rect>& covered = x.covered;
+    covered.clear();
     for (const Hole& h : holes)
         covered.push_back(Bounds(h.X, h.Y, h.W, h.H));
-    std::vector<XRectangle> allowed;
+    std::vector<XRectangle>& allowed = x.allowed;
+    allowed.clear();
     Rect box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
     auto allow = [&](const Rect& r) {
         allowed.push_back({static_cast<short>(r.Left), static_cast<short>(r.Top),

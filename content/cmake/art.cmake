@@ -14,15 +14,15 @@ endforeach()
 
 add_custom_command(
   OUTPUT ${VARNOK_ART_WORK}/Images.manifest ${VARNOK_ART_WORK}/Credits.manifest ${VARNOK_TILE_SHEETS}
-  COMMAND artgen ${VARNOK_ART_SOURCE} ${VARNOK_ART_WORK} ${VARNOK_GFX_DIR}
-  DEPENDS artgen ${VARNOK_ART_FILES}
+  COMMAND ${VARNOK_ARTGEN} ${VARNOK_ART_SOURCE} ${VARNOK_ART_WORK} ${VARNOK_GFX_DIR}
+  DEPENDS ${VARNOK_ARTGEN} ${VARNOK_ART_FILES}
   COMMENT "Art: drawing sprites, fonts, title and tile sheets")
 
 foreach(list Images Credits)
   add_custom_command(
     OUTPUT ${VARNOK_GFX_DIR}/${list}.dxg
-    COMMAND dxgtool build ${VARNOK_GFX_DIR}/${list}.dxg ${VARNOK_ART_WORK}/${list}.manifest
-    DEPENDS dxgtool ${VARNOK_ART_WORK}/${list}.manifest
+    COMMAND ${VARNOK_DXGTOOL} build ${VARNOK_GFX_DIR}/${list}.dxg ${VARNOK_ART_WORK}/${list}.manifest
+    DEPENDS ${VARNOK_DXGTOOL} ${VARNOK_ART_WORK}/${list}.manifest
     COMMENT "Art: GFX/${list}.dxg")
 endforeach()
 

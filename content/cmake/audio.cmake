@@ -13,8 +13,8 @@ foreach(recipe ${VARNOK_SOUND_RECIPES})
   add_custom_command(
     OUTPUT ${wav}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${VARNOK_SOUND_WORK}
-    COMMAND sfxsynth ${recipe} ${wav}
-    DEPENDS sfxsynth ${recipe}
+    COMMAND ${VARNOK_SFXSYNTH} ${recipe} ${wav}
+    DEPENDS ${VARNOK_SFXSYNTH} ${recipe}
     COMMENT "Sound: ${name}")
   list(APPEND VARNOK_SOUND_WAVS ${wav})
 endforeach()
@@ -25,8 +25,8 @@ add_custom_command(
   COMMAND ${CMAKE_COMMAND} -E make_directory ${VARNOK_SOUND_WORK} ${VARNOK_SND_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VARNOK_SOUND_SOURCE}/Sounds.manifest
           ${VARNOK_SOUND_WORK}/Sounds.manifest
-  COMMAND dxwtool build ${VARNOK_SND_DIR}/Sounds.dxw ${VARNOK_SOUND_WORK}/Sounds.manifest
-  DEPENDS dxwtool ${VARNOK_SOUND_SOURCE}/Sounds.manifest ${VARNOK_SOUND_WAVS}
+  COMMAND ${VARNOK_DXWTOOL} build ${VARNOK_SND_DIR}/Sounds.dxw ${VARNOK_SOUND_WORK}/Sounds.manifest
+  DEPENDS ${VARNOK_DXWTOOL} ${VARNOK_SOUND_SOURCE}/Sounds.manifest ${VARNOK_SOUND_WAVS}
   COMMENT "Sound: SND/Sounds.dxw")
 
 file(GLOB VARNOK_SONGS CONFIGURE_DEPENDS ${VARNOK_MUSIC_SOURCE}/*.song)
@@ -37,8 +37,8 @@ foreach(song ${VARNOK_SONGS})
   add_custom_command(
     OUTPUT ${module}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${VARNOK_SND_DIR}
-    COMMAND modwriter ${song} ${module}
-    DEPENDS modwriter ${song}
+    COMMAND ${VARNOK_MODWRITER} ${song} ${module}
+    DEPENDS ${VARNOK_MODWRITER} ${song}
     COMMENT "Music: SND/${name}.mod")
   list(APPEND VARNOK_MODULES ${module})
 endforeach()

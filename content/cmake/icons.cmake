@@ -7,7 +7,7 @@ foreach(size ${VARNOK_ICON_SIZES})
 endforeach()
 add_custom_command(
   OUTPUT ${VARNOK_ICON_FILES}
-  COMMAND artgen --icons ${VARNOK_ART_SOURCE} ${VARNOK_ICON_DIR}
-  DEPENDS artgen ${VARNOK_ART_SOURCE}/palette.txt
+  COMMAND ${VARNOK_ARTGEN} --icons ${VARNOK_ART_SOURCE} ${VARNOK_ICON_DIR}
+  DEPENDS ${VARNOK_ARTGEN} ${VARNOK_ART_SOURCE}/palette.txt
   COMMENT "Art: program icons")
 add_custom_target(varnok_icons ALL DEPENDS ${VARNOK_ICON_FILES})

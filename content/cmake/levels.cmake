@@ -11,9 +11,9 @@ set(VARNOK_LEVEL_OUTPUTS
   ${VARNOK_OUTPUT_DIR}/DAT/LEVEL.INI ${VARNOK_OUTPUT_DIR}/DAT/GLOBAL.INI ${VARNOK_OUTPUT_DIR}/DirectX.ini)
 add_custom_command(
   OUTPUT ${VARNOK_LEVEL_OUTPUTS}
-  COMMAND levelc --quiet --levels ${VARNOK_LEVEL_SOURCE} --settings ${VARNOK_SETTINGS_SOURCE}
+  COMMAND ${VARNOK_LEVELC} --quiet --levels ${VARNOK_LEVEL_SOURCE} --settings ${VARNOK_SETTINGS_SOURCE}
           --out ${VARNOK_OUTPUT_DIR}
-  DEPENDS levelc ${VARNOK_LEVEL_INPUTS}
+  DEPENDS ${VARNOK_LEVELC} ${VARNOK_LEVEL_INPUTS}
   COMMENT "Levels: DAT/LEVEL.INI, DAT/GLOBAL.INI, DirectX.ini")
 add_custom_target(varnok_levels ALL DEPENDS ${VARNOK_LEVEL_OUTPUTS})
 add_dependencies(varnok_data varnok_levels)
