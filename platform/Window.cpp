@@ -731,7 +731,8 @@ void Window::PresentSoftware(const Surface* back) {
             // display server scales them when it can and the menus need no
             // new drawing; the picture it was last sent, or the window's
             // surface, is brought up to date whole when it missed frames.
-            if (sharePicture_ && !redrawAll_ && src->w * k == v.Width && src->h * k == v.Height &&
+            const bool fills = src->w * k == v.Width && src->h * k == v.Height;
+            if (sharePicture_ && !redrawAll_ && fills &&
                 (!serverScaler_ || serverScaler_->Width() != v.Width || serverScaler_->Height() != v.Height)) {
                 // The shared picture is as large as the part of the window it
                 // fills; without one (no shared memory) the window's surface
@@ -743,8 +744,8 @@ void Window::PresentSoftware(const Surface* back) {
             serverScales = serverScaler_ && serverScaler_->ServerScales();
             viaServer = serverScaler_ &&
                         (serverScales ? src->w == gameWidth_ && src->h == gameHeight_
-                                      : serverScaler_->Width() == v.Width && serverScaler_->Height() == v.Height &&
-                                            src->w * k == v.Width && src->h * k == v.Height) &&
+                                      : fills && serverScaler_->Width() == v.Width &&
+                                            serverScaler_->Height() == v.Height) &&
                         !redrawAll_ && !overlayChanged && !(wholePicture && overlayVisible_);
             if (viaServer) serverScaler_->WaitUntilRead();
             const bool force = wholePicture || (viaServer ? serverStale_ : surfaceStale_);

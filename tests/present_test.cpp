@@ -129,6 +129,21 @@ TEST(PixelRows, ChangedAreasAreBandsOfJoinedRuns) {
     areas.Clear();
     EXPECT_TRUE(areas.Rects().empty());
 
+    // Wide bands are passed eight empty groups at a time: changes just past
+    // such a stretch, in the short last stretch and in the very last group
+    // are all found, into a buffer used again.
+    ChangedAreas wide(200, 8, 8, 0); // 25 groups, the last one whole
+    wide.Row(0)[8] = 1;
+    wide.Row(0)[17] = 1;
+    wide.Row(0)[24] = 1;
+    std::vector<Rect> rects{{1, 2, 3, 4}};
+    wide.Rects(rects);
+    EXPECT_EQ(rects, (std::vector<Rect>{{64, 0, 72, 8}, {136, 0, 144, 8}, {192, 0, 200, 8}}));
+    wide.Clear();
+    wide.Row(7)[7] = 1;
+    wide.Rects(rects);
+    EXPECT_EQ(rects, (std::vector<Rect>{{56, 0, 64, 8}}));
+
     // The row conversion flags exactly the groups it converted, the short
     // last one included, at every scale (vector and plain code).
     for (int scale = 1; scale <= 3; ++scale) {
@@ -353,8 +368,17 @@ TEST_F(PresentTest, TheDisplayServerScalesWhereItCan) {
 // parts; "framebuffer" keeps SDL's own framebuffer.
 TEST(PresentPaths, TheDefaultOnAnXDisplaySharesThePictureWithTheServer) {
     if (!OnX11()) GTEST_SKIP() << "no X display";
-    const char* was = std::getenv("VARNOK_PRESENT");
-    const std::string saved = was ? was : "";
+    // The run's own choice comes back however the test ends.
+    struct RestoreChoice {
+        const char* was = std::getenv("VARNOK_PRESENT");
+        std::string saved = was ? was : "";
+        ~RestoreChoice() {
+            if (was)
+                setenv("VARNOK_PRESENT", saved.c_str(), 1);
+            else
+                unsetenv("VARNOK_PRESENT");
+        }
+    } restore;
     for (const char* how : {"", "shared", "framebuffer"}) {
         if (*how)
             setenv("VARNOK_PRESENT", how, 1);
@@ -363,13 +387,7 @@ TEST(PresentPaths, TheDefaultOnAnXDisplaySharesThePictureWithTheServer) {
         Application app{false};
         Window window("test", 64, 48);
         window.SetClientSize(128, window.GameTop() + 96);
-        RgbaImage image(64, 48);
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 64; ++x) {
-                uint8_t* p = image.At(x, y);
-                p[0] = static_cast<uint8_t>(x * 4), p[1] = static_cast<uint8_t>(y * 5), p[2] = 90, p[3] = 255;
-            }
-        auto back = Surface::FromImage(image, 16);
+        auto back = PresentTest::Pattern(16);
         // The first frame after a new size goes through SDL; the next ones
         // the shared way, a changed pixel too.
         for (int frame = 0; frame < 3; ++frame) {
@@ -389,10 +407,6 @@ TEST(PresentPaths, TheDefaultOnAnXDisplaySharesThePictureWithTheServer) {
                     ASSERT_NEAR(shown.At(v.X + x, v.Y + y)[c], picture.At(x / 2, y / 2)[c], 1)
                         << how << " window pixel " << x << "," << y;
     }
-    if (was)
-        setenv("VARNOK_PRESENT", saved.c_str(), 1);
-    else
-        unsetenv("VARNOK_PRESENT");
 }
 
 TEST_F(PresentTest, PalettedFramesAndFullScreen) {
