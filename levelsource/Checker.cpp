@@ -6,6 +6,7 @@
 #include "common/StrUtils.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <deque>
@@ -52,17 +53,40 @@ class Field {
     int Low(int c, int r) const { return At(c, r) & 0xFF; }
     int Tag(int c, int r) const { return At(c, r) >> 8; }
     void Set(int c, int r, int value) {
-        if (c >= 0 && r >= 0 && c < w && r < h)
-            words[static_cast<size_t>(r * w + c)] = static_cast<uint16_t>(value);
+        if (c >= 0 && r >= 0 && c < w && r < h) Put(static_cast<size_t>(r * w + c), value);
     }
     void SwitchTagged(int tag, int low) {
-        for (uint16_t& word : words)
-            if ((word >> 8) == tag) word = static_cast<uint16_t>(tag << 8 | (low & 0xFF));
+        for (size_t i = 0; i < words.size(); ++i)
+            if ((words[i] >> 8) == tag) Put(i, tag << 8 | (low & 0xFF));
+    }
+    // Sets a word by its index, marking the cell as changed when it is.
+    void Put(size_t i, int value) {
+        const auto word = static_cast<uint16_t>(value);
+        if (words[i] == word) return;
+        words[i] = word;
+        if (!changed.empty()) changed[i] = 1;
     }
 
     int w, h;
     std::vector<uint16_t> words;
+    // The cells changed since the walk last looked (empty: not followed).
+    std::vector<uint8_t> changed;
 };
+
+// The pixels a walk from one standing place passed through, gathered while
+// its state is expanded (thread-local: large rounds expand on several
+// threads).
+struct Extent {
+    int l = INT_MAX, t = INT_MAX, r = INT_MIN, b = INT_MIN;
+    void Add(const Rect& x) {
+        l = std::min(l, x.l);
+        t = std::min(t, x.t);
+        r = std::max(r, x.r);
+        b = std::max(b, x.b);
+    }
+    bool Empty() const { return l > r; }
+};
+thread_local Extent* tlsExtent = nullptr;
 
 // The player's motion, step for step as the game does it.
 struct Body {
@@ -75,11 +99,17 @@ struct Body {
     int SpeedX = 0, SpeedY = 0;
     double LastMoveX = 0, LastMoveY = 0;
     int LastAutoMoveTag = 0;
+    int JumpSteps = 0;        // ticks since JumpAngle was last set to 0
+    Extent* Trail = nullptr;  // where the places it passes are gathered, if anywhere
     Rect Bounds() const {
         const int l = static_cast<int>(Trunc(X)), t = static_cast<int>(Trunc(Y));
         return Rect{l, t, l + W, t + H};
     }
 };
+
+void Passed(const Body& b) {
+    if (b.Trail) b.Trail->Add(b.Bounds());
+}
 
 struct Physics {
     int cw = 32, ch = 32;
@@ -123,7 +153,22 @@ struct PixelLine {
 
 class Motion {
   public:
-    Motion(const Field& field, const Physics& phys) : f_(field), p_(phys) {}
+    Motion(const Field& field, const Physics& phys) : f_(field), p_(phys) {
+        // The angles of a jump's ticks, added up as DoMove adds them, and
+        // their sines: most jumps are made of these.
+        double angle = 0;
+        for (size_t k = 1; k < kJumpTicks; ++k) {
+            angle += 180 * (kTickMs / 1000.0);
+            tickAngles_[k] = angle;
+            tickSines_[k] = std::sin(angle * M_PI / 180);
+        }
+    }
+
+    double Sine(const Body& b) const {
+        const auto k = static_cast<size_t>(b.JumpSteps);
+        if (k < kJumpTicks && tickAngles_[k] == b.JumpAngle) return tickSines_[k];
+        return std::sin(b.JumpAngle * M_PI / 180);
+    }
 
     bool OnGround(const Body& b, int x, int y) const {
         const int row = (y + b.H) / p_.ch;
@@ -166,10 +211,12 @@ class Motion {
         b.OnPlatform = false;
         b.Jumping = false;
         b.JumpAngle = 0;
+        b.JumpSteps = 0;
     }
     void StartFall(Body& b) const {
         b.Jumping = false;
         b.JumpAngle = 0;
+        b.JumpSteps = 0;
         b.Falling = true;
         b.SpeedY = p_.fallSpeed;
     }
@@ -187,6 +234,7 @@ class Motion {
         b.JumpBaseY = static_cast<int>(Trunc(b.Y));
         b.Jumping = true;
         b.JumpAngle = 0;
+        b.JumpSteps = 0;
         b.OnPlatform = false;
         return true;
     }
@@ -307,13 +355,13 @@ class Motion {
         double tx = b.X + b.SpeedX * s, ty = b.Y + b.SpeedY * s;
         if (b.Jumping) {
             b.JumpAngle += 180 * s;
+            ++b.JumpSteps;
             if (Round(b.JumpAngle) > 179) {
                 ty = b.JumpBaseY;
                 Land(b);
                 StartFall(b);
             } else {
-                ty = b.JumpBaseY -
-                     static_cast<double>(Round(std::sin(b.JumpAngle * M_PI / 180) * b.CurrentJumpHeight));
+                ty = b.JumpBaseY - static_cast<double>(Round(Sine(b) * b.CurrentJumpHeight));
             }
         }
         if (Round(tx) != Round(b.X) || Round(ty) != Round(b.Y)) MoveWithCollision(b, tx, ty);
@@ -325,6 +373,7 @@ class Motion {
         b.LastMoveY = ty - b.Y;
         b.X = tx;
         b.Y = ty;
+        Passed(b);
     }
 
     int TagUnder(double x, double y) const {
@@ -380,6 +429,7 @@ class Motion {
         b.LastMoveY = y - b.Y;
         b.X = x;
         b.Y = y;
+        Passed(b);
         if (IsPathTag(TagUnder(b.X, b.Y))) return;
         // Leaving the path: back to the player's own picture, feet kept in place.
         b.AutoMoving = false;
@@ -388,11 +438,14 @@ class Motion {
         b.W = p_.playerW;
         b.H = p_.playerH;
         StartFall(b);
+        Passed(b);
     }
 
   private:
+    static constexpr size_t kJumpTicks = 64;
     const Field& f_;
     const Physics& p_;
+    double tickAngles_[kJumpTicks] = {}, tickSines_[kJumpTicks] = {};
 };
 
 // A moving platform at the places it can be.
@@ -454,19 +507,23 @@ struct State {
     int index = 0; // platform or springboard
 };
 
-// What expanding some states found, kept apart while several threads expand
-// at once and merged afterwards. The walk's result is the closure of the
-// places reached, so the order of merging does not change it.
+// What expanding a round of states found, kept apart while several threads
+// expand at once and merged afterwards: the cells each thread's walks marked,
+// and the places each state's walks reached. The places are merged in the
+// order of the round, so that the walk comes out the same however many
+// threads shared it.
 struct Findings {
-    std::vector<State> visits;
-    std::vector<size_t> touched, stoodOn, stompedOn;
+    std::vector<uint8_t> touched, stoodOn, stompedOn;
+    std::vector<State>* visits = nullptr; // of the state being expanded
 };
 thread_local Findings* tlsFindings = nullptr;
 
 class Walker {
   public:
-    Walker(const LevelSource& level, const Settings& settings, const SpriteSizes& sizes, Diagnostics& diag)
-        : level_(level), layer_(*level.Playfield()), field_(layer_), motion_(field_, phys_), diag_(diag) {
+    Walker(const LevelSource& level, const Settings& settings, const SpriteSizes& sizes, Diagnostics& diag,
+           Rewalk rewalk)
+        : level_(level), layer_(*level.Playfield()), field_(layer_), motion_(field_, phys_), diag_(diag),
+          rewalk_(rewalk) {
         phys_.cw = level.cellW;
         phys_.ch = level.cellH;
         phys_.right = layer_.width * level.cellW;
@@ -491,7 +548,9 @@ class Walker {
     void Populate(const Settings& settings, const SpriteSizes& sizes);
     void BuildPolicies();
     void Explore();
+    void ExpandAt(size_t index);
     bool ApplyEvents();
+    void QueueAffected();
     void Visit(const State& s);
     void Expand(const State& s);
     void Fly(Body b, const Policy& policy, int elapsed);
@@ -505,6 +564,8 @@ class Walker {
         b.Y = y;
         b.W = phys_.playerW;
         b.H = phys_.playerH;
+        b.Trail = tlsExtent;
+        Passed(b);
         return b;
     }
     void RecordGround(const Body& b, bool fromJump = false);
@@ -516,6 +577,7 @@ class Walker {
     Physics phys_;
     Motion motion_;
     Diagnostics& diag_;
+    Rewalk rewalk_;
 
     int startCol_ = -1, startRow_ = -1, exitCol_ = -1, exitRow_ = -1;
     std::vector<PlatformActor> platforms_;
@@ -527,7 +589,13 @@ class Walker {
     std::vector<bool> touched_, stoodOn_, stompedOn_;
     std::unordered_set<uint64_t> seen_;
     std::vector<State> states_;
-    std::deque<State> queue_;
+    // Where each state's expansion went, in pixels, for knowing which states
+    // a change of the playfield can affect.
+    std::vector<Extent> extents_;
+    std::deque<size_t> queue_; // indexes into states_
+    // Platforms whose places changed in the last events, as the pixels their
+    // places covered before and after.
+    std::vector<std::pair<int, Rect>> movedPlatforms_;
     std::set<std::pair<int, int>> appliedEvents_;
     std::map<int, std::pair<int, int>> triggerSpeeds_; // platform trigger tag -> DX, DY
     bool gaveUp_ = false;
@@ -621,7 +689,7 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
     for (int r = r0; r <= r1; ++r)
         for (int c = c0; c <= c1; ++c) {
             if (tlsFindings)
-                tlsFindings->touched.push_back(Cell(c, r));
+                tlsFindings->touched[Cell(c, r)] = 1;
             else
                 touched_[Cell(c, r)] = true;
         }
@@ -656,7 +724,7 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
 
 void Walker::Visit(const State& s) {
     if (tlsFindings) {
-        tlsFindings->visits.push_back(s);
+        tlsFindings->visits->push_back(s);
         return;
     }
     // Standing places closer than eight pixels count as one.
@@ -666,7 +734,16 @@ void Walker::Visit(const State& s) {
                          static_cast<uint64_t>(x & 0x3FFFF) << 18 | static_cast<uint64_t>(s.y & 0x3FFFF);
     if (!seen_.insert(key).second) return;
     states_.push_back(s);
-    queue_.push_back(s);
+    extents_.emplace_back();
+    queue_.push_back(states_.size() - 1);
+}
+
+void Walker::ExpandAt(size_t index) {
+    Extent extent;
+    tlsExtent = &extent;
+    Expand(states_[index]);
+    tlsExtent = nullptr;
+    extents_[index] = extent;
 }
 
 void Walker::RecordGround(const Body& b, bool fromJump) {
@@ -676,8 +753,8 @@ void Walker::RecordGround(const Body& b, bool fromJump) {
         for (int c = x / phys_.cw; c <= (x + b.W - 1) / phys_.cw; ++c)
             if (c >= 0 && c < field_.w && motion_.OnGround(b, x, y)) {
                 if (tlsFindings) {
-                    tlsFindings->stoodOn.push_back(Cell(c, row));
-                    if (fromJump) tlsFindings->stompedOn.push_back(Cell(c, row));
+                    tlsFindings->stoodOn[Cell(c, row)] = 1;
+                    if (fromJump) tlsFindings->stompedOn[Cell(c, row)] = 1;
                     continue;
                 }
                 stoodOn_[Cell(c, row)] = true;
@@ -696,6 +773,7 @@ void Walker::StartAutoMove(Body& b, int which) {
     b.SpeedX = b.SpeedY = 0;
     b.Jumping = b.Falling = false;
     b.LastAutoMoveTag = 0;
+    Passed(b);
 }
 
 // Follows a body through the air (or along a path) until it stands again.
@@ -819,44 +897,52 @@ void Walker::Expand(const State& s) {
 }
 
 void Walker::Explore() {
-    // Large rounds are shared among the processor's cores: each thread
-    // expands every n-th state into findings of its own.
+    // Rounds: every queued state is expanded, then what they found merged.
+    // Large rounds are shared among the processor's cores, each thread
+    // expanding every n-th state.
     const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    const size_t cells = field_.words.size();
     while (!queue_.empty()) {
         if (states_.size() > kMaxWalkStates) {
             gaveUp_ = true;
             queue_.clear();
             return;
         }
-        if (cores < 2 || queue_.size() < 32) {
-            const State s = queue_.front();
-            queue_.pop_front();
-            Expand(s);
-            continue;
-        }
-        const std::vector<State> round(queue_.begin(), queue_.end());
+        const std::vector<size_t> round(queue_.begin(), queue_.end());
         queue_.clear();
-        std::vector<Findings> found(cores);
-        std::vector<std::thread> threads;
-        for (unsigned t = 0; t < cores; ++t)
-            threads.emplace_back([&, t] {
-                tlsFindings = &found[t];
-                for (size_t i = t; i < round.size(); i += cores)
-                    Expand(round[i]);
-                tlsFindings = nullptr;
-            });
-        for (std::thread& thread : threads)
-            thread.join();
-        for (const Findings& f : found) {
-            for (size_t i : f.touched)
-                touched_[i] = true;
-            for (size_t i : f.stoodOn)
-                stoodOn_[i] = true;
-            for (size_t i : f.stompedOn)
-                stompedOn_[i] = true;
-            for (const State& v : f.visits)
-                Visit(v);
+        const unsigned threads = round.size() < 32 ? 1u : cores;
+        std::vector<Findings> found(threads);
+        std::vector<std::vector<State>> visits(round.size());
+        auto expand = [&](unsigned t) {
+            Findings& f = found[t];
+            f.touched.assign(cells, 0);
+            f.stoodOn.assign(cells, 0);
+            f.stompedOn.assign(cells, 0);
+            tlsFindings = &f;
+            for (size_t i = t; i < round.size(); i += threads) {
+                f.visits = &visits[i];
+                ExpandAt(round[i]);
+            }
+            tlsFindings = nullptr;
+        };
+        if (threads == 1) {
+            expand(0);
+        } else {
+            std::vector<std::thread> running;
+            for (unsigned t = 0; t < threads; ++t)
+                running.emplace_back(expand, t);
+            for (std::thread& thread : running)
+                thread.join();
         }
+        for (const Findings& f : found)
+            for (size_t i = 0; i < cells; ++i) {
+                if (f.touched[i]) touched_[i] = true;
+                if (f.stoodOn[i]) stoodOn_[i] = true;
+                if (f.stompedOn[i]) stompedOn_[i] = true;
+            }
+        for (const std::vector<State>& v : visits)
+            for (const State& s : v)
+                Visit(s);
     }
 }
 
@@ -886,16 +972,23 @@ bool Walker::ApplyEvents() {
                     if (sw.tag == tag) field_.SwitchTagged(tag + 0x10, sw.start ? sw.boundsOff : sw.boundsOn);
             } else if (tag >= 0x32 && tag <= 0x34) {
                 for (size_t i = 0; i < field_.words.size(); ++i)
-                    if ((layer_.bounds[i] >> 8) == tag + 3) field_.words[i] = 0;
+                    if ((layer_.bounds[i] >> 8) == tag + 3) field_.Put(i, 0);
             } else if (tag >= 0x40 && tag <= 0x4F) {
                 const auto [dx, dy] = triggerSpeeds_[tag];
-                for (PlatformActor& p : platforms_)
+                for (size_t i = 0; i < platforms_.size(); ++i) {
+                    PlatformActor& p = platforms_[i];
                     if (p.group == (tag & 0x0F) && (dx != 0 || dy != 0)) {
+                        const Rect before = p.reach;
                         p.moving = true;
                         p.movesX = dx != 0;
                         p.movesY = dy != 0;
                         p.Spread();
+                        const Rect& after = p.reach;
+                        movedPlatforms_.emplace_back(
+                            static_cast<int>(i), Rect{std::min(before.l, after.l), std::min(before.t, after.t),
+                                                      std::max(before.r, after.r), std::max(before.b, after.b)});
                     }
+                }
             } else if (tag == 0x30) {
                 field_.Set(c, r, 0);
             } else {
@@ -903,6 +996,42 @@ bool Walker::ApplyEvents() {
             }
         }
     return changed;
+}
+
+// Queues again the states whose expansion could go differently after the
+// last events: those that passed near a changed cell or a moved platform's
+// places, and those standing on a moved platform. The others would find
+// exactly what they found before, as every step of the player depends only
+// on the cells around it and the platforms it meets.
+void Walker::QueueAffected() {
+    // Changed cells counted over every rectangle from the top left corner.
+    const int w = field_.w, h = field_.h;
+    std::vector<int> sum(static_cast<size_t>((w + 1) * (h + 1)), 0);
+    auto at = [&](int c, int r) -> int& { return sum[static_cast<size_t>(r * (w + 1) + c)]; };
+    for (int r = 0; r < h; ++r)
+        for (int c = 0; c < w; ++c)
+            at(c + 1, r + 1) = field_.changed[Cell(c, r)] + at(c, r + 1) + at(c + 1, r) - at(c, r);
+    // The steps of a tick read cells a pixel or two outside the body and
+    // between its places before and after the tick: a cell's margin covers
+    // them with room to spare.
+    constexpr int kMargin = 8;
+    for (size_t i = 0; i < states_.size(); ++i) {
+        const Extent& e = extents_[i];
+        bool affected = false;
+        for (const auto& [platform, rect] : movedPlatforms_)
+            if ((states_[i].kind == Kind::Platform && states_[i].index == platform) ||
+                (!e.Empty() &&
+                 Rect{e.l - kMargin, e.t - kMargin, e.r + kMargin, e.b + kMargin}.Overlaps(rect)))
+                affected = true;
+        if (!affected && !e.Empty()) {
+            const int c0 = std::clamp((e.l - kMargin) / phys_.cw - 1, 0, w);
+            const int c1 = std::clamp((e.r + kMargin) / phys_.cw + 2, 0, w);
+            const int r0 = std::clamp((e.t - kMargin) / phys_.ch - 1, 0, h);
+            const int r1 = std::clamp((e.b + kMargin) / phys_.ch + 2, 0, h);
+            affected = at(c1, r1) - at(c0, r1) - at(c1, r0) + at(c0, r0) > 0;
+        }
+        if (affected) queue_.push_back(i);
+    }
 }
 
 WalkResult Walker::Run() {
@@ -915,6 +1044,7 @@ WalkResult Walker::Run() {
     int which = 0;
     Touch(start, which);
     Visit(State{Kind::Ground, static_cast<int>(start.X), static_cast<int>(start.Y), 0});
+    field_.changed.assign(field_.words.size(), 0);
     do {
         Explore();
         if (gaveUp_) {
@@ -925,9 +1055,14 @@ WalkResult Walker::Run() {
             result.states = static_cast<int>(states_.size());
             return result;
         }
+        std::fill(field_.changed.begin(), field_.changed.end(), 0);
+        movedPlatforms_.clear();
         if (!ApplyEvents()) break;
-        for (const State& s : states_)
-            queue_.push_back(s);
+        if (rewalk_ == Rewalk::Everything)
+            for (size_t i = 0; i < states_.size(); ++i)
+                queue_.push_back(i);
+        else
+            QueueAffected();
     } while (true);
 
     result.states = static_cast<int>(states_.size());
@@ -1126,13 +1261,13 @@ bool KnownTag(int tag) {
 }
 
 WalkResult CheckLevel(const LevelSource& level, const Settings& settings, const SpriteSizes& sizes,
-                      Diagnostics& diag) {
+                      Diagnostics& diag, Rewalk rewalk) {
     const LayerSource* field = level.Playfield();
     if (!field || field->bounds.empty()) return WalkResult{};
     const size_t before = diag.ErrorCount();
     StaticChecks(level, settings, diag);
     if (diag.ErrorCount() != before) return WalkResult{};
-    Walker walker(level, settings, sizes, diag);
+    Walker walker(level, settings, sizes, diag, rewalk);
     return walker.Run();
 }
 

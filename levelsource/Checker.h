@@ -29,10 +29,15 @@ struct WalkResult {
     int states = 0;       // standing places explored
 };
 
+// After a switch, keycard or trigger changes the playfield, the walk-through
+// goes again from the standing places whose walks came near a change
+// (Affected), or from every one (Everything: slower, the same result).
+enum class Rewalk { Affected, Everything };
+
 // Static checks of the playfield, then the walk-through. Errors and warnings
 // go to diag; an unreachable exit is an error.
 WalkResult CheckLevel(const LevelSource& level, const Settings& settings, const SpriteSizes& sizes,
-                      Diagnostics& diag);
+                      Diagnostics& diag, Rewalk rewalk = Rewalk::Affected);
 
 // Is the tag one that the level population turns into something, or that
 // switches and auto-move paths read?

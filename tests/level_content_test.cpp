@@ -5,6 +5,8 @@
 #include "level/ImageList.h"
 #include "level/TSINI.h"
 
+#include "levelsource/Checker.h"
+
 #include "common/Paths.h"
 #include "common/StrUtils.h"
 #include "tests/support/TestSupport.h"
@@ -694,6 +696,40 @@ TEST_F(Levelc, WalkThroughUsesKeycardsSwitchesPathsAndPlatforms) {
         EXPECT_TRUE(Finishable());
         WriteLevel(c.without, c.legend, c.more);
         EXPECT_FALSE(Finishable());
+    }
+}
+
+// After a switch, keycard, trigger or broken block, the walk-through goes
+// again only from the standing places whose walks came near the change; it
+// must find what going again from every place finds, to the number of places.
+TEST(WalkThrough, GoingAgainNearChangesFindsWhatGoingAgainEverywhereFinds) {
+    using namespace varnok::levelc;
+    namespace fs = std::filesystem;
+    const std::string levels = test::SourceDir() + "/content/levels";
+    Diagnostics setup;
+    std::vector<std::string> files;
+    for (const auto& e : fs::directory_iterator(test::SourceDir() + "/content/settings"))
+        if (e.path().extension() == ".ini" && e.path().filename() != "DirectX.ini")
+            files.push_back(e.path().string());
+    std::sort(files.begin(), files.end());
+    const Settings settings = ReadSettings(files, GameSettingsSchema(), setup);
+    const SpriteSizes sizes = ReadSpriteSizes(levels + "/sprites.ini", setup);
+    ASSERT_EQ(setup.ErrorCount(), 0u);
+    for (int n = 1; n <= kLevels; ++n) {
+        SCOPED_TRACE("level " + std::to_string(n));
+        Diagnostics read;
+        const LevelSource level = ParseLevelFile(Format("%s/level%d.lvl", levels.c_str(), n), read);
+        ASSERT_EQ(read.ErrorCount(), 0u);
+        Diagnostics nearDiag, allDiag;
+        const WalkResult nearChanges = CheckLevel(level, settings, sizes, nearDiag, Rewalk::Affected);
+        const WalkResult everywhere = CheckLevel(level, settings, sizes, allDiag, Rewalk::Everything);
+        EXPECT_TRUE(nearChanges.exitReached);
+        EXPECT_EQ(nearChanges.exitReached, everywhere.exitReached);
+        EXPECT_EQ(nearChanges.itemsReached, everywhere.itemsReached);
+        EXPECT_EQ(nearChanges.itemsTotal, everywhere.itemsTotal);
+        EXPECT_EQ(nearChanges.states, everywhere.states);
+        EXPECT_EQ(nearDiag.Warnings(), allDiag.Warnings());
+        EXPECT_EQ(nearDiag.Errors(), allDiag.Errors());
     }
 }
 
