@@ -19,11 +19,14 @@ bash scripts/setup.sh
 step "setup"
 . scripts/build-env.sh
 jobs="$(nproc)"
+# Many tests wait for a while (real windows, sound played in real time,
+# display servers starting): twice as many tests as cores keep the cores busy.
+test_jobs=$((jobs * 2))
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 step "normal build"
-(cd build && ctest --output-on-failure -j"$jobs")
+(cd build && ctest --output-on-failure -j"$test_jobs")
 step "normal tests"
 
 if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
@@ -34,7 +37,7 @@ if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
     -DVARNOK_CONTENT_TOOLS="$PWD/build/tools" >/dev/null
   cmake --build build-asan -j"$jobs"
   step "sanitizer build"
-  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$jobs")
+  (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$test_jobs")
   step "sanitizer tests"
 fi
 

@@ -350,7 +350,7 @@ TEST(DemoRun, RecordingSurvivesAHangUpAndACrash) {
 // The real window on a virtual display, with its real and uneven tick times:
 // the demo plays headless to the same final state.
 TEST(DemoRun, RealWindowRecordingReplaysHeadless) {
-    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
+    if (std::system("command -v Xvfb >/dev/null 2>&1") != 0) GTEST_SKIP() << "no Xvfb";
     TempDir dir;
     const std::string data = dir / "data";
     test::WriteTestGame(data, 1);
@@ -361,7 +361,7 @@ TEST(DemoRun, RealWindowRecordingReplaysHeadless) {
         RunGameBinary(dir,
                       "HOME=" + home + " XDG_CONFIG_HOME=" + home + "/.config XDG_DATA_HOME=" + home +
                           "/.local/share SDL_VIDEODRIVER=x11 SDL_FRAMEBUFFER_ACCELERATION=0 "
-                          "SDL_RENDER_DRIVER=software timeout 60 xvfb-run -a ",
+                          "SDL_RENDER_DRIVER=software timeout 60 " + test::SourceDir() + "/tests/support/virtual-x.sh ",
                       "--ticks 360 --data " + data + " --input " + (dir / "keys.txt") + " --record " +
                           (dir / "run.dem") + " --state " + (dir / "window.json") + "@359");
     ASSERT_EQ(rec.exitCode, 0) << rec.errors;
