@@ -164,6 +164,25 @@ class Motion {
         }
     }
 
+    // Pixel to cell, by table within the level and a margin around it (the
+    // collision reads are most of the walk-through's work).
+    void Prepare() {
+        cols_.resize(static_cast<size_t>(p_.right + 2 * kPad));
+        rows_.resize(static_cast<size_t>(p_.bottom + 2 * kPad));
+        for (size_t i = 0; i < cols_.size(); ++i)
+            cols_[i] = (static_cast<int>(i) - kPad) / p_.cw;
+        for (size_t i = 0; i < rows_.size(); ++i)
+            rows_[i] = (static_cast<int>(i) - kPad) / p_.ch;
+    }
+    int Col(int x) const {
+        const auto i = static_cast<size_t>(x + kPad);
+        return i < cols_.size() ? cols_[i] : x / p_.cw;
+    }
+    int Row(int y) const {
+        const auto i = static_cast<size_t>(y + kPad);
+        return i < rows_.size() ? rows_[i] : y / p_.ch;
+    }
+
     double Sine(const Body& b) const {
         const auto k = static_cast<size_t>(b.JumpSteps);
         if (k < kJumpTicks && tickAngles_[k] == b.JumpAngle) return tickSines_[k];
@@ -171,16 +190,16 @@ class Motion {
     }
 
     bool OnGround(const Body& b, int x, int y) const {
-        const int row = (y + b.H) / p_.ch;
-        for (int c = x / p_.cw; c <= (x + b.W - 1) / p_.cw; ++c) {
+        const int row = Row(y + b.H);
+        for (int c = Col(x), last = Col(x + b.W - 1); c <= last; ++c) {
             const int low = f_.Low(c, row);
             if ((low & 0x80) || (low & 1)) return true;
         }
         return false;
     }
     bool Ceiling(const Body& b, int x, int y) const {
-        const int row = y / p_.ch;
-        for (int c = x / p_.cw; c <= (x + b.W - 1) / p_.cw; ++c) {
+        const int row = Row(y);
+        for (int c = Col(x), last = Col(x + b.W - 1); c <= last; ++c) {
             const int low = f_.Low(c, row);
             if (low & 0x80) return false;
             if (low & 4) return true;
@@ -188,23 +207,23 @@ class Motion {
         return false;
     }
     bool WallRight(const Body& b, int x, int y) const {
-        const int low = f_.Low((x + b.W) / p_.cw, (y + b.H - 1) / p_.ch);
+        const int low = f_.Low(Col(x + b.W), Row(y + b.H - 1));
         return !(low & 0x80) && (low & 2);
     }
     bool WallLeft(const Body& b, int x, int y) const {
-        const int low = f_.Low((x - 1) / p_.cw, (y + b.H - 1) / p_.ch);
+        const int low = f_.Low(Col(x - 1), Row(y + b.H - 1));
         return !(low & 0x80) && (low & 8);
     }
     bool SlopeUp(const Body& b, int x, int y) const {
-        const int low = f_.Low((x + b.W - 1) / p_.cw, (y + b.H - 1) / p_.ch);
+        const int low = f_.Low(Col(x + b.W - 1), Row(y + b.H - 1));
         return (low & 0x80) && !(low & 1);
     }
     bool SlopeDown(const Body& b, int x, int y) const {
-        const int low = f_.Low(x / p_.cw, (y + b.H - 1) / p_.ch);
+        const int low = f_.Low(Col(x), Row(y + b.H - 1));
         return (low & 0x80) && (low & 1);
     }
     bool SlopeJoin(const Body& b, int x, int y) const {
-        return f_.Low((x + b.W - 1) / p_.cw, (y + b.H + 1) / p_.ch) & 0x10;
+        return f_.Low(Col(x + b.W - 1), Row(y + b.H + 1)) & 0x10;
     }
 
     void Land(Body& b) const {
@@ -443,6 +462,8 @@ class Motion {
 
   private:
     static constexpr size_t kJumpTicks = 64;
+    static constexpr int kPad = 1024;
+    std::vector<int> cols_, rows_;
     const Field& f_;
     const Physics& p_;
     double tickAngles_[kJumpTicks] = {}, tickSines_[kJumpTicks] = {};
@@ -537,6 +558,7 @@ class Walker {
         touched_.assign(field_.words.size(), false);
         stoodOn_.assign(field_.words.size(), false);
         stompedOn_.assign(field_.words.size(), false);
+        motion_.Prepare();
         Populate(settings, sizes);
         BuildPolicies();
     }
@@ -553,7 +575,9 @@ class Walker {
     void QueueAffected();
     void Visit(const State& s);
     void Expand(const State& s);
-    void Fly(Body b, const Policy& policy, int elapsed);
+    using Policies = std::vector<const Policy*>;
+    void Fly(Body b, const Policy& policy, int elapsed) { Fly(b, Policies{&policy}, elapsed, elapsed, false); }
+    void Fly(Body b, const Policies& group, int elapsed, int t, bool descended);
     void Walk(const State& s, int dir, bool shift);
     // Marks the cells the body covers and answers what caught it this tick.
     enum class Catch { None, Platform, Springboard, AutoMove };
@@ -584,6 +608,7 @@ class Walker {
     std::vector<Springboard> springs_;
     std::vector<AutoStart> autoStarts_;
     std::vector<Policy> policies_;
+    Policies allPolicies_; // pointers to policies_
     // Cells stood on, and cells landed on from the falling half of a jump:
     // only there can a kill-jump break a block or grate.
     std::vector<bool> touched_, stoodOn_, stompedOn_;
@@ -680,6 +705,8 @@ void Walker::BuildPolicies() {
                      {0, 1 << 30}, {0, 250}, {0, 500}, {250, 1 << 30}, {500, 1 << 30}, {750, 1 << 30}})
                 policies_.push_back(Policy{dir, shift, from, to});
         }
+    for (const Policy& p : policies_)
+        allPolicies_.push_back(&p);
 }
 
 Walker::Catch Walker::Touch(Body& b, int& which) {
@@ -776,16 +803,44 @@ void Walker::StartAutoMove(Body& b, int which) {
     Passed(b);
 }
 
-// Follows a body through the air (or along a path) until it stands again.
-void Walker::Fly(Body b, const Policy& policy, int elapsed) {
+// Follows a body through the air (or along a path) until it stands again,
+// once for every steering policy of the group from tick t on. Policies that
+// steer alike share their ticks until they part, so a jump tried with a
+// dozen policies is followed once up to where the first two differ.
+void Walker::Fly(Body b, const Policies& group, int elapsed, int t, bool descended) {
+    // What a policy's steering does this tick: standing still, the running
+    // key changes nothing.
+    auto steer = [](const Policy& p, int at) {
+        const int dir = p.DirAt(at);
+        return dir * (p.shift ? 2 : 1);
+    };
     // A kill-jump starts in the falling half of a jump; landing after one
     // can break a block or grate.
-    bool descended = false;
-    for (int t = elapsed; t < elapsed + kMaxFlightMs; t += kTickMs) {
+    for (; t < elapsed + kMaxFlightMs; t += kTickMs) {
         if (b.AutoMoving) {
             motion_.AutoMoveStep(b, kTickMs);
             descended = false;
         } else {
+            const int first = steer(*group.front(), t);
+            bool alike = true;
+            for (const Policy* p : group)
+                alike = alike && steer(*p, t) == first;
+            if (!alike) {
+                // The group parts here: each steering goes on from this tick
+                // with its own policies, in the order they first appear.
+                std::vector<int> steerings;
+                for (const Policy* p : group)
+                    if (std::find(steerings.begin(), steerings.end(), steer(*p, t)) == steerings.end())
+                        steerings.push_back(steer(*p, t));
+                for (int k : steerings) {
+                    Policies part;
+                    for (const Policy* p : group)
+                        if (steer(*p, t) == k) part.push_back(p);
+                    Fly(b, part, elapsed, t, descended);
+                }
+                return;
+            }
+            const Policy& policy = *group.front();
             motion_.Input(b, policy.DirAt(t), policy.shift, false);
             motion_.DoMove(b, kTickMs);
             if (b.Jumping && b.LastMoveY > 0) descended = true;
@@ -854,16 +909,15 @@ void Walker::Expand(const State& s) {
             Walk(s, dir, false);
             if (level_.running) Walk(s, dir, true);
         }
-        for (const Policy& policy : policies_) {
-            Body b = PlayerAt(s.x, s.y);
-            motion_.Input(b, 0, false, true);
-            if (!b.Jumping) return; // nothing to jump from
-            motion_.DoMove(b, kTickMs);
-            if (b.Dead) continue;
-            int which = 0;
-            Touch(b, which);
-            Fly(b, policy, kTickMs);
-        }
+        // Every policy's jump starts alike: the jump key, no direction yet.
+        Body b = PlayerAt(s.x, s.y);
+        motion_.Input(b, 0, false, true);
+        if (!b.Jumping) return; // nothing to jump from
+        motion_.DoMove(b, kTickMs);
+        if (b.Dead) break;
+        int which = 0;
+        Touch(b, which);
+        Fly(b, allPolicies_, kTickMs, kTickMs, false);
         break;
     }
     case Kind::Platform: {
@@ -873,24 +927,20 @@ void Walker::Expand(const State& s) {
             Visit(State{Kind::Platform, static_cast<int>(k), 0, s.index});
         if (static_cast<size_t>(s.x) >= p.places.size()) break;
         const auto [px, py] = p.places[static_cast<size_t>(s.x)];
-        for (const Policy& policy : policies_) {
-            Body b = PlayerAt(px + p.w / 2.0 - phys_.playerW / 2.0, py - phys_.playerH);
-            b.OnPlatform = true;
-            int which = 0;
-            Touch(b, which);
-            motion_.StartJump(b, true, phys_.jumpHeight);
-            Fly(b, policy, 0);
-        }
+        Body b = PlayerAt(px + p.w / 2.0 - phys_.playerW / 2.0, py - phys_.playerH);
+        b.OnPlatform = true;
+        int which = 0;
+        Touch(b, which);
+        motion_.StartJump(b, true, phys_.jumpHeight);
+        Fly(b, allPolicies_, 0, 0, false);
         break;
     }
     case Kind::Launch: {
         const Springboard& spring = springs_[static_cast<size_t>(s.index)];
-        for (const Policy& policy : policies_) {
-            Body b = PlayerAt(s.x, spring.rect.t - phys_.playerH);
-            motion_.Land(b);
-            motion_.StartJump(b, false, phys_.ch * spring.jumpTiles);
-            Fly(b, policy, 0);
-        }
+        Body b = PlayerAt(s.x, spring.rect.t - phys_.playerH);
+        motion_.Land(b);
+        motion_.StartJump(b, false, phys_.ch * spring.jumpTiles);
+        Fly(b, allPolicies_, 0, 0, false);
         break;
     }
     }
