@@ -99,8 +99,8 @@ struct Body {
     int SpeedX = 0, SpeedY = 0;
     double LastMoveX = 0, LastMoveY = 0;
     int LastAutoMoveTag = 0;
-    int JumpSteps = 0;        // ticks since JumpAngle was last set to 0
-    Extent* Trail = nullptr;  // where the places it passes are gathered, if anywhere
+    int JumpSteps = 0;       // ticks since JumpAngle was last set to 0
+    Extent* Trail = nullptr; // where the places it passes are gathered, if anywhere
     Rect Bounds() const {
         const int l = static_cast<int>(Trunc(X)), t = static_cast<int>(Trunc(Y));
         return Rect{l, t, l + W, t + H};
@@ -528,13 +528,13 @@ struct State {
     int index = 0; // platform or springboard
 };
 
-// What expanding a round of states found, kept apart while several threads
-// expand at once and merged afterwards: the cells each thread's walks marked,
-// and the places each state's walks reached. The places are merged in the
-// order of the round, so that the walk comes out the same however many
-// threads shared it.
+// Where expanding a round of states puts what it finds: the cells its walks
+// mark (the walker's own marks, or while several threads expand at once each
+// thread's, merged afterwards) and the places each state's walks reach. The
+// places are merged in the order of the round, so that the walk comes out
+// the same however many threads shared it.
 struct Findings {
-    std::vector<uint8_t> touched, stoodOn, stompedOn;
+    uint8_t *touched = nullptr, *stoodOn = nullptr, *stompedOn = nullptr;
     std::vector<State>* visits = nullptr; // of the state being expanded
 };
 thread_local Findings* tlsFindings = nullptr;
@@ -555,9 +555,9 @@ class Walker {
         phys_.automoveFactor = settings.Int("Player", "AutomoveFactor", 4);
         std::tie(phys_.playerW, phys_.playerH) = sizes.Get("Player", {32, 48});
         std::tie(phys_.autoW, phys_.autoH) = sizes.Get("AutomovePlayer", {32, 32});
-        touched_.assign(field_.words.size(), false);
-        stoodOn_.assign(field_.words.size(), false);
-        stompedOn_.assign(field_.words.size(), false);
+        touched_.assign(field_.words.size(), 0);
+        stoodOn_.assign(field_.words.size(), 0);
+        stompedOn_.assign(field_.words.size(), 0);
         motion_.Prepare();
         Populate(settings, sizes);
         BuildPolicies();
@@ -576,7 +576,9 @@ class Walker {
     void Visit(const State& s);
     void Expand(const State& s);
     using Policies = std::vector<const Policy*>;
-    void Fly(Body b, const Policy& policy, int elapsed) { Fly(b, Policies{&policy}, elapsed, elapsed, false); }
+    void Fly(Body b, const Policy& policy, int elapsed) {
+        Fly(b, Policies{&policy}, elapsed, elapsed, false);
+    }
     void Fly(Body b, const Policies& group, int elapsed, int t, bool descended);
     void Walk(const State& s, int dir, bool shift);
     // Marks the cells the body covers and answers what caught it this tick.
@@ -611,7 +613,7 @@ class Walker {
     Policies allPolicies_; // pointers to policies_
     // Cells stood on, and cells landed on from the falling half of a jump:
     // only there can a kill-jump break a block or grate.
-    std::vector<bool> touched_, stoodOn_, stompedOn_;
+    std::vector<uint8_t> touched_, stoodOn_, stompedOn_;
     std::unordered_set<uint64_t> seen_;
     std::vector<State> states_;
     // Where each state's expansion went, in pixels, for knowing which states
@@ -715,10 +717,7 @@ Walker::Catch Walker::Touch(Body& b, int& which) {
     const int r0 = std::max(0, box.t / phys_.ch), r1 = std::min(field_.h - 1, (box.b - 1) / phys_.ch);
     for (int r = r0; r <= r1; ++r)
         for (int c = c0; c <= c1; ++c) {
-            if (tlsFindings)
-                tlsFindings->touched[Cell(c, r)] = 1;
-            else
-                touched_[Cell(c, r)] = true;
+            (tlsFindings ? tlsFindings->touched : touched_.data())[Cell(c, r)] = 1;
         }
     if (b.AutoMoving) return Catch::None;
     const double prevBottom = b.Y + b.H - 1 - b.LastMoveY;
@@ -779,13 +778,8 @@ void Walker::RecordGround(const Body& b, bool fromJump) {
     if (row >= 0 && row < field_.h)
         for (int c = x / phys_.cw; c <= (x + b.W - 1) / phys_.cw; ++c)
             if (c >= 0 && c < field_.w && motion_.OnGround(b, x, y)) {
-                if (tlsFindings) {
-                    tlsFindings->stoodOn[Cell(c, row)] = 1;
-                    if (fromJump) tlsFindings->stompedOn[Cell(c, row)] = 1;
-                    continue;
-                }
-                stoodOn_[Cell(c, row)] = true;
-                if (fromJump) stompedOn_[Cell(c, row)] = true;
+                (tlsFindings ? tlsFindings->stoodOn : stoodOn_.data())[Cell(c, row)] = 1;
+                if (fromJump) (tlsFindings ? tlsFindings->stompedOn : stompedOn_.data())[Cell(c, row)] = 1;
             }
     Visit(State{Kind::Ground, x, y, 0});
 }
@@ -961,13 +955,14 @@ void Walker::Explore() {
         const std::vector<size_t> round(queue_.begin(), queue_.end());
         queue_.clear();
         const unsigned threads = round.size() < 32 ? 1u : cores;
-        std::vector<Findings> found(threads);
+        // One thread marks the walker's cells; several, cells of their own.
+        std::vector<std::vector<uint8_t>> marks(threads > 1 ? 3 * threads : 0,
+                                                std::vector<uint8_t>(cells, 0));
         std::vector<std::vector<State>> visits(round.size());
         auto expand = [&](unsigned t) {
-            Findings& f = found[t];
-            f.touched.assign(cells, 0);
-            f.stoodOn.assign(cells, 0);
-            f.stompedOn.assign(cells, 0);
+            Findings f{touched_.data(), stoodOn_.data(), stompedOn_.data()};
+            if (threads > 1)
+                f = Findings{marks[3 * t].data(), marks[3 * t + 1].data(), marks[3 * t + 2].data()};
             tlsFindings = &f;
             for (size_t i = t; i < round.size(); i += threads) {
                 f.visits = &visits[i];
@@ -984,12 +979,13 @@ void Walker::Explore() {
             for (std::thread& thread : running)
                 thread.join();
         }
-        for (const Findings& f : found)
-            for (size_t i = 0; i < cells; ++i) {
-                if (f.touched[i]) touched_[i] = true;
-                if (f.stoodOn[i]) stoodOn_[i] = true;
-                if (f.stompedOn[i]) stompedOn_[i] = true;
-            }
+        if (threads > 1)
+            for (unsigned t = 0; t < threads; ++t)
+                for (size_t i = 0; i < cells; ++i) {
+                    touched_[i] |= marks[3 * t][i];
+                    stoodOn_[i] |= marks[3 * t + 1][i];
+                    stompedOn_[i] |= marks[3 * t + 2][i];
+                }
         for (const std::vector<State>& v : visits)
             for (const State& s : v)
                 Visit(s);
@@ -1034,9 +1030,10 @@ bool Walker::ApplyEvents() {
                         p.movesY = dy != 0;
                         p.Spread();
                         const Rect& after = p.reach;
-                        movedPlatforms_.emplace_back(
-                            static_cast<int>(i), Rect{std::min(before.l, after.l), std::min(before.t, after.t),
-                                                      std::max(before.r, after.r), std::max(before.b, after.b)});
+                        movedPlatforms_.emplace_back(static_cast<int>(i), Rect{std::min(before.l, after.l),
+                                                                               std::min(before.t, after.t),
+                                                                               std::max(before.r, after.r),
+                                                                               std::max(before.b, after.b)});
                     }
                 }
             } else if (tag == 0x30) {

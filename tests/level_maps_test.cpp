@@ -166,38 +166,32 @@ Script ReadScript(const std::string& path) {
 class LevelScript : public LevelMaps, public ::testing::WithParamInterface<int> {};
 
 TEST_P(LevelScript, PlaysTheSameOnTheMap) {
-    {
-        const int n = GetParam();
-        const std::string keys = test::SourceDir() + "/tests/levels/level" + std::to_string(n) + ".keys";
-        Script s = ReadScript(keys);
-        ASSERT_GT(s.Ticks, 0u);
-        s.Shots.push_back(s.Ticks - 1);
-        auto run = [&](const std::string& what, const std::string& args) {
-            std::string cmd = "--headless --ticks " + std::to_string(s.Ticks) + " --input " + keys +
-                              " --state " + (dir_ / (what + "-state.json")) + "@" +
-                              std::to_string(s.Ticks - 1);
-            for (uint64_t t : s.Shots)
-                cmd +=
-                    " --screenshot " + (dir_ / (what + std::to_string(t) + ".png")) + "@" + std::to_string(t);
-            const test::RunResult r = test::RunGameBinary(dir_, "", cmd + " " + args);
-            EXPECT_EQ(r.exitCode, 0) << what << ": " << r.errors;
-        };
-        run("shipped", "--level " + std::to_string(n));
-        run("map", Maps() + "/level" + std::to_string(n) + ".tmx");
-        const std::string shipped = test::ReadFileBytes(dir_ / "shipped-state.json");
-        const std::string map = test::ReadFileBytes(dir_ / "map-state.json");
-        EXPECT_EQ(test::Field(map, "GameState"), "\"5\"")
-            << "level " << n << " reaches its summary on the map";
-        for (const char* field :
-             {"Player", "LevelPointsTotal", "LevelEnemyTotal", "LevelSeconds", "ShownScore"})
-            EXPECT_EQ(test::Field(map, field), test::Field(shipped, field)) << "level " << n << " " << field;
+    const int n = GetParam();
+    const std::string keys = test::SourceDir() + "/tests/levels/level" + std::to_string(n) + ".keys";
+    Script s = ReadScript(keys);
+    ASSERT_GT(s.Ticks, 0u);
+    s.Shots.push_back(s.Ticks - 1);
+    auto run = [&](const std::string& what, const std::string& args) {
+        std::string cmd = "--headless --ticks " + std::to_string(s.Ticks) + " --input " + keys + " --state " +
+                          (dir_ / (what + "-state.json")) + "@" + std::to_string(s.Ticks - 1);
         for (uint64_t t : s.Shots)
-            EXPECT_EQ(test::ReadFileBytes(dir_ / ("map" + std::to_string(t) + ".png")),
-                      test::ReadFileBytes(dir_ / ("shipped" + std::to_string(t) + ".png")))
-                << "level " << n << " screenshot after tick " << t;
-        test::KeepForInspection(dir_ / ("map" + std::to_string(s.Ticks - 1) + ".png"),
-                                "map-level" + std::to_string(n) + "-summary.png");
-    }
+            cmd += " --screenshot " + (dir_ / (what + std::to_string(t) + ".png")) + "@" + std::to_string(t);
+        const test::RunResult r = test::RunGameBinary(dir_, "", cmd + " " + args);
+        EXPECT_EQ(r.exitCode, 0) << what << ": " << r.errors;
+    };
+    run("shipped", "--level " + std::to_string(n));
+    run("map", Maps() + "/level" + std::to_string(n) + ".tmx");
+    const std::string shipped = test::ReadFileBytes(dir_ / "shipped-state.json");
+    const std::string map = test::ReadFileBytes(dir_ / "map-state.json");
+    EXPECT_EQ(test::Field(map, "GameState"), "\"5\"") << "level " << n << " reaches its summary on the map";
+    for (const char* field : {"Player", "LevelPointsTotal", "LevelEnemyTotal", "LevelSeconds", "ShownScore"})
+        EXPECT_EQ(test::Field(map, field), test::Field(shipped, field)) << "level " << n << " " << field;
+    for (uint64_t t : s.Shots)
+        EXPECT_EQ(test::ReadFileBytes(dir_ / ("map" + std::to_string(t) + ".png")),
+                  test::ReadFileBytes(dir_ / ("shipped" + std::to_string(t) + ".png")))
+            << "level " << n << " screenshot after tick " << t;
+    test::KeepForInspection(dir_ / ("map" + std::to_string(s.Ticks - 1) + ".png"),
+                            "map-level" + std::to_string(n) + "-summary.png");
 }
 INSTANTIATE_TEST_SUITE_P(Maps, LevelScript, ::testing::Range(1, 6),
                          [](const ::testing::TestParamInfo<int>& info) {
