@@ -4,18 +4,24 @@
 # to choose), then prints one summary line per target. Exit status 1 when any
 # target found something.
 #
-#   scripts/fuzz.sh [--runs N | --seconds S] [--no-build] [TARGET...]
+#   scripts/fuzz.sh [--runs N | --seconds S] [--no-build] [--changed] [TARGET...]
 #
 # --runs N      executions per target (default 100000)
 # --seconds S   time per target instead of a number of executions
 # --no-build    use the targets and seeds already in build-fuzz/
+# --changed     only the targets whose program, options or seeds differ from
+#               those of their last run that found nothing (scripts/test.sh
+#               uses it: a change that cannot reach a target's code leaves
+#               its program byte for byte as it was)
 # TARGET        only these targets (default: every target the build made)
 #
 # Every target the build makes has build-fuzz/fuzz/TARGET.options (its
 # libFuzzer options, written by tests/fuzz/CMakeLists.txt) and seeds in
 # build-fuzz/fuzz/seeds/TARGET. The grown corpus is kept in
-# build-fuzz/corpus/TARGET, findings in build-fuzz/findings/TARGET and the
-# fuzzer's output in build-fuzz/logs/TARGET.log, all outside the repository.
+# build-fuzz/corpus/TARGET, findings in build-fuzz/findings/TARGET, the
+# fuzzer's output in build-fuzz/logs/TARGET.log and the fingerprint of each
+# target's last run that found nothing in build-fuzz/passed/TARGET, all
+# outside the repository.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/build-env.sh
@@ -23,13 +29,15 @@ cd "$(dirname "$0")/.."
 runs=100000
 seconds=""
 build=1
+changed_only=0
 targets=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --runs) runs="$2"; seconds=""; shift 2 ;;
     --seconds) seconds="$2"; shift 2 ;;
     --no-build) build=0; shift ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --changed) changed_only=1; shift ;;
+    -h|--help) sed -n '2,23p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     -*) echo "fuzz.sh: unknown option $1" >&2; exit 2 ;;
     *) targets+=("$1"); shift ;;
   esac
@@ -45,9 +53,16 @@ if [ "$build" = 1 ]; then
   # The seed maps are exported by the normal build's game when there is one.
   game=""
   [ -x build/varnok ] && game="$PWD/build/varnok"
-  cmake -S . -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVARNOK_FUZZ=ON \
-    -DVARNOK_TESTS=OFF -DVARNOK_BENCH=OFF -DVARNOK_FUZZ_GAME="$game" >/dev/null
-  cmake --build "$out" -j"${VARNOK_FUZZ_BUILD_JOBS:-2}" --target fuzzers fuzz_seeds >/dev/null
+  # The build's output is kept and shown only when it fails (Ninja prints
+  # its errors on standard output).
+  mkdir -p "$out/logs"
+  if ! { cmake -S . -B "$out" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVARNOK_FUZZ=ON \
+    -DVARNOK_TESTS=OFF -DVARNOK_BENCH=OFF -DVARNOK_FUZZ_GAME="$game" &&
+    cmake --build "$out" -j"${VARNOK_FUZZ_BUILD_JOBS:-2}" --target fuzzers fuzz_seeds; } >"$out/logs/build.log" 2>&1; then
+    cat "$out/logs/build.log" >&2
+    echo "fuzz.sh: the fuzz build failed (its output above, and in $out/logs/build.log)" >&2
+    exit 1
+  fi
 fi
 
 if [ ${#targets[@]} -eq 0 ]; then
@@ -62,6 +77,15 @@ common=(-rss_limit_mb=256 -malloc_limit_mb=256 -timeout=10 -print_final_stats=1)
 export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=16:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
+# What a target's run depends on: its program, its options and its seeds.
+fingerprint() {
+  local t="$1"
+  {
+    sha256sum "$out/fuzz/$t" "$out/fuzz/$t.options"
+    (cd "$out/fuzz/seeds/$t" 2>/dev/null && find . -type f -print0 | sort -z | xargs -0 -r sha256sum)
+  } | sha256sum | cut -d' ' -f1
+}
+
 # One target's run; its summary line goes to $out/logs/TARGET.summary and its
 # exit status tells whether it found something.
 run_target() {
@@ -69,6 +93,7 @@ run_target() {
   local options limit before after found status=0 execs rate rss cov units line
   read -r -a options < "$out/fuzz/$t.options"
   if [ -n "$seconds" ]; then limit=(-max_total_time="$seconds"); else limit=(-runs="$runs"); fi
+  rm -f "$out/passed/$t"
   before=$(find "$findings" -type f | wc -l)
   "$bin" "${options[@]}" "${common[@]}" "${limit[@]}" -artifact_prefix="$findings/" \
     "$corpus" "$out/fuzz/seeds/$t" >"$log" 2>&1 || status=$?
@@ -85,7 +110,8 @@ run_target() {
     "$t" "${execs:-?}" "${rate:-?}" "${cov:-?}" "${units:-?}" "$found" "${rss:-?}")
   if [ "$found" -ne 0 ]; then line="$line  (see $log)"; fi
   echo "$line" | tee "$out/logs/$t.summary"
-  [ "$found" -eq 0 ]
+  [ "$found" -eq 0 ] || return 1
+  fingerprint "$t" >"$out/passed/$t"
 }
 
 for t in "${targets[@]}"; do
@@ -93,9 +119,25 @@ for t in "${targets[@]}"; do
     echo "fuzz.sh: no target $t in $out/fuzz" >&2
     exit 2
   fi
-  mkdir -p "$out/corpus/$t" "$out/findings/$t" "$out/logs"
+  mkdir -p "$out/corpus/$t" "$out/findings/$t" "$out/logs" "$out/passed"
   rm -f "$out/logs/$t.summary"
 done
+
+# With --changed, a target whose program, options and seeds are those of its
+# last run that found nothing is left out: the run would test the same code.
+targets_all=("${targets[@]}")
+if [ "$changed_only" = 1 ]; then
+  kept=()
+  for t in "${targets[@]}"; do
+    if [ -f "$out/passed/$t" ] && [ "$(cat "$out/passed/$t")" = "$(fingerprint "$t")" ]; then
+      printf '%-21s unchanged since its last run that found nothing (%s)\n' "$t" \
+        "$(date -r "$out/passed/$t" '+%Y-%m-%d %H:%M')" >"$out/logs/$t.summary"
+    else
+      kept+=("$t")
+    fi
+  done
+  targets=("${kept[@]}")
+fi
 
 # The targets run side by side, one a core (VARNOK_FUZZ_JOBS to choose).
 jobs="${VARNOK_FUZZ_JOBS:-$(nproc)}"
@@ -115,5 +157,5 @@ while [ "$running" -gt 0 ]; do
 done
 
 echo "---- fuzz summary ----"
-for t in "${targets[@]}"; do cat "$out/logs/$t.summary" 2>/dev/null || echo "$t: no summary (see $out/logs/$t.log)"; done
+for t in "${targets_all[@]}"; do cat "$out/logs/$t.summary" 2>/dev/null || echo "$t: no summary (see $out/logs/$t.log)"; done
 exit "$failed"

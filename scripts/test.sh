@@ -4,7 +4,9 @@
 # UndefinedBehaviorSanitizer (VARNOK_SKIP_SANITIZERS=1 skips that second run).
 # Where clang is installed, every fuzz target then runs for a few seconds
 # (VARNOK_FUZZ_SECONDS, default 5; VARNOK_SKIP_FUZZ=1 skips them), so that a
-# reader that breaks on its seeds or on a short fuzz fails the run.
+# reader that breaks on its seeds or on a short fuzz fails the run. A target
+# whose program, options and seeds are byte for byte those of its last run
+# that found nothing is not run again (VARNOK_FUZZ_ALWAYS=1 runs it anyway).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,6 +17,8 @@ step() {
   echo "test.sh: $1 took $((SECONDS - step_start)) s ($((SECONDS - start)) s in all)" >&2
   step_start=$SECONDS
 }
+# A step that fails ends the run (set -e) and says so, with its exit status.
+trap 'status=$?; echo "test.sh: failed after $((SECONDS - start)) s: \"$BASH_COMMAND\" exited with $status" >&2' ERR
 bash scripts/setup.sh
 step "setup"
 . scripts/build-env.sh
@@ -43,7 +47,9 @@ fi
 
 if [ "${VARNOK_SKIP_FUZZ:-0}" != "1" ]; then
   if command -v clang++ >/dev/null && command -v clang >/dev/null; then
-    bash scripts/fuzz.sh --seconds "${VARNOK_FUZZ_SECONDS:-5}"
+    changed=(--changed)
+    [ "${VARNOK_FUZZ_ALWAYS:-0}" = "1" ] && changed=()
+    bash scripts/fuzz.sh --seconds "${VARNOK_FUZZ_SECONDS:-5}" "${changed[@]}"
     step "fuzz build and runs"
   else
     echo "test.sh: clang is not installed; the fuzz targets are skipped" >&2
