@@ -86,24 +86,35 @@ TEST_P(ShippedLevel, PlayedFromTheTitleToItsSummary) {
     ASSERT_EQ(script.Level, level);
     ASSERT_GT(script.Ticks, 0u);
 
+    // This run stands for the same script's run in the level-map tests (which
+    // compare a map's run with it): the one kept before goes first.
+    const std::string shared = "shipped-level" + std::to_string(level);
+    test::DropSharedRun(shared);
+
     test::TempDir dir;
     auto statePath = [&](uint64_t tick) { return dir / ("state" + std::to_string(tick) + ".json"); };
     std::map<uint64_t, bool> states{{script.Ticks - 1, true}};
-    for (const Check& check : script.Checks) states[check.Tick] = true;
-    std::string cmd = test::BinaryDir() + "/varnok --headless --level " + std::to_string(level) + " --ticks " +
-                      std::to_string(script.Ticks) + " --input " + keys;
-    for (const auto& [tick, unused] : states) cmd += " --state " + statePath(tick) + "@" + std::to_string(tick);
+    for (const Check& check : script.Checks)
+        states[check.Tick] = true;
+    std::string cmd = test::BinaryDir() + "/varnok --headless --level " + std::to_string(level) +
+                      " --ticks " + std::to_string(script.Ticks) + " --input " + keys;
+    for (const auto& [tick, unused] : states)
+        cmd += " --state " + statePath(tick) + "@" + std::to_string(tick);
     for (const auto& [tick, name] : script.Shots)
         cmd += " --screenshot " + (dir / name) + "@" + std::to_string(tick);
+    const std::string last = dir / "summary.png";
+    cmd += " --screenshot " + last + "@" + std::to_string(script.Ticks - 1);
     cmd += " 2>" + (dir / "err.txt");
     const int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << test::ReadFileBytes(dir / "err.txt");
-    for (const auto& [tick, name] : script.Shots) test::KeepForInspection(dir / name, name);
+    for (const auto& [tick, name] : script.Shots)
+        test::KeepForInspection(dir / name, name);
 
     for (const Check& check : script.Checks) {
         const std::string json = test::ReadFileBytes(statePath(check.Tick));
         EXPECT_EQ(json.find(check.Text) != std::string::npos, check.Present)
-            << (check.Present ? "missing" : "unexpected") << " after tick " << check.Tick << ": " << check.Text;
+            << (check.Present ? "missing" : "unexpected") << " after tick " << check.Tick << ": "
+            << check.Text;
     }
 
     const std::string end = test::ReadFileBytes(statePath(script.Ticks - 1));
@@ -116,6 +127,16 @@ TEST_P(ShippedLevel, PlayedFromTheTitleToItsSummary) {
     if (Field(end, "LevelEnemyTotal").value_or(0) > 0) {
         EXPECT_GT(Field(end, "EnemiesKilled").value_or(0), 0);
     }
+
+    // Kept when it played as it should: the last state and the screenshots by
+    // their ticks.
+    if (::testing::Test::HasFailure()) return;
+    std::vector<std::pair<std::string, std::string>> kept{
+        {statePath(script.Ticks - 1), "state.json"},
+        {last, "shot" + std::to_string(script.Ticks - 1) + ".png"}};
+    for (const auto& [tick, name] : script.Shots)
+        kept.emplace_back(dir / name, "shot" + std::to_string(tick) + ".png");
+    test::KeepSharedRun(shared, kept, {keys});
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, ShippedLevel, ::testing::Values(1, 2, 3, 4, 5),

@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -7,6 +8,7 @@
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace varnok::test {
 
@@ -74,6 +76,76 @@ std::string WithoutFields(const std::string& json, std::initializer_list<const c
         if (!named) kept += line + "\n";
     }
     return kept;
+}
+
+namespace {
+
+// The size and modification time of the game, its data and the inputs. What
+// every start writes again is left out: the enciphered settings (DAT/*.DAT)
+// from the plain ones and the tile lists (GFX/LevelN.dxg) from their bitmaps,
+// which count.
+std::string RunStamp(const std::vector<std::string>& inputs) {
+    namespace fs = std::filesystem;
+    std::vector<std::string> data;
+    for (const char* folder : {"DAT", "GFX", "SND"}) {
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(BinaryDir() + "/" + folder, ec)) {
+            const fs::path& p = e.path();
+            const bool derived =
+                p.extension() == ".DAT" ||
+                (p.extension() == ".dxg" && fs::exists(fs::path(p).replace_extension(".bmp")));
+            if (e.is_regular_file() && !derived) data.push_back(p.string());
+        }
+    }
+    std::sort(data.begin(), data.end());
+    std::vector<std::string> files{BinaryDir() + "/varnok", BinaryDir() + "/DirectX.ini"};
+    files.insert(files.end(), data.begin(), data.end());
+    files.insert(files.end(), inputs.begin(), inputs.end());
+    std::ostringstream stamp;
+    for (const std::string& f : files) {
+        std::error_code sizeError, timeError;
+        const auto size = fs::file_size(f, sizeError);
+        const auto time = fs::last_write_time(f, timeError);
+        stamp << f << ' ' << (sizeError ? -1 : static_cast<long long>(size)) << ' '
+              << (timeError ? 0 : static_cast<long long>(time.time_since_epoch().count())) << '\n';
+    }
+    return stamp.str();
+}
+
+std::string SharedRunFolder(const std::string& name) {
+    return BinaryDir() + "/test-runs/" + name;
+}
+
+} // namespace
+
+void KeepSharedRun(const std::string& name, const std::vector<std::pair<std::string, std::string>>& files,
+                   const std::vector<std::string>& inputs) {
+    namespace fs = std::filesystem;
+    const std::string shared = SharedRunFolder(name);
+    // Made beside its place and renamed into it, so that a reader never sees
+    // half a run.
+    const std::string staging = shared + ".new-" + std::to_string(getpid());
+    fs::remove_all(staging);
+    fs::create_directories(staging);
+    for (const auto& [path, kept] : files)
+        fs::copy_file(path, staging + "/" + kept, fs::copy_options::overwrite_existing);
+    WriteFileBytes(staging + "/stamp", RunStamp(inputs));
+    fs::remove_all(shared);
+    fs::rename(staging, shared);
+}
+
+void DropSharedRun(const std::string& name) {
+    std::error_code ec;
+    std::filesystem::remove_all(SharedRunFolder(name), ec);
+}
+
+std::string SharedRun(const std::string& name, const std::vector<std::string>& inputs) {
+    const std::string shared = SharedRunFolder(name);
+    std::error_code ec;
+    if (!std::filesystem::exists(shared + "/stamp", ec) ||
+        ReadFileBytes(shared + "/stamp") != RunStamp(inputs))
+        return "";
+    return shared;
 }
 
 } // namespace varnok::test
