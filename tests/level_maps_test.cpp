@@ -223,42 +223,54 @@ INSTANTIATE_TEST_SUITE_P(Maps, LevelScript, ::testing::Range(1, 6),
 
 namespace {
 
-// Layer `number` of shipped level n as the game draws it with the camera at
-// (camX, camY), on magenta.
-RgbaImage GameLayer(int n, int number, int camX, int camY) {
-    TMemIniFileCrypted store(test::BinaryDir() + "/DAT/LEVEL.INI");
-    TLevelData data;
-    EXPECT_TRUE(LoadLevel(store, n, data));
-    const TTileSetItem& set = data.CurrentTileSet;
-    TFixedDisplay display{32};
-    TDXImageList list;
-    list.SetDXDraw(&display);
-    TPictureCollectionItem& item = list.Items.Add();
-    item.SetName("TileSet");
-    item.Picture.LoadFromFile(ResolvePath(test::BinaryDir(), set.Bitmap));
-    item.PatternWidth = set.TileWidth;
-    item.PatternHeight = set.TileHeight;
-    item.Transparent = true;
-    item.SetTransparentColor(RGB(set.TransparentR, set.TransparentG, set.TransparentB));
-    list.Items.Initialize();
-    list.Items.Restore();
-    platform::Surface screen{640, 480, 32};
-    screen.Fill(screen.ColorMatch(RGB(255, 0, 255)));
-    TSpriteEngine engine;
-    engine.SetSurface(&screen);
-    TScrollDelta delta;
-    bool noTiles = false;
-    const TLayerContext context{&set, &delta, &noTiles};
-    TLayerSprites layers;
-    BuildLayers(engine, set, &list.Items.Items(0), context, layers, nullptr);
-    engine.X = -camX;
-    engine.Y = -camY;
-    for (int i = 0; i < set.Maps.Count(); ++i)
-        if (layers[static_cast<size_t>(i)].Get())
-            layers[static_cast<size_t>(i)]->Hidden = set.Maps[i].LayerNumber != number;
-    engine.Draw();
-    return screen.ToImage();
-}
+// Layer `number` of shipped level n as the game draws it, on magenta: the
+// level and its tiles are loaded once; each screen is drawn by layers made
+// anew, whose animated tiles start at their first picture as Tiled draws
+// them (layers kept from one screen to the next show later ones).
+class GameLayer {
+  public:
+    GameLayer(int n, int number) : number_(number), store_(test::BinaryDir() + "/DAT/LEVEL.INI") {
+        EXPECT_TRUE(LoadLevel(store_, n, data_));
+        const TTileSetItem& set = data_.CurrentTileSet;
+        list_.SetDXDraw(&display_);
+        TPictureCollectionItem& item = list_.Items.Add();
+        item.SetName("TileSet");
+        item.Picture.LoadFromFile(ResolvePath(test::BinaryDir(), set.Bitmap));
+        item.PatternWidth = set.TileWidth;
+        item.PatternHeight = set.TileHeight;
+        item.Transparent = true;
+        item.SetTransparentColor(RGB(set.TransparentR, set.TransparentG, set.TransparentB));
+        list_.Items.Initialize();
+        list_.Items.Restore();
+    }
+    // The screen with the camera at (camX, camY).
+    RgbaImage At(int camX, int camY) {
+        const TTileSetItem& set = data_.CurrentTileSet;
+        platform::Surface screen{640, 480, 32};
+        screen.Fill(screen.ColorMatch(RGB(255, 0, 255)));
+        TSpriteEngine engine;
+        engine.SetSurface(&screen);
+        TScrollDelta delta;
+        bool noTiles = false;
+        const TLayerContext context{&set, &delta, &noTiles};
+        TLayerSprites layers;
+        BuildLayers(engine, set, &list_.Items.Items(0), context, layers, nullptr);
+        engine.X = -camX;
+        engine.Y = -camY;
+        for (int i = 0; i < set.Maps.Count(); ++i)
+            if (layers[static_cast<size_t>(i)].Get())
+                layers[static_cast<size_t>(i)]->Hidden = set.Maps[i].LayerNumber != number_;
+        engine.Draw();
+        return screen.ToImage();
+    }
+
+  private:
+    int number_;
+    TMemIniFileCrypted store_;
+    TLevelData data_;
+    TFixedDisplay display_{32};
+    TDXImageList list_;
+};
 
 } // namespace
 
@@ -278,12 +290,13 @@ TEST_F(LevelMaps, TiledDrawsTheGamesTilePixels) {
         const RgbaImage tiled = ReadPng(png);
         ASSERT_GE(tiled.Width, 640);
         ASSERT_GE(tiled.Height, 480);
+        GameLayer layer(c.level, c.layer);
         int drawn = 0, differ = 0;
         // The level screen by screen, as the camera would show it.
         for (int camY = 0; camY < tiled.Height; camY += 480)
             for (int camX = 0; camX < tiled.Width; camX += 640) {
                 const int cx = std::min(camX, tiled.Width - 640), cy = std::min(camY, tiled.Height - 480);
-                const RgbaImage game = GameLayer(c.level, c.layer, cx, cy);
+                const RgbaImage game = layer.At(cx, cy);
                 for (int y = 0; y < 480; ++y)
                     for (int x = 0; x < 640; ++x) {
                         const uint8_t* t = tiled.At(cx + x, cy + y);
