@@ -30,17 +30,42 @@ test_jobs=$((jobs * 2))
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 step "normal build"
-(cd build && ctest --output-on-failure -j"$test_jobs")
-step "normal tests"
 
-if [ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ]; then
+# The sanitizer build is made while the normal tests run, which leave the
+# cores idle whenever all of them wait; its output goes to
+# build-asan/build.log and is shown when it fails.
+sanitizers=0
+[ "${VARNOK_SKIP_SANITIZERS:-0}" != "1" ] && sanitizers=1
+sanitizer_build=""
+# A run that ends early stops the build, compilers and all (it runs in a
+# process group of its own).
+stop_sanitizer_build() {
+  if [ -n "$sanitizer_build" ]; then kill -- "-$sanitizer_build" 2>/dev/null || kill "$sanitizer_build" 2>/dev/null || true; fi
+}
+trap stop_sanitizer_build EXIT
+if [ "$sanitizers" = 1 ]; then
   sanitizer_compilers build-asan
   # The data are made by the normal build's content programs (the same files,
   # several times as fast); the tests run this build's own.
   cmake -S . -B build-asan "${SANITIZER_COMPILERS[@]}" -DCMAKE_BUILD_TYPE=Debug -DVARNOK_SANITIZE=ON -DVARNOK_BENCH=OFF \
     -DVARNOK_CONTENT_TOOLS="$PWD/build/tools" >/dev/null
-  cmake --build build-asan -j"$jobs"
-  step "sanitizer build"
+  setsid -w cmake --build build-asan -j"$jobs" >build-asan/build.log 2>&1 &
+  sanitizer_build=$!
+fi
+
+(cd build && ctest --output-on-failure -j"$test_jobs")
+step "normal tests"
+
+if [ "$sanitizers" = 1 ]; then
+  status=0
+  wait "$sanitizer_build" || status=$?
+  sanitizer_build=""
+  if [ "$status" -ne 0 ]; then
+    cat build-asan/build.log >&2
+    echo "test.sh: the sanitizer build failed (exit $status; its output above)" >&2
+    exit 1
+  fi
+  step "sanitizer build (what the normal tests left of it)"
   (cd build-asan && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$PWD/../tests/lsan.supp" ctest --output-on-failure -j"$test_jobs")
   step "sanitizer tests"
 fi
