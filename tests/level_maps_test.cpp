@@ -78,7 +78,8 @@ class LevelMaps : public ::testing::Test {
     // (1 to 5), or every level when n is 0, each written when first asked for.
     static std::string Maps(int n = 0) {
         const std::string folder = *maps_ / "maps";
-        for (int level = n ? n : 1; level <= (n ? n : 5); ++level) {
+        const int first = n ? n : 1, last = n ? n : 5;
+        for (int level = first; level <= last; ++level) {
             if (fs::exists(folder + "/level" + std::to_string(level) + ".tmx")) continue;
             EXPECT_EQ(Shell(test::BinaryDir() + "/varnok --export-level " + std::to_string(level) + " " +
                             folder + " >/dev/null"),
@@ -179,31 +180,29 @@ TEST_P(LevelScript, PlaysTheSameOnTheMap) {
     s.Shots.push_back(s.Ticks - 1);
     std::sort(s.Shots.begin(), s.Shots.end());
     s.Shots.erase(std::unique(s.Shots.begin(), s.Shots.end()), s.Shots.end());
-    // Each run's last state as "WHAT-state.json" and its screenshots as
-    // "WHAT<tick>.png" in the folder given.
-    auto run = [&](const std::string& folder, const std::string& what, const std::string& args) {
+    // A run of the script: its last state into state, its screenshots as
+    // shots<tick>.png.
+    auto run = [&](const std::string& state, const std::string& shots, const std::string& args) {
         std::string cmd = "--headless --ticks " + std::to_string(s.Ticks) + " --input " + keys + " --state " +
-                          folder + "/" + what + "-state.json@" + std::to_string(s.Ticks - 1);
+                          state + "@" + std::to_string(s.Ticks - 1);
         for (uint64_t t : s.Shots)
-            cmd += " --screenshot " + folder + "/" + what + std::to_string(t) + ".png@" + std::to_string(t);
+            cmd += " --screenshot " + shots + std::to_string(t) + ".png@" + std::to_string(t);
         const test::RunResult r = test::RunGameBinary(dir_, "", cmd + " " + args);
-        EXPECT_EQ(r.exitCode, 0) << what << ": " << r.errors;
+        EXPECT_EQ(r.exitCode, 0) << args << ": " << r.errors;
     };
-    // The shipped level's run of the script: the one the shipped-level test of
-    // this build made (CTest runs it first) while the game, its data and the
-    // script are as they were then; else made here.
+    // The shipped level's run of the script, as state.json and shot<tick>.png:
+    // the one the shipped-level test of this build made (CTest runs it first)
+    // while the game, its data and the script are as they were then; else
+    // made here.
     std::string shipped = test::SharedRun("shipped-level" + std::to_string(n), {keys});
     if (shipped.empty()) {
-        shipped = dir_.Path().string();
-        run(shipped, "shipped", "--level " + std::to_string(n));
-        fs::rename(shipped + "/shipped-state.json", shipped + "/state.json");
-        for (uint64_t t : s.Shots)
-            fs::rename(shipped + "/shipped" + std::to_string(t) + ".png",
-                       shipped + "/shot" + std::to_string(t) + ".png");
+        shipped = dir_ / "shipped";
+        fs::create_directories(shipped);
+        run(shipped + "/state.json", shipped + "/shot", "--level " + std::to_string(n));
     } else {
         std::cout << "[          ] the shipped level's run: " << shipped << "\n";
     }
-    run(dir_.Path().string(), "map", Maps(n) + "/level" + std::to_string(n) + ".tmx");
+    run(dir_ / "map-state.json", dir_ / "map", Maps(n) + "/level" + std::to_string(n) + ".tmx");
     const std::string shippedState = test::ReadFileBytes(shipped + "/state.json");
     const std::string map = test::ReadFileBytes(dir_ / "map-state.json");
     EXPECT_EQ(test::Field(map, "GameState"), "\"5\"") << "level " << n << " reaches its summary on the map";

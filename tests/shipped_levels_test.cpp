@@ -20,6 +20,7 @@
 #include <optional>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using namespace varnok;
 namespace fs = std::filesystem;
@@ -137,6 +138,27 @@ TEST_P(ShippedLevel, PlayedFromTheTitleToItsSummary) {
     for (const auto& [tick, name] : script.Shots)
         kept.emplace_back(dir / name, "shot" + std::to_string(tick) + ".png");
     test::KeepSharedRun(shared, kept, {keys});
+}
+
+// A kept run stands for a new one only while what it depended on is as it
+// was: a changed input makes it stale, and a dropped one is gone.
+TEST(SharedRuns, AKeptRunGoesStaleWhenAnInputChanges) {
+    test::TempDir dir;
+    const std::string input = dir / "script", output = dir / "out.txt";
+    test::WriteFileBytes(input, "keys");
+    test::WriteFileBytes(output, "what the run made");
+    const std::string name = "stamp-check-" + std::to_string(getpid());
+    test::KeepSharedRun(name, {{output, "kept.txt"}}, {input});
+    const std::string kept = test::SharedRun(name, {input});
+    ASSERT_FALSE(kept.empty());
+    EXPECT_EQ(test::ReadFileBytes(kept + "/kept.txt"), "what the run made");
+    EXPECT_EQ(test::SharedRun(name, {input, output}), "") << "kept for other inputs";
+    test::WriteFileBytes(input, "other keys");
+    EXPECT_EQ(test::SharedRun(name, {input}), "") << "the input changed";
+    test::KeepSharedRun(name, {{output, "kept.txt"}}, {input});
+    EXPECT_NE(test::SharedRun(name, {input}), "") << "kept again";
+    test::DropSharedRun(name);
+    EXPECT_EQ(test::SharedRun(name, {input}), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Levels, ShippedLevel, ::testing::Values(1, 2, 3, 4, 5),
