@@ -288,6 +288,10 @@ private:
     bool screenshotPending_ = false;
     std::string screenshotNotice_;
     uint32_t screenshotNoticeUntil_ = 0;
+    // What the title drew last, and the back surface's count of writes
+    // after it: the same again is not drawn again.
+    std::string titleDrawn_;
+    uint64_t titleWrites_ = 0;
     std::unique_ptr<TToolWindows> toolWindows_;
 };
 

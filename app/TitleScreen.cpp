@@ -20,9 +20,30 @@ void TMainForm::TimerTitle(uint32_t lag) {
     if (!DXDraw.CanDraw()) return;
     platform::Surface& surface = DXDraw.BackSurface();
     std::string texts[3];
-    for (int i = 0; i < 3; ++i) texts[i] = GlobalStore.GetString("Menu", kEntries[i].key, kEntries[i].key);
-    // Black wherever the title picture does not paint over whole.
+    for (int i = 0; i < 3; ++i)
+        texts[i] = GlobalStore.GetString("Menu", kEntries[i].key, kEntries[i].key);
     const TPictureCollectionItem& picture = DXImageList.Items.Find("MENUScreen");
+    const TPictureCollectionItem& small = DXImageList.Items.Find(DXFontCopyright.Font());
+    const std::string notice[2] = {
+        GlobalStore.GetString("Menu", "Notice1", "VARNOK (freeware version) - free to copy and share"),
+        GlobalStore.GetString("Menu", "Notice2", "not for sale - no warranty of any kind")};
+    // The title stands still: a frame like the last one, on a surface
+    // nothing wrote since, is left as it is (the window then has nothing to
+    // compare or send).
+    std::string frame = std::to_string(surface.Serial()) + '|' + std::to_string(Game.GameState) + '|' +
+                        std::to_string(DXDraw.HasOption(platform::doFullScreen)) + '|' +
+                        std::to_string(picture.PixelsVersion()) + '|' +
+                        std::to_string(small.PixelsVersion()) + '|' +
+                        std::to_string(DXImageList.Items.Find(DXFontStatus.Font()).PixelsVersion());
+    for (const std::string& text : texts)
+        frame += '|' + text;
+    for (const std::string& text : notice)
+        frame += '|' + text;
+    if (frame == titleDrawn_ && surface.Writes() == titleWrites_) {
+        DXDraw.Flip();
+        return;
+    }
+    // Black wherever the title picture does not paint over whole.
     const platform::Rect drawn = picture.PatternRects(0);
     const std::vector<platform::Rect> cover{picture.Covers(surface, 0) ? drawn : platform::Rect{}};
     for (const platform::Rect& r : platform::Uncovered(surface.ClientRect(), cover))
@@ -35,10 +56,6 @@ void TMainForm::TimerTitle(uint32_t lag) {
                                    kEntries[i].y);
     }
     // The distribution notice, two centred lines of small print at the bottom.
-    const TPictureCollectionItem& small = DXImageList.Items.Find(DXFontCopyright.Font());
-    const std::string notice[2] = {
-        GlobalStore.GetString("Menu", "Notice1", "VARNOK (freeware version) - free to copy and share"),
-        GlobalStore.GetString("Menu", "Notice2", "not for sale - no warranty of any kind")};
     for (int i = 0; i < 2; ++i) {
         const int x = DXDraw.SurfaceWidth() / 2 - static_cast<int>(notice[i].size()) * small.PatternWidth / 2;
         DXFontCopyright.DrawText(surface, x, notice[i],
@@ -51,6 +68,8 @@ void TMainForm::TimerTitle(uint32_t lag) {
                 DXFontStatus.DrawText(surface, 270 - static_cast<int>(Trunc(texts[i].size() * 40 / 2.0)), "+",
                                       kEntries[i].y);
     }
+    titleDrawn_ = std::move(frame);
+    titleWrites_ = surface.Writes();
     DXDraw.Flip();
 }
 

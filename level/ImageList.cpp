@@ -320,6 +320,19 @@ bool TPictureCollectionItem::Place(int pattern, PatternPlace& place) const {
     return true;
 }
 
+uint64_t TPictureCollectionItem::PixelsVersion() const {
+    uint64_t version = 1469598103934665603ull;
+    auto mix = [&](uint64_t v) { version = (version ^ v) * 1099511628211ull; };
+    mix(restored_ ? 1 : 2);
+    mix(Transparent ? 1 : 2);
+    mix(static_cast<uint64_t>(transparentColor_));
+    for (const auto& surface : surfaces_) {
+        mix(surface->Serial());
+        mix(surface->Writes());
+    }
+    return version;
+}
+
 void TPictureCollectionItem::Draw(platform::Surface& dest, int x, int y, int pattern) const {
     PatternPlace p;
     if (Place(pattern, p)) dest.Draw(x, y, *p.surface, p.rect, Transparent);

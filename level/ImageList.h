@@ -160,6 +160,9 @@ class TPictureCollectionItem {
 
     // The surfaces made by Restore (for inspection).
     size_t SurfaceCount() const { return surfaces_.size(); }
+    // Changes whenever what Draw copies may have changed (the patterns
+    // surfaces made anew, or written).
+    uint64_t PixelsVersion() const;
 
   private:
     friend class TPictureCollection;

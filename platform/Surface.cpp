@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -77,7 +78,11 @@ SDL_Rect ToSdl(const Rect& r) { return SDL_Rect{r.Left, r.Top, r.Width(), r.Heig
 
 } // namespace
 
-Surface::Surface(int width, int height, int bitCount) {
+namespace {
+std::atomic<uint64_t> nextSerial{1};
+}
+
+Surface::Surface(int width, int height, int bitCount) : serial_(nextSerial++) {
     const Uint32 format = FormatFor(bitCount);
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384 || format == SDL_PIXELFORMAT_UNKNOWN)
         throw Exception("Surface cannot be initialized");
@@ -414,6 +419,7 @@ void Surface::DropTwins() const {
 }
 
 void Surface::PixelsChanged() {
+    ++writes_;
     DropTwins();
     if (!runCache_.Empty()) runCache_.Clear();
 }

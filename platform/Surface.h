@@ -105,10 +105,15 @@ public:
     // The platform's own handle (an SDL surface); only for platform/ code.
     void* NativeHandle() const { return surface_; }
     // To be called after writing the pixels through the handle: drops what
-    // was derived from the old pixels.
+    // was derived from the old pixels. Every write of this class calls it.
     void PixelsChanged();
+    // How many writes the pixels have had: the same count means the same
+    // pixels (for one Serial).
+    uint64_t Writes() const { return writes_; }
+    // A number no other surface of this run of the program has.
+    uint64_t Serial() const { return serial_; }
 
-private:
+  private:
     ::SDL_Surface* PlainTwin() const;
     ::SDL_Surface* AlphaTwin(int alpha) const;
     ::SDL_Surface* MakeTwin(bool rle, int alpha) const;
@@ -128,6 +133,8 @@ private:
     // Opaque runs of the rectangles keyed blits read, found on first use.
     mutable blit::RunCache runCache_;
     std::unique_ptr<Canvas> canvas_;
+    uint64_t writes_ = 0;
+    uint64_t serial_;
 };
 
 } // namespace varnok::platform

@@ -589,6 +589,7 @@ bool Window::RunMenus() {
 }
 
 void Window::PresentAccelerated(const Surface* back) {
+    comparedSerial_ = 0; // the software path's last frame falls behind
     SDL_Renderer* renderer = R(renderer_);
     if (back) {
         SDL_Surface* s = S(back->NativeHandle());
@@ -719,7 +720,6 @@ void Window::PresentSoftware(const Surface* back) {
     bool viaServer = false;
     bool serverScales = false;
     bool tracked = false; // changed_ holds what was converted
-    std::vector<std::pair<int, int>> spans;
     if (src && frame && x1 > x0) {
         if (SDL_MUSTLOCK(src)) SDL_LockSurface(src);
         if (SDL_MUSTLOCK(target)) SDL_LockSurface(target);
@@ -757,7 +757,13 @@ void Window::PresentSoftware(const Surface* back) {
             }
             const int outScale = viaServer && serverScales ? 1 : k;
             const ptrdiff_t outPitch = viaServer ? serverScaler_->Pitch() : target->pitch / 4;
-            for (int y = 0; y < src->h; ++y) {
+            // A back surface not written since its rows were compared last
+            // (a still title) holds the frame shown.
+            const bool unwritten =
+                !force && back && back->Serial() == comparedSerial_ && back->Writes() == comparedWrites_;
+            comparedSerial_ = back ? back->Serial() : 0;
+            comparedWrites_ = back ? back->Writes() : 0;
+            for (int y = 0; y < (unwritten ? 0 : src->h); ++y) {
                 const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const uint8_t*>(src->pixels) +
                                                                     static_cast<ptrdiff_t>(y) * src->pitch);
                 auto* shadow = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(frame->pixels) +
@@ -769,6 +775,7 @@ void Window::PresentSoftware(const Surface* back) {
                                                       static_cast<ptrdiff_t>(v.Y + y * k) * target->pitch) +
                               x0;
                 // The parts of the row not under a menu or tool window.
+                std::vector<std::pair<int, int>>& spans = spans_;
                 spans.assign(1, {0, src->w});
                 if (!wholePicture && overlayVisible_) {
                     const int wy0 = v.Y + y * k, wy1 = wy0 + k;
@@ -778,7 +785,8 @@ void Window::PresentSoftware(const Surface* back) {
                         const int cut0 = std::max(0, FloorDiv(r.X - v.X, k));
                         const int cut1 = std::min(src->w, FloorDiv(r.X + r.W - v.X + k - 1, k));
                         if (cut1 <= cut0) continue;
-                        std::vector<std::pair<int, int>> kept;
+                        std::vector<std::pair<int, int>>& kept = keptSpans_;
+                        kept.clear();
                         for (auto [a, b] : spans) {
                             if (cut1 <= a || cut0 >= b) {
                                 kept.push_back({a, b});
@@ -808,6 +816,7 @@ void Window::PresentSoftware(const Surface* back) {
                 }
             }
         } else {
+            comparedSerial_ = 0;
             // Any other case: whole rows that changed, converted by SDL.
             const size_t rowBytes = static_cast<size_t>(src->w) * src->format->BytesPerPixel;
             for (int y = 0; y < src->h; ++y) {

@@ -153,6 +153,12 @@ class Window {
     // as the picture's and the window's rectangles.
     std::unique_ptr<ChangedAreas> changed_;
     std::vector<Rect> pictureRects_, windowRects_;
+    // The back surface and its count of writes when its rows were last
+    // compared: an unwritten surface needs no comparing.
+    uint64_t comparedSerial_ = 0;
+    uint64_t comparedWrites_ = 0;
+    // A row's parts outside the menus and tool windows (picture columns).
+    std::vector<std::pair<int, int>> spans_, keptSpans_;
     void* shownSurface_ = nullptr;
     TViewport shownViewport_{};
     bool redrawAll_ = true;

@@ -1,6 +1,7 @@
 // Keyed, opaque and blended blits through the surface's own pixel loops,
 // checked against a pixel-by-pixel model of what a blit must do.
 #include "platform/Blit.h"
+#include "platform/Canvas.h"
 #include "platform/Surface.h"
 
 #include <gtest/gtest.h>
@@ -284,4 +285,37 @@ TEST(Blit, FillsCoverTheirRectangleCutToTheSurface) {
             for (int x = 0; x < 37; ++x)
                 ASSERT_EQ(s->GetPixel(x, y), blue) << bits;
     }
+}
+
+// Whoever shows a surface leaves it alone while its count of writes stays:
+// every kind of write counts, reading does not, and no two surfaces share a
+// serial (a new back surface is compared even with as many writes).
+TEST(Blit, EveryWriteIsCountedAndEverySurfaceHasASerialOfItsOwn) {
+    Surface a(16, 16, 16), b(16, 16, 16), source(4, 4, 16);
+    EXPECT_NE(a.Serial(), b.Serial());
+    EXPECT_NE(a.Serial(), source.Serial());
+    source.SetColorKey(0);
+    auto counted = [&](const char* what, auto write) {
+        const uint64_t before = a.Writes();
+        write();
+        EXPECT_GT(a.Writes(), before) << what;
+    };
+    counted("SetPixel", [&] { a.SetPixel(1, 1, 5); });
+    counted("Fill", [&] { a.Fill(7); });
+    counted("FillRect", [&] { a.FillRect({0, 0, 2, 2}, 9); });
+    counted("Draw", [&] { a.Draw(3, 3, source, source.ClientRect(), false); });
+    counted("keyed Draw", [&] { a.Draw(-2, 3, source, source.ClientRect(), true); });
+    counted("DrawAlpha", [&] { a.DrawAlpha(3, 3, source, source.ClientRect(), true, 100); });
+    counted("StretchDraw", [&] { a.StretchDraw({0, 0, 8, 8}, source, source.ClientRect(), false); });
+    counted("Canvas", [&] {
+        a.GetCanvas().BrushColor = RGB(1, 2, 3);
+        a.GetCanvas().FillRect(0, 0, 3, 3);
+    });
+    counted("pixels written through the handle", [&] { a.PixelsChanged(); });
+    const uint64_t before = a.Writes();
+    (void)a.GetPixel(1, 1);
+    (void)a.ToImage();
+    a.Draw(100, 100, source, source.ClientRect(), false); // wholly outside
+    b.Fill(3);
+    EXPECT_EQ(a.Writes(), before);
 }

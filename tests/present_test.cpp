@@ -280,6 +280,28 @@ TEST_F(PresentTest, PictureIsScaledByWholeFactorsCentredAndUpdated) {
     EXPECT_FALSE(window->ToGameArea(x, y));
 }
 
+// A frame nothing wrote since the last one is not compared again; another
+// back surface is, whatever its count of writes, and so is a written one.
+TEST_F(PresentTest, UnwrittenFramesStandAndNewOrWrittenOnesShow) {
+    auto first = Pattern(16);
+    window->Present(*first);
+    ExpectShows(*first);
+    window->Present(*first);
+    ExpectShows(*first);
+    RgbaImage white(64, 48);
+    std::fill(white.Pixels.begin(), white.Pixels.end(), uint8_t{255});
+    auto second = Surface::FromImage(white, 16);
+    ASSERT_EQ(second->Writes(), first->Writes());
+    window->Present(*second);
+    ExpectShows(*second);
+    second->SetPixel(5, 5, second->ColorMatch(RGB(0, 0, 255)));
+    window->Present(*second);
+    ExpectShows(*second);
+    const TViewport v = window->Viewport();
+    EXPECT_EQ(window->Capture().At(v.X + 5 * v.Scale, v.Y + 5 * v.Scale)[2], 255);
+    EXPECT_EQ(window->Capture().At(v.X + 5 * v.Scale, v.Y + 5 * v.Scale)[0], 0);
+}
+
 // With the menu bar drawn above the game area, the rows next to it show the
 // picture exactly, every pixel of them: nothing of the bar reaches into the
 // game area, at scale 1 and 2, when the picture changes and when it does not.

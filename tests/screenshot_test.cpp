@@ -144,3 +144,33 @@ TEST(Screenshot, F12SavesTheFrameInThePicturesFolder) {
     EXPECT_EQ(ReadFileBytes(dir / "with.json"), ReadFileBytes(dir / "without.json"));
     EXPECT_FALSE(fs::exists(pictures + "/varnok-0003.png"));
 }
+
+// The title stands still and is not drawn again while nothing changes on it:
+// the notice after F12 still goes when its time is up, and a new selection
+// still shows.
+TEST(Screenshot, TheStillTitleShowsWhatChangesOnIt) {
+    TempDir dir;
+    const std::string data = dir / "data";
+    test::WriteTestGame(data, 1);
+    fs::create_directories(dir / "home");
+    // The notice shows for two seconds: 125 ticks of 16 ms.
+    WriteFileBytes(dir / "keys.txt", "50 down F12\n51 up F12\n250 down Down\n251 up Down\n");
+    WriteFileBytes(dir / "none.txt", "");
+    auto run = [&](const std::string& keys, const std::string& name) {
+        std::string command = "env -u XDG_CONFIG_HOME -u XDG_PICTURES_DIR HOME=" + (dir / "home") + " " +
+                              test::BinaryDir() + "/varnok --headless --ticks 270 --data " + data +
+                              " --input " + keys;
+        for (int tick : {40, 60, 240, 260})
+            command += " --screenshot " + (dir / (name + std::to_string(tick) + ".png")) + "@" +
+                       std::to_string(tick);
+        return Shell(command + " 2>/dev/null");
+    };
+    ASSERT_EQ(run(dir / "keys.txt", "keys"), 0);
+    ASSERT_EQ(run(dir / "none.txt", "none"), 0);
+    auto frame = [&](const std::string& name) { return ReadPng(dir / (name + ".png")).Pixels; };
+    EXPECT_NE(frame("keys60"), frame("keys40")) << "the notice shows";
+    EXPECT_EQ(frame("keys240"), frame("keys40")) << "the notice went";
+    EXPECT_EQ(frame("keys240"), frame("none240"));
+    EXPECT_NE(frame("keys260"), frame("keys240")) << "the selection moved";
+    EXPECT_EQ(frame("none260"), frame("none40"));
+}
