@@ -247,7 +247,11 @@ bool XScaler::ShowParts(const std::vector<Rect>& parts, int left, int top0, int 
         const Rect r{std::max(part.Left, picture.Left), std::max(part.Top, picture.Top),
                      std::min(part.Right, picture.Right), std::min(part.Bottom, picture.Bottom)};
         if (r.Right <= r.Left || r.Bottom <= r.Top) continue;
-        if (covered.empty()) {
+        // Most parts lie clear of every hole (a tool window covers a corner).
+        const bool clear = std::none_of(covered.begin(), covered.end(), [&](const Rect& c) {
+            return c.Left < r.Right && r.Left < c.Right && c.Top < r.Bottom && r.Top < c.Bottom;
+        });
+        if (clear) {
             allow(r);
             continue;
         }

@@ -497,13 +497,28 @@ TEST_F(PresentTest, ToolWindowsStayOverThePictureWhileItChangesAround) {
     const uint8_t* beside = second.At(wx + 30 * v.Scale, wy + 5 * v.Scale);
     EXPECT_EQ(beside[0] + beside[1] + beside[2], 3 * 255);
 
-    // The tool window closes: the picture under it comes back.
+    // Two pixels change, one beside the tool window and one under it: only
+    // the one beside shows.
+    back->SetPixel(40, 8, back->ColorMatch(RGB(255, 0, 0)));
+    back->SetPixel(9, 9, back->ColorMatch(RGB(255, 0, 0)));
+    window->Present(*back);
+    window->Present(*back);
+    const RgbaImage small = window->Capture();
+    const uint8_t* red = small.At(v.X + 40 * v.Scale, v.Y + 8 * v.Scale);
+    EXPECT_EQ(std::vector<int>(red, red + 3), (std::vector<int>{255, 0, 0}));
+    const uint8_t* stays = small.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
+    EXPECT_EQ(std::vector<int>(stays, stays + 3), toolColour);
+
+    // The tool window closes: the picture under it comes back, the pixel
+    // changed under it too.
     window->SetToolDrawer(nullptr);
     window->Present(*back);
     window->Present(*back);
     const RgbaImage third = window->Capture();
     const uint8_t* freed = third.At(wx + 5 * v.Scale, wy + 5 * v.Scale);
-    EXPECT_EQ(freed[0] + freed[1] + freed[2], 3 * 255);
+    EXPECT_EQ(std::vector<int>(freed, freed + 3), (std::vector<int>{255, 0, 0}));
+    const uint8_t* white = third.At(wx + 8 * v.Scale, wy + 3 * v.Scale);
+    EXPECT_EQ(white[0] + white[1] + white[2], 3 * 255);
 }
 
 namespace {
