@@ -5,6 +5,9 @@
 namespace varnok {
 
 void TCoverSet::Assign(const std::vector<platform::Rect>& rects) {
+    if (everAssigned_ && rects == assigned_) return;
+    everAssigned_ = true;
+    assigned_ = rects;
     edges_.clear();
     for (const platform::Rect& r : rects)
         if (!r.IsEmpty()) {
