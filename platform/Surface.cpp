@@ -269,9 +269,18 @@ bool Surface::DirectDraw(int x, int y, const Surface& src, const Rect& srcRect, 
         // however it is clipped.
         const auto runs =
             src.runCache_.Find(pixels, from->pitch, bpp, *src.colorKey_, left, top, right - left, bottom - top);
-        if (alpha < 255) blit::BlendRuns565(t, right - left, bottom - top, pixels, runs, alpha);
-        else blit::CopyRuns(t, right - left, bottom - top, pixels, bpp, runs);
-        return true;
+        // A rectangle without key pixels (an opaque tile) is copied row by
+        // row, without walking its runs.
+        const bool opaque = runs.size() == static_cast<size_t>(bottom - top) &&
+                            std::all_of(runs.begin(), runs.end(),
+                                        [&](const blit::Run& r) { return r.length == right - left; });
+        if (!opaque) {
+            if (alpha < 255)
+                blit::BlendRuns565(t, right - left, bottom - top, pixels, runs, alpha);
+            else
+                blit::CopyRuns(t, right - left, bottom - top, pixels, bpp, runs);
+            return true;
+        }
     }
     const uint8_t* topLeft = pixels + static_cast<ptrdiff_t>(top) * from->pitch + static_cast<ptrdiff_t>(left) * bpp;
     if (alpha < 255) blit::BlendRect565(t, topLeft, from->pitch, alpha);

@@ -99,6 +99,30 @@ TEST(Blit, KeyedAndOpaqueBlitsMatchThePixelModelOnEveryClip) {
     }
 }
 
+// A keyed rectangle without key pixels (an opaque tile) is copied or blended
+// as a whole: the same pixels as the same picture without a key, on every
+// clip.
+TEST(Blit, KeyedRectanglesWithoutKeyPixelsDrawAsPlainOnes) {
+    const auto keyed = RaggedSource(16, 24, 24);
+    const auto plain = RaggedSource(16, 24, 24);
+    plain->SetColorKey(std::nullopt);
+    // Rows 6, 14 and 22 of the ragged source hold no key pixels.
+    const Rect rects[] = {{0, 6, 24, 7}, {3, 14, 20, 15}, {-4, 22, 9, 23}, {20, 6, 30, 7}};
+    const int spots[][2] = {{0, 0}, {5, 4}, {-6, 3}, {3, -5}, {14, 9}, {18, 15}, {-30, 0}};
+    for (int alpha : {255, 100}) {
+        auto viaKey = Backdrop(16, 20, 16);
+        auto viaPlain = Backdrop(16, 20, 16);
+        for (const Rect& r : rects)
+            for (const auto& at : spots) {
+                viaKey->DrawAlpha(at[0], at[1], *keyed, r, true, alpha);
+                viaPlain->DrawAlpha(at[0], at[1], *plain, r, false, alpha);
+                ASSERT_EQ(Pixels(*viaKey), Pixels(*viaPlain))
+                    << "alpha " << alpha << ", rect " << r.Left << "," << r.Top << " at " << at[0] << ","
+                    << at[1];
+            }
+    }
+}
+
 TEST(Blit, DrawsSaidToCoverLeaveNothingOfWhatWasBelow) {
     for (int bits : {16, 24, 32}) {
         const auto src = RaggedSource(bits, 24, 24);
