@@ -60,6 +60,15 @@ private:
     size_t used_ = 0;
 };
 
+// Whether the runs of a width x height rectangle fill it whole: the
+// rectangle holds no key pixels.
+inline bool RunsFillRectangle(std::span<const Run> runs, int width, int height) {
+    if (runs.size() != static_cast<size_t>(height)) return false;
+    for (const Run& r : runs)
+        if (r.x != 0 || r.length != width) return false;
+    return true;
+}
+
 // A blit's destination: the surface's pixels, where the source rectangle's
 // top left lands (may be outside), and the visible part of the rectangle in
 // its own coordinates (already clipped to the destination). The run

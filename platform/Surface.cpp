@@ -271,10 +271,7 @@ bool Surface::DirectDraw(int x, int y, const Surface& src, const Rect& srcRect, 
             src.runCache_.Find(pixels, from->pitch, bpp, *src.colorKey_, left, top, right - left, bottom - top);
         // A rectangle without key pixels (an opaque tile) is copied row by
         // row, without walking its runs.
-        const bool opaque = runs.size() == static_cast<size_t>(bottom - top) &&
-                            std::all_of(runs.begin(), runs.end(),
-                                        [&](const blit::Run& r) { return r.length == right - left; });
-        if (!opaque) {
+        if (!blit::RunsFillRectangle(runs, right - left, bottom - top)) {
             if (alpha < 255)
                 blit::BlendRuns565(t, right - left, bottom - top, pixels, runs, alpha);
             else
@@ -301,9 +298,7 @@ bool Surface::DrawCovers(const Surface& src, const Rect& srcRect, bool transpare
     const auto runs = src.runCache_.Find(static_cast<const uint8_t*>(from->pixels), from->pitch,
                                          from->format->BytesPerPixel, *src.colorKey_, srcRect.Left,
                                          srcRect.Top, width, height);
-    if (runs.size() != static_cast<size_t>(height)) return false;
-    return std::all_of(runs.begin(), runs.end(),
-                       [&](const blit::Run& r) { return r.x == 0 && r.length == width; });
+    return blit::RunsFillRectangle(runs, width, height);
 }
 
 std::vector<Rect> Uncovered(const Rect& area, const std::vector<Rect>& cover) {

@@ -5,8 +5,7 @@
 namespace varnok {
 
 void TCoverSet::Assign(const std::vector<platform::Rect>& rects) {
-    if (everAssigned_ && rects == assigned_) return;
-    everAssigned_ = true;
+    if (rects == assigned_) return;
     assigned_ = rects;
     edges_.clear();
     for (const platform::Rect& r : rects)

@@ -25,10 +25,10 @@ private:
     std::vector<Band> bands_; // sorted, not overlapping; rows between bands are uncovered
     size_t used_ = 0;         // bands in use (the others keep their lists for reuse)
     std::vector<int> edges_;  // scratch for Assign
-    // The rectangles last assigned: a screen that stands still gives the
-    // same ones frame after frame, and the set is kept as it is.
+    // The rectangles last assigned (none for a new set, which is what
+    // assigning none makes): a screen that stands still gives the same ones
+    // frame after frame, and the set is kept as it is.
     std::vector<platform::Rect> assigned_;
-    bool everAssigned_ = false;
 };
 
 } // namespace varnok
